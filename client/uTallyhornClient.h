@@ -1,0 +1,66 @@
+// The job dialog TForm1: its job values, its handlers and the rules between them. It
+// works only through DialogPlatform, so the same code runs on Win32 and against fakes.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "client/dialog_platform.h"
+
+namespace tallyhorn::client {
+
+// Key codes and shift bits that the keyboard handlers look at.
+inline constexpr int kKeyEnter = 13;
+inline constexpr int kKeyEscape = 27;
+
+// The job values, held for the life of the program.
+struct JobValues {
+    std::string programFolder;
+    std::string jobFilePath;
+    std::string action;
+    std::string quotaType;
+    std::string serverIp;
+    std::string jobId;
+    std::string userIp;
+    std::string response;
+    int countdown = 30;
+};
+
+class TForm1 {
+public:
+    explicit TForm1(DialogPlatform& platform);
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+    ~TForm1();
+
+    // ---- events, as the Win32 layer delivers them. None of them throws: an error that
+    // escapes the handler is shown in the general error box and the dialog goes on. ----
+
+    // Once, when the dialog is first shown and the comment box has taken the focus.
+    void FormActivate();
+    // A click on OKBtn or CancelBtn (mouse, space bar, Enter while the button has focus).
+    void ButtonClicked(Control button);
+    // A key press. `focus` is the control that has the keyboard focus (Comments_ComboBox
+    // for its edit field, OKBtn, CancelBtn, or Form for anything else); `dropDownOpen`
+    // tells whether the comment box's list is open. Returns true when the key was taken
+    // as a button key (Enter/Escape pressing the default/cancel button) and must not
+    // reach the control.
+    bool KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropDownOpen);
+    // A key release; it reaches Comments_ComboBoxKeyUp when the comment box has focus.
+    void KeyUp(int key, unsigned shiftState, Control focus);
+    // Any attempt to close the dialog from outside its handlers (WM_CLOSE).
+    void CloseRequested();
+    void TimerFired(Timer timer);
+    // A notification of the connection's asynchronous select for `socket`.
+    void SocketNotified(SocketId socket, NetworkEvent event, int error);
+    // The locale's settings changed (the time separator is read again).
+    void SettingsChanged();
+
+    const JobValues& Job() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tallyhorn::client

@@ -1,0 +1,18 @@
+// Appends lines to the daily log files and tests files the way both deliverables need.
+#pragma once
+
+#include <string>
+
+namespace tallyhorn::win {
+
+// True when a directory search for exactly this path finds a file (not a folder) whose
+// last-write time converts to a DOS date and time (the years 1980 to 2107).
+bool FileExistsForLog(const std::string& path);
+
+// Opens the log file, appending when it exists (a Ctrl-Z byte among its last 128 bytes
+// cuts the file off there first) or creating it; write access, read-only sharing.
+// Writes the bytes and closes the file. While another writer holds the file the open is
+// retried for up to 200 ms. Returns false when the bytes were not written.
+bool AppendToLogFile(const std::string& path, const std::string& bytes);
+
+}  // namespace tallyhorn::win

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs a command inside a fresh Wine prefix with one wineserver kept alive for it, under
+# a virtual X display when none is given, and removes the prefix afterwards.
+#   scripts/wine-session.sh COMMAND [ARG...]
+# TALLYHORN_KEEP_PREFIX=1 keeps the prefix; WINEPREFIX set beforehand is used as it is.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${TALLYHORN_IN_XVFB:-}" ]; then
+  export TALLYHORN_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=${WINEARCH:-win32}
+own_prefix=
+if [ -z "${WINEPREFIX:-}" ]; then
+  WINEPREFIX=$(mktemp -d /tmp/tallyhorn-wine.XXXXXX)
+  export WINEPREFIX
+  own_prefix=1
+fi
+
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  if [ -n "$own_prefix" ] && [ -z "${TALLYHORN_KEEP_PREFIX:-}" ]; then rm -rf "$WINEPREFIX"; fi
+}
+trap cleanup EXIT
+
+"$here/wine-prefix.sh"
+wineserver -p
+"$@"
