@@ -1,0 +1,39 @@
+// The daily client log: Debug\Tallyhorn_Client_DD_MM_YYYY.log in the program folder.
+#include "client/client_log.h"
+
+#include "client/dialog_texts.h"
+#include "common/daily_log.h"
+
+namespace tallyhorn::client {
+
+std::string ClientLogPath(const std::string& programFolder, const LocalDateTime& date) {
+    return programFolder + std::string(texts::kLogFolder) + std::string(texts::kLogPrefix) + DailyLogDate(date) +
+           std::string(texts::kLogSuffix);
+}
+
+std::string ClientLogLine(const LocalDateTime& time, char separator, const std::string& message) {
+    return LogTime(time, separator) + "  " + message + "\r\n";
+}
+
+ClientLog::ClientLog(DialogPlatform& platform) : platform_(platform) {}
+
+void ClientLog::ReadTimeSeparator() {
+    try {
+        separator_ = TimeSeparatorFrom(platform_.LocaleTimeSeparator());
+    } catch (...) {
+        // Keeps the separator it had.
+    }
+}
+
+void ClientLog::Write(const std::string& programFolder, const std::string& message) {
+    try {
+        // The date for the name is read before the time for the line, each on its own.
+        const std::string path = ClientLogPath(programFolder, platform_.Now());
+        const std::string line = ClientLogLine(platform_.Now(), separator_, message);
+        platform_.AppendToLog(path, line);
+    } catch (...) {
+        // Best effort: the line is lost.
+    }
+}
+
+}  // namespace tallyhorn::client

@@ -1,0 +1,75 @@
+// ClientSocket: the dialog's non-blocking TCP client over the seam's raw socket calls,
+// turning the platform's notifications into the dialog's connect, read and error events.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "client/dialog_platform.h"
+
+namespace tallyhorn::client {
+
+// Where an error came from; the dialog treats every kind alike.
+enum class SocketErrorKind { General, Send, Receive, Connect, Disconnect, Accept };
+
+class ClientSocket;
+
+// The dialog's handlers for the connection's notifications.
+class ClientSocketEvents {
+public:
+    virtual void ClientSocketConnect(ClientSocket& socket) = 0;
+    virtual void ClientSocketRead(ClientSocket& socket) = 0;
+    // Setting `errorCode` to 0 marks the error handled; otherwise the connection raises it.
+    virtual void ClientSocketError(ClientSocket& socket, SocketErrorKind kind, int& errorCode) = 0;
+
+protected:
+    ~ClientSocketEvents() = default;
+};
+
+class ClientSocket {
+public:
+    enum class State { Idle, Connecting, Connected };
+
+    ClientSocket(DialogPlatform& platform, ClientSocketEvents& events);
+    ClientSocket(const ClientSocket&) = delete;
+    ClientSocket& operator=(const ClientSocket&) = delete;
+    // An established connection is closed when the dialog goes.
+    ~ClientSocket();
+
+    void SetAddress(const std::string& address);
+    void SetPort(std::uint16_t port);
+
+    // Starts connecting when idle; does nothing otherwise. Failures the platform reports
+    // at once raise a DialogError and leave the connection idle, its socket closed.
+    void Open();
+    // Ends the connection in whatever state; no notification follows for it. Returns the
+    // platform's error code of the close, 0 when it succeeded or there was nothing to close.
+    int Close();
+
+    // One send of all the bytes; the count taken. A would-block sends nothing, silently.
+    int SendText(const std::string& text);
+    // The bytes waiting, read with one receive; empty when none are waiting.
+    std::string ReceiveText();
+
+    // A notification of the platform for `socket`; stale ones (an earlier socket, or after
+    // close) are ignored.
+    void Notify(SocketId socket, NetworkEvent event, int error);
+
+    State state() const { return state_; }
+    const std::string& address() const { return address_; }
+    std::uint16_t port() const { return port_; }
+
+private:
+    // Reports a failed call, closes the connection, and raises the error if the dialog
+    // left it unhandled.
+    void FailedCall(SocketErrorKind kind, int code, const char* api);
+
+    DialogPlatform& platform_;
+    ClientSocketEvents& events_;
+    std::string address_;
+    std::uint16_t port_ = 0;
+    SocketId socket_ = kNoSocket;
+    State state_ = State::Idle;
+};
+
+}  // namespace tallyhorn::client

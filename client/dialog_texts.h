@@ -1,0 +1,74 @@
+// The dialog's own fixed texts: captions, box texts, log messages and error texts.
+#pragma once
+
+#include <string_view>
+
+namespace tallyhorn::client::texts {
+
+// Window captions and label captions of the three modes.
+inline constexpr std::string_view kCommentCaption = "Tallyhorn: enter comment";
+inline constexpr std::string_view kRejectCaption = "Message from Tallyhorn server";
+inline constexpr std::string_view kQuotaCaption = "Tallyhorn: Quota alert";
+inline constexpr std::string_view kRejectLabel3 = "The following document will not be printed.";
+inline constexpr std::string_view kQuotaLabel3 = "or click Cancel to cancel the print job.";
+
+// Label prefixes for the job file's values.
+inline constexpr std::string_view kPrinterPrefix = "Printer: ";
+inline constexpr std::string_view kDocumentNamePrefix = "Document Name: ";
+inline constexpr std::string_view kPagesPrefix = "Pages: ";
+inline constexpr std::string_view kReasonPrefix = "Reason: ";
+
+// Quota types (the first five characters of a quota action).
+inline constexpr std::string_view kQuotaAdmin = "ADMIN";
+inline constexpr std::string_view kQuotaUser = "USER ";
+inline constexpr std::string_view kQuotaWait = "WAIT ";
+
+// Label1 in quota mode: these pieces go around the remaining seconds.
+inline constexpr std::string_view kCountdownAdminHead = "Click OK within ";
+inline constexpr std::string_view kCountdownAdminTail = " seconds to allow the user to go on with the Printing,";
+inline constexpr std::string_view kCountdownUserHead = "Click OK within ";
+inline constexpr std::string_view kCountdownUserTail = " seconds to go on with the Printing,";
+inline constexpr std::string_view kCountdownWaitHead =
+    "Waiting for the Administrator approval to go on with the Printing (";
+inline constexpr std::string_view kCountdownWaitTail = ")";
+
+// Message boxes.
+inline constexpr std::string_view kConfirmPrint = "Print the job in spite of the quota violation ?";
+inline constexpr std::string_view kConfirmCancelJob = "The Print job will be canceled, ok to go on ?";
+inline constexpr std::string_view kConfirmQuit = "Quit without entering Comment ?";
+inline constexpr std::string_view kJobCanceled = "Job has been canceled.";
+inline constexpr std::string_view kServerErrorHead = "Error occured while communicating to the Tallyhorn server (";
+inline constexpr std::string_view kServerErrorMiddle = "), Comment will not be written to the DB, (error ";
+inline constexpr std::string_view kServerErrorTail = ").";
+inline constexpr std::string_view kTimeoutHead = "Timeout while communicating to the Tallyhorn server (";
+inline constexpr std::string_view kTimeoutTail = "), Comment will not be written to the DB";
+
+// Client log messages.
+inline constexpr std::string_view kLogActionType = "ActionType=";
+inline constexpr std::string_view kLogJobId = "JobID=";
+inline constexpr std::string_view kLogQuotaType = "QuotaType=";
+inline constexpr std::string_view kLogOkClick = "OKBtn Click";
+inline constexpr std::string_view kLogCancelClick = "CancelBtn Click";
+inline constexpr std::string_view kLogSocketError = "ClientSocketError ";
+
+// Errors that escape a handler into the general error box.
+inline constexpr std::string_view kUnableToWrite = "Unable to write to ";
+inline constexpr std::string_view kUnableToInsertLine = "Unable to insert a line";
+inline constexpr std::string_view kNoAddress = "No address specified";
+inline constexpr std::string_view kNoSocket = "Can't create new socket";
+inline constexpr std::string_view kOutOfMemory = "Out of memory";
+inline constexpr std::string_view kUnexpectedError = "Unexpected error";
+
+// The comment message and the two acknowledgement markers.
+inline constexpr std::string_view kCommentMessageHead = "Client Comment";
+inline constexpr std::string_view kCommentSeparator = "##";
+inline constexpr std::string_view kCommentAck = "Client Comment OK";
+inline constexpr std::string_view kQuotaAck = "Quota Approval OK";
+
+// Files in the program folder.
+inline constexpr std::string_view kHistoryFile = "Tallyhorn.Cmt";
+inline constexpr std::string_view kLogFolder = "Debug\\";
+inline constexpr std::string_view kLogPrefix = "Tallyhorn_Client_";
+inline constexpr std::string_view kLogSuffix = ".log";
+
+}  // namespace tallyhorn::client::texts

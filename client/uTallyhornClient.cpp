@@ -1,0 +1,475 @@
+// The job dialog TForm1: its job values, its handlers and the rules between them. It
+// works only through DialogPlatform, so the same code runs on Win32 and against fakes.
+#include "client/uTallyhornClient.h"
+
+#include <array>
+#include <exception>
+#include <new>
+
+#include "client/client_log.h"
+#include "client/client_socket.h"
+#include "client/comment_exchange.h"
+#include "client/comment_history.h"
+#include "client/dialog_error.h"
+#include "client/dialog_texts.h"
+#include "contract/contract.h"
+
+namespace tallyhorn::client {
+
+namespace {
+
+constexpr unsigned kQuotaIntervalMs = 1000;
+constexpr unsigned kWatchDogIntervalMs = 10000;
+constexpr int kCountdownSeconds = 30;
+constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::Comment_Image) + 1;
+
+std::string Str(std::string_view text) { return std::string(text); }
+
+bool IsButtonKey(int key) { return key == kKeyEnter || key == kKeyEscape; }
+
+}  // namespace
+
+struct TForm1::Impl final : ClientSocketEvents {
+    explicit Impl(DialogPlatform& platform) : platform(platform), history(platform), log(platform), socket(platform, *this) {
+        log.ReadTimeSeparator();
+        for (auto& state : controls) {
+            state = {true, true};
+        }
+        for (const Control image : {Control::Stop_Image, Control::Confirm_Image, Control::Comment_Image}) {
+            controls[static_cast<std::size_t>(image)].visible = false;
+        }
+    }
+
+    // ---- what the core knows of the window ----
+    struct ControlState {
+        bool visible = true;
+        bool enabled = true;
+    };
+
+    ControlState& StateOf(Control control) { return controls[static_cast<std::size_t>(control)]; }
+    bool Usable(Control control) { return StateOf(control).visible && StateOf(control).enabled; }
+
+    void Show(Control control, bool visible) {
+        StateOf(control).visible = visible;
+        platform.SetVisible(control, visible);
+    }
+    void Enable(Control control, bool enabled) {
+        StateOf(control).enabled = enabled;
+        platform.SetEnabled(control, enabled);
+    }
+    void SetOkIsDefault(bool isDefault) {
+        okIsDefault = isDefault;
+        platform.SetOkIsDefault(isDefault);
+    }
+
+    bool& Running(Timer timer) { return timers[timer == Timer::Quota_Timer ? 1 : 0]; }
+    // Enabling a running timer changes nothing, so its next tick stays where it was.
+    void EnableTimer(Timer timer) {
+        if (!Running(timer)) {
+            Running(timer) = true;
+            platform.StartTimer(timer, timer == Timer::Quota_Timer ? kQuotaIntervalMs : kWatchDogIntervalMs);
+        }
+    }
+    void DisableTimer(Timer timer) {
+        if (Running(timer)) {
+            Running(timer) = false;
+            platform.StopTimer(timer);
+        }
+    }
+
+    // ---- the event entries' guard: nothing escapes, errors go to the general box ----
+    template <typename Handler>
+    void Guarded(const Handler& handler) {
+        try {
+            handler();
+        } catch (const std::bad_alloc&) {
+            ShowGeneralError(Str(texts::kOutOfMemory));
+        } catch (const std::exception& error) {
+            ShowGeneralError(error.what());
+        } catch (...) {
+            ShowGeneralError(Str(texts::kUnexpectedError));
+        }
+    }
+    void ShowGeneralError(const std::string& text) {
+        try {
+            platform.ShowGeneralError(ProgramTitle(platform.ProgramFileName()), GeneralErrorText(text));
+        } catch (...) {
+            // Nothing more can be shown; the dialog goes on.
+        }
+    }
+
+    void WriteToLog(const std::string& message) { log.Write(job.programFolder, message); }
+
+    // ---- activation ----
+    void FormActivate();
+    void ArrangeCommentMode();
+    void ArrangeRejectMode();
+    void ArrangeQuotaMode();
+    std::string ReadJobValue(std::string_view key) {
+        return platform.ReadProfileString(job.jobFilePath, Str(contract::kJobSection), Str(key));
+    }
+
+    // ---- decisions ----
+    void OKBtnClick();
+    void CancelBtnClick();
+    void Comments_ComboBoxKeyUp(int key, unsigned shiftState);
+    void FormCloseQuery(bool& canClose);
+    void Quota_TimerTimer();
+    void Response_to_the_Processor_Is(const std::string& text);
+    void Close();
+    bool IsQuota() const { return job.action == contract::kQuotaAction; }
+    std::string CountdownCaption(int seconds) const;
+
+    // ---- comment submission ----
+    void ClientSocketConnect(ClientSocket& socket) override;
+    void ClientSocketRead(ClientSocket& socket) override;
+    void ClientSocketError(ClientSocket& socket, SocketErrorKind kind, int& errorCode) override;
+    void WatchDog_TimerTimer();
+
+    DialogPlatform& platform;
+    JobValues job;
+    CommentHistory history;
+    ClientLog log;
+    ClientSocket socket;
+    ReplyGatherer reply;
+    std::array<ControlState, kControlCount> controls{};
+    std::array<bool, 2> timers{};
+    bool okIsDefault = true;
+    bool activated = false;
+    // Set once a close has been allowed: the program is ending.
+    bool quitRequested = false;
+};
+
+// ---------------------------------------------------------------- activation
+
+void TForm1::Impl::FormActivate() {
+    job.programFolder = platform.ProgramFolder();
+    DisableTimer(Timer::Quota_Timer);
+    job.countdown = kCountdownSeconds;
+    history.Load(job.programFolder);
+
+    job.jobFilePath = platform.FirstArgument();
+    if (job.jobFilePath.empty() || !platform.FileExists(job.jobFilePath)) {
+        Close();
+        return;
+    }
+    job.quotaType.clear();
+    platform.SetCaption(Control::PrinterName, Str(texts::kPrinterPrefix) + ReadJobValue(contract::kPrinterKey));
+    platform.SetCaption(Control::DocumentName,
+                        Str(texts::kDocumentNamePrefix) + ReadJobValue(contract::kDocumentNameKey));
+    platform.SetCaption(Control::Pages, Str(texts::kPagesPrefix) + ReadJobValue(contract::kPagesKey));
+    job.action = ReadJobValue(contract::kActionKey);
+    const std::string errorMsg = ReadJobValue(contract::kErrorMsgKey);
+    if (job.action.find(contract::kQuotaAction) != std::string::npos) {
+        job.quotaType = job.action.substr(0, 5);
+        job.action = Str(contract::kQuotaAction);
+        platform.SetCaption(Control::Reason, errorMsg);
+    } else {
+        platform.SetCaption(Control::Reason, Str(texts::kReasonPrefix) + errorMsg);
+    }
+    job.serverIp = ReadJobValue(contract::kServerIpKey);
+    job.jobId = ReadJobValue(contract::kJobIdKey);
+    job.userIp = ReadJobValue(contract::kUserIpKey);
+    // A job file that cannot be deleted stays behind; the step goes on.
+    platform.DeleteFile(job.jobFilePath);
+
+    WriteToLog(Str(texts::kLogActionType) + job.action);
+    WriteToLog(Str(texts::kLogJobId) + job.jobId);
+    if (!job.quotaType.empty()) {
+        WriteToLog(Str(texts::kLogQuotaType) + job.quotaType);
+    }
+
+    if (job.action == contract::kCommentAction) {
+        ArrangeCommentMode();
+    } else if (job.action == contract::kRejectAction) {
+        ArrangeRejectMode();
+    } else if (IsQuota()) {
+        ArrangeQuotaMode();
+    } else {
+        Close();
+    }
+}
+
+void TForm1::Impl::ArrangeCommentMode() {
+    platform.SetCaption(Control::Form, Str(texts::kCommentCaption));
+    for (const Control shown :
+         {Control::Comments_ComboBox, Control::Label1, Control::Label2, Control::Label4, Control::Comment_Image}) {
+        Show(shown, true);
+    }
+    platform.SetTop(Control::Comment_Image, 15);
+    Show(Control::Label3, false);
+    Show(Control::Reason, false);
+}
+
+void TForm1::Impl::ArrangeRejectMode() {
+    platform.SetCaption(Control::Form, Str(texts::kRejectCaption));
+    Show(Control::CancelBtn, false);
+    platform.SetLeft(Control::OKBtn, 147);
+    for (const Control hidden : {Control::Comments_ComboBox, Control::Label1, Control::Label2, Control::Label4}) {
+        Show(hidden, false);
+    }
+    platform.SetTop(Control::Label3, 25);
+    platform.SetCaption(Control::Label3, Str(texts::kRejectLabel3));
+    Show(Control::Label3, true);
+    platform.SetTop(Control::Reason, 135);
+    Show(Control::Reason, true);
+    Show(Control::Stop_Image, true);
+}
+
+void TForm1::Impl::ArrangeQuotaMode() {
+    SetOkIsDefault(false);
+    platform.SetCaption(Control::Form, Str(texts::kQuotaCaption));
+    Show(Control::Label2, false);
+    platform.SetTop(Control::Label1, 140);
+    Show(Control::Label1, true);
+    // Label3 carries its own black font from the design.
+    platform.SetTop(Control::Label3, 160);
+    platform.SetCaption(Control::Label3, Str(texts::kQuotaLabel3));
+    Show(Control::Label3, true);
+    platform.SetTop(Control::Confirm_Image, 20);
+    Show(Control::Confirm_Image, true);
+
+    const std::string caption = CountdownCaption(job.countdown);
+    if (!caption.empty()) {
+        platform.SetCaption(Control::Label1, caption);
+    }
+    if (job.quotaType == texts::kQuotaWait) {
+        Show(Control::Label3, false);
+        Enable(Control::OKBtn, false);
+        Enable(Control::CancelBtn, false);
+    }
+
+    Show(Control::Label4, false);
+    Show(Control::Comments_ComboBox, false);
+    platform.SetTop(Control::Reason, 25);
+    Show(Control::Reason, true);
+    EnableTimer(Timer::Quota_Timer);
+}
+
+// Label1's caption by QuotaType; empty for a type that keeps "Comment:".
+std::string TForm1::Impl::CountdownCaption(int seconds) const {
+    const std::string n = std::to_string(seconds);
+    if (job.quotaType == texts::kQuotaAdmin) {
+        return Str(texts::kCountdownAdminHead) + n + Str(texts::kCountdownAdminTail);
+    }
+    if (job.quotaType == texts::kQuotaUser) {
+        return Str(texts::kCountdownUserHead) + n + Str(texts::kCountdownUserTail);
+    }
+    if (job.quotaType == texts::kQuotaWait) {
+        return Str(texts::kCountdownWaitHead) + n + Str(texts::kCountdownWaitTail);
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------- decisions
+
+void TForm1::Impl::Close() {
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (canClose) {
+        quitRequested = true;
+        platform.RequestQuit();
+    }
+}
+
+void TForm1::Impl::FormCloseQuery(bool& canClose) {
+    history.RecordAndSave(job.programFolder, platform.CommentText());
+    if (IsQuota() && job.response.empty()) {
+        canClose = false;
+        CancelBtnClick();
+        return;
+    }
+    canClose = true;
+}
+
+void TForm1::Impl::OKBtnClick() {
+    WriteToLog(Str(texts::kLogOkClick));
+    if (job.action == contract::kRejectAction) {
+        Close();
+    } else if (IsQuota()) {
+        // A decision made while the box was open (the countdown's cancel) is final: the
+        // program is ending and must not write a second, opposite answer.
+        if (platform.Confirm(Str(texts::kConfirmPrint)) && !quitRequested) {
+            Response_to_the_Processor_Is(Str(contract::kResponsePrintPrefix) + job.jobId);
+            Close();
+        }
+    } else {
+        EnableTimer(Timer::WatchDog_Timer);
+        socket.SetAddress(job.serverIp);
+        socket.SetPort(contract::kServerPort);
+        socket.Open();
+    }
+}
+
+void TForm1::Impl::CancelBtnClick() {
+    WriteToLog(Str(texts::kLogCancelClick));
+    if (IsQuota()) {
+        if (platform.Confirm(Str(texts::kConfirmCancelJob)) && !quitRequested) {
+            Response_to_the_Processor_Is(Str(contract::kResponseCancel));
+            Close();
+        }
+    } else if (platform.Confirm(Str(texts::kConfirmQuit))) {
+        Close();
+    }
+}
+
+void TForm1::Impl::Comments_ComboBoxKeyUp(int key, unsigned /*shiftState*/) {
+    if (key == kKeyEnter) {
+        // While the administrator's approval is awaited the user must not confirm
+        // printing themselves, though the hidden comment box still has the focus.
+        if (!(IsQuota() && job.quotaType == texts::kQuotaWait)) {
+            OKBtnClick();
+        }
+    } else if (key == kKeyEscape) {
+        CancelBtnClick();
+    }
+}
+
+void TForm1::Impl::Quota_TimerTimer() {
+    DisableTimer(Timer::Quota_Timer);
+    --job.countdown;
+    const std::string caption = CountdownCaption(job.countdown);
+    if (!caption.empty()) {
+        platform.SetCaption(Control::Label1, caption);
+    }
+    if (job.countdown != 0) {
+        EnableTimer(Timer::Quota_Timer);
+        return;
+    }
+    platform.SetAlwaysOnTop(false);
+    platform.ShowInformation(Str(texts::kJobCanceled));
+    Close();
+}
+
+void TForm1::Impl::Response_to_the_Processor_Is(const std::string& text) {
+    job.response = text;
+    const std::string path = contract::ResponseFilePath(job.jobFilePath);
+    if (!platform.WriteProfileString(path, Str(contract::kJobSection), Str(contract::kResponseKey), text)) {
+        throw DialogError(Str(texts::kUnableToWrite) + path);
+    }
+}
+
+// ---------------------------------------------------------------- comment submission
+
+void TForm1::Impl::ClientSocketConnect(ClientSocket& connection) {
+    reply.Reset();
+    if (job.action == contract::kCommentAction) {
+        connection.SendText(CommentMessage(job.jobId, platform.CommentText()));
+    }
+}
+
+void TForm1::Impl::ClientSocketRead(ClientSocket& connection) {
+    const std::string text = connection.ReceiveText();
+    // The watchdog keeps running while the reply may still become an acknowledgement.
+    switch (reply.Add(text)) {
+        case Reply::Undecided:
+            break;
+        case Reply::Other:
+            DisableTimer(Timer::WatchDog_Timer);
+            break;
+        case Reply::Acknowledgement:
+            DisableTimer(Timer::WatchDog_Timer);
+            Close();
+            break;
+    }
+}
+
+void TForm1::Impl::ClientSocketError(ClientSocket& connection, SocketErrorKind /*kind*/, int& errorCode) {
+    WriteToLog(Str(texts::kLogSocketError) + std::to_string(errorCode));
+    const int code = errorCode;
+    errorCode = 0;
+    DisableTimer(Timer::WatchDog_Timer);
+    if (job.action == contract::kCommentAction) {
+        platform.ShowError(Str(texts::kServerErrorHead) + job.serverIp + Str(texts::kServerErrorMiddle) +
+                           std::to_string(code) + Str(texts::kServerErrorTail));
+    }
+    connection.Close();
+}
+
+void TForm1::Impl::WatchDog_TimerTimer() {
+    DisableTimer(Timer::WatchDog_Timer);
+    const std::string text = Str(texts::kTimeoutHead) + job.serverIp + Str(texts::kTimeoutTail);
+    WriteToLog(text);
+    platform.ShowError(text);
+    socket.Close();
+}
+
+// ---------------------------------------------------------------- event entries
+
+TForm1::TForm1(DialogPlatform& platform) : impl_(std::make_unique<Impl>(platform)) {}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormActivate() {
+    if (impl_->activated) {
+        return;
+    }
+    impl_->activated = true;
+    impl_->Guarded([this] { impl_->FormActivate(); });
+}
+
+void TForm1::ButtonClicked(Control button) {
+    // A hidden or disabled button cannot be clicked; a late click must not slip through.
+    if (!impl_->Usable(button)) {
+        return;
+    }
+    if (button == Control::OKBtn) {
+        impl_->Guarded([this] { impl_->OKBtnClick(); });
+    } else if (button == Control::CancelBtn) {
+        impl_->Guarded([this] { impl_->CancelBtnClick(); });
+    }
+}
+
+bool TForm1::KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropDownOpen) {
+    if (!IsButtonKey(key)) {
+        return false;
+    }
+    Impl& d = *impl_;
+    Control pressed = Control::Form;
+    if (key == kKeyEnter && (focus == Control::OKBtn || focus == Control::CancelBtn) && d.Usable(focus)) {
+        pressed = focus;
+    } else if (!shiftCtrlOrAltHeld && !(focus == Control::Comments_ComboBox && dropDownOpen)) {
+        if (key == kKeyEnter && d.okIsDefault && d.Usable(Control::OKBtn)) {
+            pressed = Control::OKBtn;
+        } else if (key == kKeyEscape && d.Usable(Control::CancelBtn)) {
+            pressed = Control::CancelBtn;
+        }
+    }
+    if (pressed == Control::Form) {
+        return false;
+    }
+    ButtonClicked(pressed);
+    return true;
+}
+
+void TForm1::KeyUp(int key, unsigned shiftState, Control focus) {
+    if (focus == Control::Comments_ComboBox) {
+        impl_->Guarded([&] { impl_->Comments_ComboBoxKeyUp(key, shiftState); });
+    }
+}
+
+void TForm1::CloseRequested() {
+    impl_->Guarded([this] { impl_->Close(); });
+}
+
+void TForm1::TimerFired(Timer timer) {
+    // A tick that was already queued when the timer was stopped is not a tick.
+    if (!impl_->Running(timer)) {
+        return;
+    }
+    if (timer == Timer::Quota_Timer) {
+        impl_->Guarded([this] { impl_->Quota_TimerTimer(); });
+    } else {
+        impl_->Guarded([this] { impl_->WatchDog_TimerTimer(); });
+    }
+}
+
+void TForm1::SocketNotified(SocketId socket, NetworkEvent event, int error) {
+    impl_->Guarded([&] { impl_->socket.Notify(socket, event, error); });
+}
+
+void TForm1::SettingsChanged() { impl_->log.ReadTimeSeparator(); }
+
+const JobValues& TForm1::Job() const { return impl_->job; }
+
+}  // namespace tallyhorn::client
