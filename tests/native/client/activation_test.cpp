@@ -1,0 +1,165 @@
+// TForm1's activation: the job file read and deleted, the log lines, the mode decision
+// and each mode's arrangement, and the closes of a missing file or an unknown action.
+#include "dialog_test_support.h"
+
+namespace tallyhorn::client::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST_F(DialogTest, TheJobFileIsReadIntoTheLabelsAndTheJobValuesThenDeleted) {
+    StartWith("COMMENT");
+    EXPECT_EQ(View(Control::PrinterName).caption, "Printer: HP 4");
+    EXPECT_EQ(View(Control::DocumentName).caption, "Document Name: report.doc");
+    EXPECT_EQ(View(Control::Pages).caption, "Pages: 3");
+    EXPECT_EQ(View(Control::Reason).caption, "Reason: Over the limit");
+    const JobValues& job = form.Job();
+    EXPECT_EQ(job.programFolder, "C:\\Apps\\");
+    EXPECT_EQ(job.jobFilePath, kJobFile);
+    EXPECT_EQ(job.action, "COMMENT");
+    EXPECT_EQ(job.quotaType, "");
+    EXPECT_EQ(job.serverIp, "127.0.0.1");
+    EXPECT_EQ(job.jobId, "1234");
+    EXPECT_EQ(job.userIp, "10.0.0.9");
+    EXPECT_EQ(job.countdown, 30);
+    EXPECT_FALSE(platform.FileExists(kJobFile));
+    EXPECT_EQ(Log(), (Lines{"ActionType=COMMENT", "JobID=1234"}));
+    EXPECT_EQ(platform.quitRequests, 0);
+}
+
+TEST_F(DialogTest, MissingKeysLeaveThePrefixesAlone) {
+    platform.profiles[kJobFile]["PrintJob"]["Action"] = "REJECT";
+    platform.firstArgument = kJobFile;
+    form.FormActivate();
+    EXPECT_EQ(View(Control::PrinterName).caption, "Printer: ");
+    EXPECT_EQ(View(Control::DocumentName).caption, "Document Name: ");
+    EXPECT_EQ(View(Control::Pages).caption, "Pages: ");
+    EXPECT_EQ(View(Control::Reason).caption, "Reason: ");
+    EXPECT_EQ(Log(), (Lines{"ActionType=REJECT", "JobID="}));
+}
+
+TEST_F(DialogTest, TheHistoryIsLoadedBeforeTheJobFileIsLookedAt) {
+    platform.files[platform.HistoryPath()] = "b\r\na\r\n";
+    form.FormActivate();  // no job file at all
+    EXPECT_EQ(platform.readPaths.front(), platform.HistoryPath());
+    EXPECT_EQ(platform.items, (Lines{"", "a", "b"}));  // and the close added the empty comment
+    EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\na\r\nb\r\n");
+}
+
+TEST_F(DialogTest, AMissingJobFileClosesThroughTheCloseCheckWithoutALogLine) {
+    platform.firstArgument = "C:\\Apps\\Temp\\gone.txt";
+    form.FormActivate();
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\n");  // the check saved the history
+    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(platform.boxes.empty());
+    EXPECT_EQ(View(Control::Form).caption, "");  // still the designed state
+}
+
+TEST_F(DialogTest, NoArgumentClosesTheSameWay) {
+    form.FormActivate();
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(DialogTest, AnUnknownActionIsLoggedAndCloses) {
+    StartWith("comment");
+    EXPECT_EQ(Log(), (Lines{"ActionType=comment", "JobID=1234"}));
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_EQ(View(Control::Form).caption, "");
+}
+
+TEST_F(DialogTest, ActivationRunsOnce) {
+    StartWith("COMMENT");
+    platform.PutJobFile(kJobFile, {{"Action", "REJECT"}});
+    form.FormActivate();
+    EXPECT_EQ(form.Job().action, "COMMENT");
+    EXPECT_EQ(Log().size(), 2u);
+}
+
+TEST_F(DialogTest, CommentModeShowsTheCommentBoxAndItsLabels) {
+    StartWith("COMMENT");
+    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn: enter comment");
+    for (Control c : {Control::Comments_ComboBox, Control::Label1, Control::Label2, Control::Label4,
+                      Control::Comment_Image, Control::OKBtn, Control::CancelBtn}) {
+        EXPECT_TRUE(View(c).visible) << static_cast<int>(c);
+    }
+    for (Control c : {Control::Label3, Control::Reason, Control::Stop_Image, Control::Confirm_Image}) {
+        EXPECT_FALSE(View(c).visible) << static_cast<int>(c);
+    }
+    EXPECT_EQ(View(Control::Comment_Image).top, 15);
+    EXPECT_EQ(View(Control::OKBtn).left, 103);
+    EXPECT_TRUE(platform.okIsDefault);
+    EXPECT_FALSE(Running(Timer::Quota_Timer));
+}
+
+TEST_F(DialogTest, RejectModeTellsWhyWithOneButton) {
+    StartWith("REJECT");
+    EXPECT_EQ(View(Control::Form).caption, "Message from Tallyhorn server");
+    EXPECT_FALSE(View(Control::CancelBtn).visible);
+    EXPECT_EQ(View(Control::OKBtn).left, 147);
+    for (Control c : {Control::Comments_ComboBox, Control::Label1, Control::Label2, Control::Label4}) {
+        EXPECT_FALSE(View(c).visible) << static_cast<int>(c);
+    }
+    EXPECT_TRUE(View(Control::Label3).visible);
+    EXPECT_EQ(View(Control::Label3).top, 25);
+    EXPECT_EQ(View(Control::Label3).caption, "The following document will not be printed.");
+    EXPECT_TRUE(View(Control::Reason).visible);
+    EXPECT_EQ(View(Control::Reason).top, 135);
+    EXPECT_EQ(View(Control::Reason).caption, "Reason: Over the limit");
+    EXPECT_TRUE(View(Control::Stop_Image).visible);
+    EXPECT_EQ(View(Control::Stop_Image).top, 20);
+    EXPECT_TRUE(platform.okIsDefault);
+}
+
+struct QuotaCase {
+    const char* action;
+    const char* quotaType;
+    const char* label1;
+    bool waiting;
+};
+
+class QuotaArrangement : public DialogTest, public ::testing::WithParamInterface<QuotaCase> {};
+
+TEST_P(QuotaArrangement, FollowsTheQuotaType) {
+    const QuotaCase& c = GetParam();
+    StartWith(c.action);
+    EXPECT_EQ(form.Job().action, "QUOTA");
+    EXPECT_EQ(form.Job().quotaType, c.quotaType);
+    EXPECT_EQ(Log(), (Lines{"ActionType=QUOTA", "JobID=1234", std::string("QuotaType=") + c.quotaType}));
+    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn: Quota alert");
+    EXPECT_FALSE(platform.okIsDefault);
+    EXPECT_FALSE(View(Control::Label2).visible);
+    EXPECT_TRUE(View(Control::Label1).visible);
+    EXPECT_EQ(View(Control::Label1).top, 140);
+    EXPECT_EQ(View(Control::Label1).caption, c.label1);
+    EXPECT_EQ(View(Control::Label3).visible, !c.waiting);
+    EXPECT_EQ(View(Control::Label3).top, 160);
+    EXPECT_EQ(View(Control::Label3).caption, "or click Cancel to cancel the print job.");
+    EXPECT_TRUE(View(Control::Confirm_Image).visible);
+    EXPECT_EQ(View(Control::Confirm_Image).top, 20);
+    EXPECT_EQ(View(Control::OKBtn).enabled, !c.waiting);
+    EXPECT_EQ(View(Control::CancelBtn).enabled, !c.waiting);
+    EXPECT_TRUE(View(Control::OKBtn).visible);
+    EXPECT_TRUE(View(Control::CancelBtn).visible);
+    EXPECT_FALSE(View(Control::Label4).visible);
+    EXPECT_FALSE(View(Control::Comments_ComboBox).visible);
+    EXPECT_TRUE(View(Control::Reason).visible);
+    EXPECT_EQ(View(Control::Reason).top, 25);
+    EXPECT_EQ(View(Control::Reason).caption, "Over the limit");  // bare in quota mode
+    EXPECT_TRUE(Running(Timer::Quota_Timer));
+    EXPECT_EQ(platform.timers[Timer::Quota_Timer].interval, 1000u);
+    EXPECT_EQ(platform.quitRequests, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, QuotaArrangement,
+    ::testing::Values(
+        QuotaCase{"ADMIN QUOTA", "ADMIN", "Click OK within 30 seconds to allow the user to go on with the Printing,", false},
+        QuotaCase{"USER QUOTA", "USER ", "Click OK within 30 seconds to go on with the Printing,", false},
+        QuotaCase{"WAIT QUOTA", "WAIT ", "Waiting for the Administrator approval to go on with the Printing (30)", true},
+        QuotaCase{"QUOTA", "QUOTA", "Comment:", false},
+        QuotaCase{"xQUOTAy", "xQUOT", "Comment:", false}));
+
+}  // namespace
+}  // namespace tallyhorn::client::testing

@@ -1,0 +1,188 @@
+// ClientSocket over the raw socket calls: open and its immediate failures, send, receive,
+// the notifications and what happens to errors the dialog leaves unhandled.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "client/client_socket.h"
+#include "client/dialog_error.h"
+#include "fake_platform.h"
+
+namespace tallyhorn::client {
+namespace {
+
+struct RecordedEvents : ClientSocketEvents {
+    bool handleErrors = true;
+    std::vector<std::string> seen;
+    std::vector<std::pair<SocketErrorKind, int>> errors;
+    void ClientSocketConnect(ClientSocket&) override { seen.push_back("connect"); }
+    void ClientSocketRead(ClientSocket& socket) override { seen.push_back("read " + socket.ReceiveText()); }
+    void ClientSocketError(ClientSocket&, SocketErrorKind kind, int& code) override {
+        seen.push_back("error");
+        errors.emplace_back(kind, code);
+        if (handleErrors) {
+            code = 0;
+        }
+    }
+};
+
+class ClientSocketTest : public ::testing::Test {
+protected:
+    testing::FakePlatform platform;
+    RecordedEvents events;
+    ClientSocket socket{platform, events};
+
+    void OpenTo(const std::string& address) {
+        socket.SetAddress(address);
+        socket.SetPort(5052);
+        socket.Open();
+    }
+    static std::string ErrorOf(const std::function<void()>& call) {
+        try {
+            call();
+        } catch (const DialogError& error) {
+            return error.what();
+        }
+        return "(none)";
+    }
+};
+
+TEST_F(ClientSocketTest, OpenConnectsWithoutWaitingAndOnlyWhenIdle) {
+    OpenTo("127.0.0.1");
+    EXPECT_EQ(socket.state(), ClientSocket::State::Connecting);
+    EXPECT_EQ(platform.addresses, std::vector<std::string>{"127.0.0.1"});
+    EXPECT_EQ(platform.ports, std::vector<std::uint16_t>{5052});
+    socket.Open();
+    EXPECT_EQ(platform.ports.size(), 1u);
+    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    EXPECT_EQ(socket.state(), ClientSocket::State::Connected);
+    socket.Open();
+    EXPECT_EQ(platform.ports.size(), 1u);
+    EXPECT_EQ(events.seen, std::vector<std::string>{"connect"});
+}
+
+TEST_F(ClientSocketTest, ImmediateFailuresRaiseTheirTextsAndLeaveNoSocketOpen) {
+    platform.createError = 10024;
+    EXPECT_EQ(ErrorOf([&] { OpenTo("127.0.0.1"); }), "Can't create new socket");
+    platform.createError = 0;
+    EXPECT_EQ(ErrorOf([&] { OpenTo(""); }), "No address specified");
+    EXPECT_TRUE(platform.addresses.empty());  // no address, no inet_addr
+    platform.connectError = 10049;
+    EXPECT_EQ(ErrorOf([&] { OpenTo("garbage"); }), "Windows socket error: text of 10049 (10049), on API 'connect'");
+    EXPECT_EQ(platform.addresses.back(), "garbage");
+    EXPECT_TRUE(platform.openSockets.empty());
+    EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
+    EXPECT_TRUE(events.seen.empty());
+}
+
+TEST_F(ClientSocketTest, SendHandsAllBytesOverOnceAndDropsAWouldBlockSilently) {
+    OpenTo("127.0.0.1");
+    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    EXPECT_EQ(socket.SendText("hello"), 5);
+    platform.sendCount = 2;
+    EXPECT_EQ(socket.SendText("hello"), 2);
+    platform.sendError = platform.wouldBlock;
+    EXPECT_EQ(socket.SendText("hello"), 0);
+    EXPECT_EQ(platform.sent, (std::vector<std::string>{"hello", "he"}));
+    EXPECT_EQ(events.seen, std::vector<std::string>{"connect"});
+    EXPECT_EQ(socket.state(), ClientSocket::State::Connected);
+}
+
+TEST_F(ClientSocketTest, AFailedSendIsReportedThenTheConnectionCloses) {
+    OpenTo("127.0.0.1");
+    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    platform.sendError = 10054;
+    socket.SendText("x");
+    ASSERT_EQ(events.errors.size(), 1u);
+    EXPECT_EQ(events.errors[0], std::make_pair(SocketErrorKind::Send, 10054));
+    EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
+
+    events.handleErrors = false;
+    OpenTo("127.0.0.1");
+    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    EXPECT_EQ(ErrorOf([&] { socket.SendText("x"); }), "Windows socket error: text of 10054 (10054), on API 'send'");
+    EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
+}
+
+TEST_F(ClientSocketTest, ReceiveReadsWhatIsWaitingInOneCall) {
+    OpenTo("127.0.0.1");
+    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    EXPECT_EQ(socket.ReceiveText(), "");
+    platform.incoming = std::string("a\0b", 3);
+    EXPECT_EQ(socket.ReceiveText(), std::string("a\0b", 3));
+    platform.incoming = "more";
+    platform.receiveError = platform.wouldBlock;
+    EXPECT_EQ(socket.ReceiveText(), "");
+    EXPECT_TRUE(events.errors.empty());
+
+    platform.receiveError = 10054;
+    EXPECT_EQ(socket.ReceiveText(), "");
+    EXPECT_EQ(events.errors.back(), std::make_pair(SocketErrorKind::Receive, 10054));
+    EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
+
+    events.handleErrors = false;
+    OpenTo("127.0.0.1");
+    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    platform.receiveError = 0;
+    platform.bytesWaitingError = 10038;
+    EXPECT_EQ(ErrorOf([&] { socket.ReceiveText(); }), "Windows socket error: text of 10038 (10038), on API 'recv'");
+}
+
+TEST_F(ClientSocketTest, NotificationsWithAnErrorReachTheDialogByKind) {
+    const std::pair<NetworkEvent, SocketErrorKind> kinds[] = {{NetworkEvent::Connect, SocketErrorKind::Connect},
+                                                              {NetworkEvent::Read, SocketErrorKind::Receive},
+                                                              {NetworkEvent::Write, SocketErrorKind::Send},
+                                                              {NetworkEvent::Close, SocketErrorKind::Disconnect}};
+    for (const auto& [event, kind] : kinds) {
+        OpenTo("127.0.0.1");
+        socket.Notify(platform.lastSocket, event, 10061);
+        EXPECT_EQ(events.errors.back(), std::make_pair(kind, 10061));
+        socket.Close();
+    }
+    events.handleErrors = false;
+    OpenTo("127.0.0.1");
+    EXPECT_EQ(ErrorOf([&] { socket.Notify(platform.lastSocket, NetworkEvent::Connect, 10060); }),
+              "Asynchronous socket error 10060");
+}
+
+TEST_F(ClientSocketTest, APeerCloseGoesIdleQuietlyUnlessClosingFails) {
+    OpenTo("127.0.0.1");
+    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    socket.Notify(platform.lastSocket, NetworkEvent::Close, 0);
+    EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
+    EXPECT_EQ(events.seen, std::vector<std::string>{"connect"});
+
+    OpenTo("127.0.0.1");
+    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    platform.closeError = 10038;
+    EXPECT_EQ(ErrorOf([&] { socket.Notify(platform.lastSocket, NetworkEvent::Close, 0); }),
+              "Windows socket error: text of 10038 (10038), on API 'closesocket'");
+    EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
+}
+
+TEST_F(ClientSocketTest, NotificationsForAClosedOrEarlierSocketAreIgnored) {
+    OpenTo("127.0.0.1");
+    const SocketId first = platform.lastSocket;
+    socket.Close();
+    socket.Notify(first, NetworkEvent::Connect, 0);
+    socket.Notify(first, NetworkEvent::Close, 10054);
+    OpenTo("127.0.0.1");
+    socket.Notify(first, NetworkEvent::Read, 0);
+    socket.Notify(kNoSocket, NetworkEvent::Connect, 0);
+    EXPECT_TRUE(events.seen.empty());
+    EXPECT_EQ(socket.state(), ClientSocket::State::Connecting);
+}
+
+TEST_F(ClientSocketTest, CloseEndsAnyStateAndTheDestructorClosesTheSocket) {
+    EXPECT_EQ(socket.Close(), 0);
+    EXPECT_TRUE(platform.closedSockets.empty());
+    {
+        ClientSocket other(platform, events);
+        other.SetAddress("127.0.0.1");
+        other.Open();
+    }
+    EXPECT_TRUE(platform.openSockets.empty());
+}
+
+}  // namespace
+}  // namespace tallyhorn::client

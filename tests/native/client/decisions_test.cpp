@@ -1,0 +1,329 @@
+// TForm1's decisions: OK and Cancel per mode, both keyboard paths, the close check with
+// its nested close in quota mode, the countdown and the response file.
+#include "dialog_test_support.h"
+
+namespace tallyhorn::client::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+constexpr const char* kPrint = "Print the job in spite of the quota violation ?";
+constexpr const char* kCancelJob = "The Print job will be canceled, ok to go on ?";
+constexpr const char* kQuit = "Quit without entering Comment ?";
+
+Lines Tail(Lines lines, std::size_t from) { return Lines(lines.begin() + static_cast<std::ptrdiff_t>(from), lines.end()); }
+
+// ---------------------------------------------------------------- the keyboard per mode
+
+TEST_F(DialogTest, CommentModeEnterRunsOkTwiceAndSubmitsOnce) {
+    StartWith("COMMENT");
+    Stroke(kKeyEnter);
+    EXPECT_EQ(Tail(Log(), 2), (Lines{"OKBtn Click", "OKBtn Click"}));
+    EXPECT_EQ(platform.ports.size(), 1u);
+    EXPECT_TRUE(platform.boxes.empty());
+}
+
+TEST_F(DialogTest, CommentModeEscapeRunsCancelOnceOnPress) {
+    StartWith("COMMENT");
+    Answer(false);
+    EXPECT_TRUE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));
+    EXPECT_EQ(Tail(Log(), 2), Lines{"CancelBtn Click"});
+    EXPECT_EQ(BoxTexts(), Lines{kQuit});
+    EXPECT_EQ(platform.quitRequests, 0);
+}
+
+TEST_F(DialogTest, RejectModeEnterClosesAndEscapeAsksOnRelease) {
+    StartWith("REJECT");
+    Answer(false);
+    EXPECT_FALSE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));  // Cancel is hidden
+    EXPECT_TRUE(platform.boxes.empty());
+    form.KeyUp(kKeyEscape, 0, Control::Comments_ComboBox);
+    EXPECT_EQ(BoxTexts(), Lines{kQuit});
+    EXPECT_EQ(platform.quitRequests, 0);
+
+    Stroke(kKeyEnter);
+    EXPECT_EQ(Tail(Log(), 2), (Lines{"CancelBtn Click", "OKBtn Click", "OKBtn Click"}));
+    EXPECT_EQ(platform.quitRequests, 2);  // the release only closes again
+}
+
+TEST_F(DialogTest, QuotaModeEnterAsksOnReleaseAndEscapeCancelsOnPress) {
+    StartWith("ADMIN QUOTA");
+    EXPECT_FALSE(form.KeyDown(kKeyEnter, false, Control::Comments_ComboBox, false));  // OK is not default
+    EXPECT_TRUE(platform.boxes.empty());
+    form.KeyUp(kKeyEnter, 0, Control::Comments_ComboBox);
+    EXPECT_EQ(BoxTexts(), Lines{kPrint});
+    EXPECT_TRUE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));
+    EXPECT_EQ(BoxTexts(), (Lines{kPrint, kCancelJob}));
+    EXPECT_EQ(Tail(Log(), 3), (Lines{"OKBtn Click", "CancelBtn Click"}));
+}
+
+TEST_F(DialogTest, WaitModeEnterDoesNotLetTheUserConfirmButEscapeStillCancels) {
+    StartWith("WAIT QUOTA");
+    Answer(true);
+    Stroke(kKeyEnter);
+    EXPECT_TRUE(platform.boxes.empty());
+    EXPECT_EQ(Log().size(), 3u);  // no "OKBtn Click"
+    form.ButtonClicked(Control::OKBtn);  // disabled: no click
+    EXPECT_TRUE(platform.boxes.empty());
+
+    EXPECT_FALSE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));  // Cancel is disabled
+    EXPECT_TRUE(platform.boxes.empty());
+    form.KeyUp(kKeyEscape, 0, Control::Comments_ComboBox);
+    EXPECT_EQ(BoxTexts(), Lines{kCancelJob});
+    EXPECT_EQ(Response(), "QUOTA VIOLATION");
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+TEST_F(DialogTest, ModifiersAndAnOpenListKeepTheButtonKeysFromPressing) {
+    StartWith("COMMENT");
+    EXPECT_FALSE(form.KeyDown(kKeyEnter, true, Control::Comments_ComboBox, false));
+    EXPECT_FALSE(form.KeyDown(kKeyEnter, false, Control::Comments_ComboBox, true));
+    EXPECT_FALSE(form.KeyDown(kKeyEscape, true, Control::Comments_ComboBox, false));
+    EXPECT_FALSE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, true));
+    EXPECT_FALSE(form.KeyDown('A', false, Control::Comments_ComboBox, false));
+    EXPECT_EQ(Log().size(), 2u);
+    // The release still reaches the comment box, whatever the shift state: OK once.
+    form.KeyUp(kKeyEnter, 0x7, Control::Comments_ComboBox);
+    EXPECT_EQ(Tail(Log(), 2), Lines{"OKBtn Click"});
+    // ...but not when the focus is elsewhere.
+    form.KeyUp(kKeyEnter, 0, Control::Form);
+    EXPECT_EQ(Log().size(), 3u);
+}
+
+TEST_F(DialogTest, EnterOnAFocusedButtonPressesThatButtonInEveryMode) {
+    StartWith("ADMIN QUOTA");
+    EXPECT_TRUE(form.KeyDown(kKeyEnter, false, Control::OKBtn, false));
+    EXPECT_TRUE(form.KeyDown(kKeyEnter, false, Control::CancelBtn, false));
+    EXPECT_EQ(BoxTexts(), (Lines{kPrint, kCancelJob}));
+    form.KeyUp(kKeyEnter, 0, Control::CancelBtn);  // not the comment box: nothing
+    EXPECT_EQ(platform.boxes.size(), 2u);
+}
+
+TEST_F(DialogTest, EscapeWithTheFocusOnAButtonPressesCancel) {
+    StartWith("COMMENT");
+    Answer(true);
+    EXPECT_TRUE(form.KeyDown(kKeyEscape, false, Control::OKBtn, false));
+    EXPECT_EQ(BoxTexts(), Lines{kQuit});
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+// ---------------------------------------------------------------- OK, Cancel, responses
+
+TEST_F(DialogTest, ConfirmingPrintWritesOkGoOnWithTheJobIdAndCloses) {
+    StartWith("USER QUOTA");
+    Answer(true);
+    form.ButtonClicked(Control::OKBtn);
+    EXPECT_EQ(Response(), "OK, GO ON1234");
+    EXPECT_EQ(form.Job().response, "OK, GO ON1234");
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_EQ(BoxTexts(), Lines{kPrint});
+    EXPECT_EQ(platform.BoxesOf(BoxKind::Confirm).size(), 1u);
+}
+
+TEST_F(DialogTest, AnEmptyJobIdWritesOkGoOnAlone) {
+    StartWith("ADMIN QUOTA", {{"JobID", ""}});
+    Answer(true);
+    form.ButtonClicked(Control::OKBtn);
+    EXPECT_EQ(Response(), "OK, GO ON");
+}
+
+TEST_F(DialogTest, ConfirmingCancelWritesQuotaViolationAndNoChangesNothing) {
+    StartWith("ADMIN QUOTA");
+    Answer(false);
+    form.ButtonClicked(Control::CancelBtn);
+    form.ButtonClicked(Control::OKBtn);  // no script left: No
+    EXPECT_FALSE(ResponseWritten());
+    EXPECT_EQ(platform.quitRequests, 0);
+    Answer(true);
+    form.ButtonClicked(Control::CancelBtn);
+    EXPECT_EQ(Response(), "QUOTA VIOLATION");
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+TEST_F(DialogTest, CommentModeCancelAsksBeforeQuitting) {
+    StartWith("COMMENT");
+    form.ButtonClicked(Control::CancelBtn);
+    EXPECT_EQ(platform.quitRequests, 0);
+    Answer(true);
+    form.ButtonClicked(Control::CancelBtn);
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_FALSE(ResponseWritten());
+    EXPECT_EQ(BoxTexts(), (Lines{kQuit, kQuit}));
+}
+
+TEST_F(DialogTest, AResponseFileThatCannotBeWrittenIsShownAndTheNextCloseIsAllowed) {
+    StartWith("ADMIN QUOTA");
+    platform.unwritable.insert(kResponseFile);
+    Answer(true);
+    form.ButtonClicked(Control::OKBtn);
+    ASSERT_EQ(platform.BoxesOf(BoxKind::General).size(), 1u);
+    const Box box = platform.BoxesOf(BoxKind::General)[0];
+    EXPECT_EQ(box.caption, "Tallyhornclient");
+    EXPECT_EQ(box.text, std::string("Unable to write to ") + kResponseFile + ".");
+    EXPECT_EQ(platform.quitRequests, 0);
+    form.CloseRequested();
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_EQ(platform.BoxesOf(BoxKind::Confirm).size(), 1u);  // no cancel question
+}
+
+// ---------------------------------------------------------------- the close check
+
+TEST_F(DialogTest, TheCloseCheckAllowsOutsideQuotaModeAndSavesTheComment) {
+    StartWith("COMMENT");
+    platform.commentText = "Proof copy";
+    form.CloseRequested();
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_EQ(platform.files[platform.HistoryPath()], "Proof copy\r\n");
+    form.CloseRequested();  // a further attempt runs the check again
+    EXPECT_EQ(platform.quitRequests, 2);
+    EXPECT_EQ(platform.replaced.size(), 2u);
+}
+
+TEST_F(DialogTest, InQuotaModeARefusedCloseAsksAndTheNestedCloseWritesTheHistoryTwice) {
+    StartWith("ADMIN QUOTA");
+    platform.commentText = "typed blind";
+    std::string firstSave;
+    Answer(true, [&] { firstSave = platform.files[platform.HistoryPath()]; });
+    form.CloseRequested();
+    EXPECT_EQ(BoxTexts(), Lines{kCancelJob});
+    EXPECT_EQ(Response(), "QUOTA VIOLATION");
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_EQ(platform.replaced.size(), 2u);
+    EXPECT_EQ(firstSave, "typed blind\r\n");
+    EXPECT_EQ(platform.files[platform.HistoryPath()], firstSave);
+    EXPECT_EQ(Tail(Log(), 3), Lines{"CancelBtn Click"});
+}
+
+TEST_F(DialogTest, InQuotaModeARefusedCloseAnsweredNoKeepsTheDialog) {
+    StartWith("USER QUOTA");
+    form.CloseRequested();
+    EXPECT_EQ(platform.quitRequests, 0);
+    EXPECT_FALSE(ResponseWritten());
+    EXPECT_TRUE(Running(Timer::Quota_Timer));
+}
+
+TEST_F(DialogTest, ACloseAttemptFromInsideTheCancelQuestionRunsTheCheckAgain) {
+    StartWith("ADMIN QUOTA");
+    // While the first cancel question is open, another close attempt arrives; its own
+    // question is answered Yes, then the first one No.
+    Answer(false, [&] {
+        Answer(true);
+        form.CloseRequested();
+    });
+    form.CloseRequested();
+    EXPECT_EQ(BoxTexts(), (Lines{kCancelJob, kCancelJob}));
+    EXPECT_EQ(platform.boxes[1].depth, 1);
+    EXPECT_EQ(Response(), "QUOTA VIOLATION");
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_EQ(platform.replaced.size(), 3u);
+}
+
+TEST_F(DialogTest, ARefusedHistoryInsertEndsTheCloseAttemptInTheGeneralBox) {
+    StartWith("COMMENT");
+    platform.commentText = "new";
+    platform.refuseInserts = true;
+    form.CloseRequested();
+    EXPECT_EQ(platform.quitRequests, 0);
+    ASSERT_EQ(platform.BoxesOf(BoxKind::General).size(), 1u);
+    EXPECT_EQ(platform.BoxesOf(BoxKind::General)[0].text, "Unable to insert a line.");
+    EXPECT_EQ(platform.BoxesOf(BoxKind::General)[0].caption, "Tallyhornclient");
+    EXPECT_FALSE(platform.FileExists(platform.HistoryPath()));
+    platform.refuseInserts = false;
+    form.CloseRequested();
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+// ---------------------------------------------------------------- the countdown
+
+TEST_F(DialogTest, TheCountdownTicksEverySecondFromTheEndOfTheLastTick) {
+    StartWith("ADMIN QUOTA");
+    Advance(999);
+    EXPECT_EQ(form.Job().countdown, 30);
+    Advance(1);
+    EXPECT_EQ(form.Job().countdown, 29);
+    EXPECT_EQ(View(Control::Label1).caption, "Click OK within 29 seconds to allow the user to go on with the Printing,");
+    EXPECT_EQ(platform.timers[Timer::Quota_Timer].starts, 2);  // stopped and started again by the tick
+    Advance(27000);
+    EXPECT_EQ(form.Job().countdown, 2);
+    EXPECT_TRUE(platform.boxes.empty());
+}
+
+TEST_F(DialogTest, TheCountdownCaptionsFollowTheQuotaType) {
+    StartWith("WAIT QUOTA");
+    Advance(3000);
+    EXPECT_EQ(View(Control::Label1).caption, "Waiting for the Administrator approval to go on with the Printing (27)");
+}
+
+TEST_F(DialogTest, USERCountdownCaption) {
+    StartWith("USER QUOTA");
+    Advance(1000);
+    EXPECT_EQ(View(Control::Label1).caption, "Click OK within 29 seconds to go on with the Printing,");
+}
+
+TEST_F(DialogTest, APlainQuotaTypeKeepsCommentWhileCounting) {
+    StartWith("QUOTA");
+    Advance(5000);
+    EXPECT_EQ(form.Job().countdown, 25);
+    EXPECT_EQ(View(Control::Label1).caption, "Comment:");
+}
+
+TEST_F(DialogTest, AtZeroTheDialogDropsAlwaysOnTopSaysCanceledAndAttemptsToClose) {
+    StartWith("ADMIN QUOTA");
+    bool onTopWhenShown = true;
+    platform.script.push_back([&](const Box&) {
+        onTopWhenShown = platform.alwaysOnTop;
+        return false;
+    });
+    Answer(true);
+    Advance(30000);
+    EXPECT_FALSE(onTopWhenShown);
+    EXPECT_EQ(BoxTexts(), (Lines{"Job has been canceled.", kCancelJob}));
+    EXPECT_EQ(platform.boxes[0].kind, BoxKind::Information);
+    EXPECT_EQ(Response(), "QUOTA VIOLATION");
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_FALSE(Running(Timer::Quota_Timer));
+}
+
+TEST_F(DialogTest, AtZeroAnsweredNoTheDialogStaysAndStillDecides) {
+    StartWith("ADMIN QUOTA");
+    Advance(30000);  // no script: the information box, then No
+    EXPECT_EQ(platform.quitRequests, 0);
+    EXPECT_FALSE(Running(Timer::Quota_Timer));
+    EXPECT_EQ(View(Control::Label1).caption, "Click OK within 0 seconds to allow the user to go on with the Printing,");
+    Advance(60000);
+    EXPECT_EQ(form.Job().countdown, 0);
+    Answer(true);
+    form.ButtonClicked(Control::OKBtn);
+    EXPECT_EQ(Response(), "OK, GO ON1234");
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+TEST_F(DialogTest, TheCountdownReachingZeroWhileAConfirmationIsOpenOpensItsBoxesAboveIt) {
+    StartWith("USER QUOTA");
+    // The print question stays open for 31 s; inside it the countdown ends, the
+    // information box and then the cancel question (answered Yes) open above it.
+    Answer(true, [&] {
+        Answer(false);
+        Answer(true);
+        Advance(31000);
+    });
+    form.ButtonClicked(Control::OKBtn);
+    EXPECT_EQ(BoxTexts(), (Lines{kPrint, "Job has been canceled.", kCancelJob}));
+    EXPECT_EQ(platform.boxes[1].depth, 1);
+    EXPECT_EQ(platform.boxes[2].depth, 1);
+    // The cancel was final: the late Yes to the print question writes nothing more.
+    EXPECT_EQ(Response(), "QUOTA VIOLATION");
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+TEST_F(DialogTest, ATickQueuedAfterTheTimerStoppedIsIgnored) {
+    StartWith("ADMIN QUOTA");
+    Advance(30000);  // at 0, the cancel question answered No
+    const std::size_t boxes = platform.boxes.size();
+    form.TimerFired(Timer::Quota_Timer);
+    form.TimerFired(Timer::WatchDog_Timer);
+    EXPECT_EQ(form.Job().countdown, 0);
+    EXPECT_EQ(platform.boxes.size(), boxes);
+}
+
+}  // namespace
+}  // namespace tallyhorn::client::testing

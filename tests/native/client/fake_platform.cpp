@@ -1,0 +1,242 @@
+// A DialogPlatform for tests: it records what the dialog does to its window, files, log,
+// timers and socket, and plays message boxes from a script that may run nested events.
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "client/client_log.h"
+
+namespace tallyhorn::client::testing {
+
+FakePlatform::FakePlatform() {
+    // The designed state: everything visible and enabled but the three pictures.
+    for (Control c : {Control::Form, Control::Label1, Control::Label2, Control::Label3, Control::Label4,
+                      Control::DocumentName, Control::Pages, Control::PrinterName, Control::Reason,
+                      Control::Comments_ComboBox, Control::OKBtn, Control::CancelBtn}) {
+        controls[c] = {};
+    }
+    for (Control c : {Control::Stop_Image, Control::Confirm_Image, Control::Comment_Image}) {
+        controls[c].visible = false;
+    }
+    controls[Control::Label1].caption = "Comment:";
+    controls[Control::Label3].caption = "The following document will not be printed.";
+    controls[Control::OKBtn].left = 103;
+    controls[Control::Comment_Image].top = 91;
+    controls[Control::Stop_Image].top = 20;
+    controls[Control::Confirm_Image].top = 56;
+    controls[Control::Label1].top = 135;
+    controls[Control::Label3].top = 160;
+    controls[Control::Reason].top = 184;
+    folders.insert(programFolder + "Debug");
+}
+
+std::vector<Box> FakePlatform::BoxesOf(BoxKind kind) const {
+    std::vector<Box> found;
+    std::copy_if(boxes.begin(), boxes.end(), std::back_inserter(found), [kind](const Box& b) { return b.kind == kind; });
+    return found;
+}
+
+std::string FakePlatform::LogPath() const { return ClientLogPath(programFolder, now); }
+
+std::vector<std::string> FakePlatform::LogMessages() const {
+    std::vector<std::string> messages;
+    const auto it = files.find(LogPath());
+    if (it == files.end()) {
+        return messages;
+    }
+    std::string_view rest = it->second;
+    while (!rest.empty()) {
+        const auto end = rest.find("\r\n");
+        const auto line = rest.substr(0, end);
+        messages.emplace_back(line.substr(std::min<std::size_t>(10, line.size())));  // after "hh:nn:ss  "
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 2);
+    }
+    return messages;
+}
+
+void FakePlatform::PutJobFile(const std::string& path, const std::map<std::string, std::string>& values) {
+    profiles[path]["PrintJob"] = values;
+}
+
+std::optional<Timer> FakePlatform::NextDueTimer(long long untilMs) {
+    std::optional<Timer> next;
+    for (auto& [timer, view] : timers) {
+        if (view.running && view.due <= untilMs && (!next || view.due < timers[*next].due)) {
+            next = timer;
+        }
+    }
+    if (next) {
+        TimerView& view = timers[*next];
+        nowMs = view.due;
+        view.due += view.interval;  // a window timer repeats until it is stopped
+    }
+    return next;
+}
+
+void FakePlatform::SetHistoryItems(const std::vector<std::string>& entries) {
+    ++setHistoryCalls;
+    items = entries;
+}
+
+bool FakePlatform::InsertHistoryItem(std::size_t index, const std::string& entry) {
+    ++insertCalls;
+    if (refuseInserts || index > items.size()) {
+        return false;
+    }
+    items.insert(items.begin() + static_cast<std::ptrdiff_t>(index), entry);
+    return true;
+}
+
+int FakePlatform::CompareIgnoringCase(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+void FakePlatform::StartTimer(Timer timer, unsigned intervalMs) {
+    TimerView& view = timers[timer];
+    if (view.running) {
+        ++timerMisuse;
+    }
+    view = {true, intervalMs, nowMs + intervalMs, view.starts + 1};
+}
+
+void FakePlatform::StopTimer(Timer timer) {
+    TimerView& view = timers[timer];
+    if (!view.running) {
+        ++timerMisuse;
+    }
+    view.running = false;
+}
+
+bool FakePlatform::OpenBox(BoxKind kind, const std::string& caption, const std::string& text) {
+    const Box box{kind, caption, text, openBoxes};
+    boxes.push_back(box);
+    if (script.empty()) {
+        return false;
+    }
+    BoxStep step = std::move(script.front());
+    script.pop_front();
+    ++openBoxes;
+    const bool answer = step(box);
+    --openBoxes;
+    return answer;
+}
+
+std::string FakePlatform::ReadProfileString(const std::string& file, const std::string& section,
+                                            const std::string& key) {
+    const auto f = profiles.find(file);
+    if (f == profiles.end()) {
+        return {};
+    }
+    const auto s = f->second.find(section);
+    if (s == f->second.end()) {
+        return {};
+    }
+    const auto k = s->second.find(key);
+    return k == s->second.end() ? std::string() : k->second.substr(0, 2047);
+}
+
+bool FakePlatform::WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                                      const std::string& value) {
+    if (unwritable.count(file)) {
+        return false;
+    }
+    profiles[file][section][key] = value;
+    return true;
+}
+
+std::optional<std::string> FakePlatform::ReadWholeFile(const std::string& path) {
+    readPaths.push_back(path);
+    const auto it = files.find(path);
+    if (it == files.end() || lockedFiles.count(path)) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+bool FakePlatform::ReplaceFile(const std::string& path, const std::string& bytes) {
+    if (unwritable.count(path)) {
+        return false;
+    }
+    files[path] = bytes;
+    replaced.push_back(path);
+    return true;
+}
+
+bool FakePlatform::AppendToLog(const std::string& path, const std::string& bytes) {
+    if (!folders.count(path.substr(0, path.rfind('\\')))) {
+        return false;
+    }
+    files[path] += bytes;
+    return true;
+}
+
+LocalDateTime FakePlatform::Now() {
+    if (clockReadings.empty()) {
+        return now;
+    }
+    const LocalDateTime reading = clockReadings.front();
+    clockReadings.pop_front();
+    return reading;
+}
+
+SocketId FakePlatform::CreateSocket(int& error) {
+    if (createError != 0) {
+        error = createError;
+        return kNoSocket;
+    }
+    lastSocket = nextSocket_++;
+    openSockets.insert(lastSocket);
+    return lastSocket;
+}
+
+std::uint32_t FakePlatform::InetAddr(const std::string& address) {
+    addresses.push_back(address);
+    return address == "127.0.0.1" ? 0x0100007Fu : 0xFFFFFFFFu;
+}
+
+SocketCall FakePlatform::Connect(SocketId, std::uint32_t, std::uint16_t port) {
+    ports.push_back(port);
+    return connectError == 0 ? SocketCall{0, 0} : SocketCall{-1, connectError};
+}
+
+SocketCall FakePlatform::Send(SocketId, const std::string& bytes) {
+    if (sendError != 0) {
+        return {-1, sendError};
+    }
+    const std::size_t taken = sendCount < 0 ? bytes.size() : std::min<std::size_t>(bytes.size(), sendCount);
+    sent.push_back(bytes.substr(0, taken));
+    return {static_cast<int>(taken), 0};
+}
+
+SocketCall FakePlatform::BytesWaiting(SocketId) {
+    if (bytesWaitingError != 0) {
+        return {-1, bytesWaitingError};
+    }
+    return {static_cast<int>(incoming.size()), 0};
+}
+
+SocketCall FakePlatform::Receive(SocketId, std::size_t count, std::string& bytes) {
+    if (receiveError != 0) {
+        return {-1, receiveError};
+    }
+    bytes = incoming.substr(0, count);
+    incoming.erase(0, bytes.size());
+    return {static_cast<int>(bytes.size()), 0};
+}
+
+int FakePlatform::CloseSocket(SocketId socket) {
+    closedSockets.push_back(socket);
+    openSockets.erase(socket);
+    return closeError;
+}
+
+}  // namespace tallyhorn::client::testing

@@ -1,0 +1,163 @@
+// A DialogPlatform for tests: it records what the dialog does to its window, files, log,
+// timers and socket, and plays message boxes from a script that may run nested events.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "client/dialog_platform.h"
+
+namespace tallyhorn::client::testing {
+
+enum class BoxKind { Confirm, Error, Information, General };
+
+struct Box {
+    BoxKind kind;
+    std::string caption;
+    std::string text;
+    int depth;  // how many boxes were already open when this one opened
+};
+
+struct ControlView {
+    std::string caption;
+    bool visible = true;
+    bool enabled = true;
+    int left = 0;
+    int top = 0;
+};
+
+struct TimerView {
+    bool running = false;
+    unsigned interval = 0;
+    long long due = 0;
+    int starts = 0;
+};
+
+class FakePlatform : public DialogPlatform {
+public:
+    FakePlatform();
+
+    // ---- program ----
+    std::string programFolder = "C:\\Apps\\";
+    std::string programFileName = "TallyhornClient.exe";
+    std::string firstArgument;
+    int quitRequests = 0;
+
+    // ---- window ----
+    std::map<Control, ControlView> controls;
+    bool okIsDefault = true;
+    bool alwaysOnTop = true;
+    std::string commentText;
+    std::vector<std::string> items;
+    int setHistoryCalls = 0;
+    int insertCalls = 0;
+    bool refuseInserts = false;
+
+    // ---- timers, on a clock of their own ----
+    std::map<Timer, TimerView> timers;
+    long long nowMs = 0;
+    int timerMisuse = 0;  // a start of a running timer or a stop of a stopped one
+
+    // ---- boxes: each opening box takes the next script step (its answer; the step may
+    // run events first, as the box's own message loop would). No step left: answer No. ----
+    using BoxStep = std::function<bool(const Box&)>;
+    std::deque<BoxStep> script;
+    std::vector<Box> boxes;
+    int openBoxes = 0;
+    std::vector<Box> BoxesOf(BoxKind kind) const;
+
+    // ---- files ----
+    std::map<std::string, std::string> files;
+    std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> profiles;
+    std::set<std::string> folders;        // where AppendToLog may write
+    std::set<std::string> lockedFiles;    // ReadWholeFile fails
+    std::set<std::string> unwritable;     // ReplaceFile and WriteProfileString fail
+    std::vector<std::string> replaced;    // every ReplaceFile that succeeded, by path
+    std::vector<std::string> readPaths;   // every ReadWholeFile, by path
+
+    // ---- clock and locale: Now() takes the queued readings first ----
+    std::deque<LocalDateTime> clockReadings;
+    LocalDateTime now{2026, 12, 7, 14, 3, 27};
+    std::string timeSeparator = ":";
+
+    // ---- socket ----
+    int wouldBlock = 10035;
+    int createError = 0;             // CreateSocket fails with this when not 0
+    int connectError = 10035;        // what connect reports (0: at once)
+    int sendError = 0;
+    int sendCount = -1;              // bytes taken; -1: all of them
+    int bytesWaitingError = 0;
+    int receiveError = 0;
+    int closeError = 0;
+    std::string incoming;            // bytes the server has sent and not yet been read
+    std::vector<std::string> sent;
+    std::vector<std::string> addresses;  // the text of every InetAddr
+    std::vector<std::uint16_t> ports;    // the port of every Connect
+    std::vector<SocketId> closedSockets;
+    std::set<SocketId> openSockets;
+    SocketId lastSocket = kNoSocket;
+
+    // Helpers for tests.
+    std::string LogPath() const;
+    std::vector<std::string> LogMessages() const;
+    std::string HistoryPath() const { return programFolder + "Tallyhorn.Cmt"; }
+    void PutJobFile(const std::string& path, const std::map<std::string, std::string>& values);
+    // The due timer that fires next at or before `untilMs`, if any; moves the clock to it.
+    std::optional<Timer> NextDueTimer(long long untilMs);
+
+    // ---- DialogPlatform ----
+    std::string ProgramFolder() override { return programFolder; }
+    std::string ProgramFileName() override { return programFileName; }
+    std::string FirstArgument() override { return firstArgument; }
+    void RequestQuit() override { ++quitRequests; }
+    void SetCaption(Control control, const std::string& text) override { controls[control].caption = text; }
+    void SetVisible(Control control, bool visible) override { controls[control].visible = visible; }
+    void SetEnabled(Control control, bool enabled) override { controls[control].enabled = enabled; }
+    void SetLeft(Control control, int left) override { controls[control].left = left; }
+    void SetTop(Control control, int top) override { controls[control].top = top; }
+    void SetOkIsDefault(bool isDefault) override { okIsDefault = isDefault; }
+    void SetAlwaysOnTop(bool onTop) override { alwaysOnTop = onTop; }
+    std::string CommentText() override { return commentText; }
+    void SetHistoryItems(const std::vector<std::string>& entries) override;
+    bool InsertHistoryItem(std::size_t index, const std::string& entry) override;
+    int CompareIgnoringCase(const std::string& a, const std::string& b) override;
+    void StartTimer(Timer timer, unsigned intervalMs) override;
+    void StopTimer(Timer timer) override;
+    bool Confirm(const std::string& text) override { return OpenBox(BoxKind::Confirm, "Confirm", text); }
+    void ShowError(const std::string& text) override { OpenBox(BoxKind::Error, "Error", text); }
+    void ShowInformation(const std::string& text) override { OpenBox(BoxKind::Information, "Information", text); }
+    void ShowGeneralError(const std::string& caption, const std::string& text) override {
+        OpenBox(BoxKind::General, caption, text);
+    }
+    bool FileExists(const std::string& path) override { return files.count(path) || profiles.count(path); }
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override;
+    bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                            const std::string& value) override;
+    bool DeleteFile(const std::string& path) override { return files.erase(path) + profiles.erase(path) > 0; }
+    std::optional<std::string> ReadWholeFile(const std::string& path) override;
+    bool ReplaceFile(const std::string& path, const std::string& bytes) override;
+    bool AppendToLog(const std::string& path, const std::string& bytes) override;
+    LocalDateTime Now() override;
+    std::string LocaleTimeSeparator() override { return timeSeparator; }
+    int WouldBlockCode() override { return wouldBlock; }
+    SocketId CreateSocket(int& error) override;
+    std::uint32_t InetAddr(const std::string& address) override;
+    SocketCall Connect(SocketId socket, std::uint32_t address, std::uint16_t port) override;
+    SocketCall Send(SocketId socket, const std::string& bytes) override;
+    SocketCall BytesWaiting(SocketId socket) override;
+    SocketCall Receive(SocketId socket, std::size_t count, std::string& bytes) override;
+    int CloseSocket(SocketId socket) override;
+    std::string SocketErrorText(int code) override { return "text of " + std::to_string(code); }
+
+private:
+    bool OpenBox(BoxKind kind, const std::string& caption, const std::string& text);
+    SocketId nextSocket_ = 100;
+};
+
+}  // namespace tallyhorn::client::testing

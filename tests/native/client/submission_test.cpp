@@ -1,0 +1,384 @@
+// TForm1's comment submission: every row of the exchange's transition table, the
+// acknowledgement read across pieces, the error and timeout boxes and their log lines.
+#include "dialog_test_support.h"
+
+namespace tallyhorn::client::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+constexpr const char* kMessage = "Client Comment1234##Proof copy##";
+constexpr const char* kTimeout =
+    "Timeout while communicating to the Tallyhorn server (127.0.0.1), Comment will not be written to the DB";
+
+std::string ServerError(int code) {
+    return "Error occured while communicating to the Tallyhorn server (127.0.0.1), Comment will not be written to "
+           "the DB, (error " +
+           std::to_string(code) + ").";
+}
+
+class SubmissionTest : public DialogTest {
+protected:
+    void SetUp() override {
+        StartWith("COMMENT");
+        platform.commentText = "Proof copy";
+    }
+    void Ok() { form.ButtonClicked(Control::OKBtn); }
+    void Connected() { form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 0); }
+    void ServerSends(const std::string& bytes) {
+        platform.incoming += bytes;
+        form.SocketNotified(platform.lastSocket, NetworkEvent::Read, 0);
+    }
+    void PeerCloses() { form.SocketNotified(platform.lastSocket, NetworkEvent::Close, 0); }
+    void Awaiting() {
+        Ok();
+        Connected();
+    }
+    void Answered() {
+        Awaiting();
+        ServerSends("Stored? no");
+    }
+    bool SocketOpen() { return platform.openSockets.count(platform.lastSocket) > 0; }
+    long long WatchDogDue() { return platform.timers[Timer::WatchDog_Timer].due; }
+    Lines LogAfterActivation() {
+        const Lines all = Log();
+        return Lines(all.begin() + 2, all.end());
+    }
+};
+
+// ---- from Idle
+
+TEST_F(SubmissionTest, IdleOkStartsTheWatchdogAndConnectsToPort5052) {
+    Ok();
+    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
+    EXPECT_EQ(platform.timers[Timer::WatchDog_Timer].interval, 10000u);
+    EXPECT_EQ(platform.addresses, Lines{"127.0.0.1"});
+    EXPECT_EQ(platform.ports, std::vector<std::uint16_t>{5052});
+    EXPECT_TRUE(platform.sent.empty());
+    EXPECT_EQ(LogAfterActivation(), Lines{"OKBtn Click"});
+    EXPECT_EQ(platform.quitRequests, 0);
+}
+
+TEST(Submission, AnEmptyServerAddressFailsAtOnceAndTheTimeoutStillFollows) {
+    FakePlatform other;
+    TForm1 dialog(other);
+    other.PutJobFile(kJobFile, {{"Action", "COMMENT"}, {"JobID", "7"}});
+    other.firstArgument = kJobFile;
+    dialog.FormActivate();
+    dialog.ButtonClicked(Control::OKBtn);
+    ASSERT_EQ(other.boxes.size(), 1u);
+    EXPECT_EQ(other.boxes[0].kind, BoxKind::General);
+    EXPECT_EQ(other.boxes[0].text, "No address specified.");
+    EXPECT_TRUE(other.openSockets.empty());
+    EXPECT_TRUE(other.timers[Timer::WatchDog_Timer].running);
+    other.nowMs = other.timers[Timer::WatchDog_Timer].due;
+    dialog.TimerFired(Timer::WatchDog_Timer);
+    ASSERT_EQ(other.boxes.size(), 2u);
+    EXPECT_EQ(other.boxes[1].kind, BoxKind::Error);
+    EXPECT_EQ(other.boxes[1].text,
+              "Timeout while communicating to the Tallyhorn server (), Comment will not be written to the DB");
+    EXPECT_EQ(other.LogMessages().back(), other.boxes[1].text);
+    EXPECT_EQ(other.quitRequests, 0);
+}
+
+TEST_F(SubmissionTest, NoSocketOrARejectedConnectShowTheirTextsAndLeaveTheWatchdogRunning) {
+    platform.createError = 10024;
+    Ok();
+    platform.createError = 0;
+    platform.connectError = 10051;
+    Ok();
+    EXPECT_EQ(BoxTexts(), (Lines{"Can't create new socket.",
+                                 "Windows socket error: text of 10051 (10051), on API 'connect'"}));
+    EXPECT_EQ(platform.boxes[1].caption, "Tallyhornclient");
+    EXPECT_TRUE(platform.openSockets.empty());
+    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
+    EXPECT_EQ(WatchDogDue(), 10000);  // the second OK kept the first one's expiry
+    EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "OKBtn Click"}));  // nothing else is logged
+}
+
+TEST_F(SubmissionTest, AnExpiryWhenIdleShowsTheTimeoutWithNothingToClose) {
+    platform.connectError = 10051;
+    Ok();
+    Advance(10000);
+    EXPECT_EQ(BoxTexts().back(), kTimeout);
+    EXPECT_EQ(platform.boxes.back().kind, BoxKind::Error);
+    EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", kTimeout}));
+    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
+    EXPECT_EQ(platform.closedSockets.size(), 1u);  // only the rejected attempt's own socket
+}
+
+// ---- from Connecting
+
+TEST_F(SubmissionTest, ConnectedSendsTheCommentMessageOnceWithTheTextOfThatMoment) {
+    Ok();
+    platform.commentText = "Proof copy";  // typed after OK, before the connection stands
+    Connected();
+    EXPECT_EQ(platform.sent, Lines{kMessage});
+    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
+    EXPECT_EQ(LogAfterActivation(), Lines{"OKBtn Click"});
+}
+
+TEST_F(SubmissionTest, AnErrorWhileConnectingIsLoggedShownAndLeavesIdle) {
+    Ok();
+    form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 10061);
+    EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "ClientSocketError 10061"}));
+    EXPECT_EQ(BoxTexts(), Lines{ServerError(10061)});
+    EXPECT_EQ(platform.boxes[0].kind, BoxKind::Error);
+    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
+    EXPECT_FALSE(SocketOpen());
+    EXPECT_EQ(platform.quitRequests, 0);
+}
+
+TEST_F(SubmissionTest, TheBoxIsShownBeforeTheConnectionCloses) {
+    Ok();
+    bool openWhileShown = false;
+    platform.script.push_back([&](const Box&) {
+        openWhileShown = SocketOpen();
+        return false;
+    });
+    form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 10060);
+    EXPECT_TRUE(openWhileShown);
+    EXPECT_FALSE(SocketOpen());
+}
+
+TEST_F(SubmissionTest, AnExpiryWhileConnectingAbandonsTheAttempt) {
+    Ok();
+    Advance(10000);
+    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+    EXPECT_FALSE(SocketOpen());
+    Connected();  // a late notification of the abandoned attempt
+    EXPECT_TRUE(platform.sent.empty());
+}
+
+TEST_F(SubmissionTest, OkWhileConnectingOnlyLogs) {
+    Ok();
+    Advance(4000);
+    Ok();
+    EXPECT_EQ(platform.ports.size(), 1u);
+    EXPECT_EQ(WatchDogDue(), 10000);
+    EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "OKBtn Click"}));
+    Connected();
+    EXPECT_EQ(platform.sent.size(), 1u);
+}
+
+// ---- from Awaiting acknowledgement
+
+TEST_F(SubmissionTest, TheAcknowledgementStopsTheWatchdogAndClosesTheDialogThroughTheCheck) {
+    Awaiting();
+    ServerSends("Client Comment OK\r\n");
+    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_EQ(platform.files[platform.HistoryPath()], "Proof copy\r\n");
+    EXPECT_TRUE(platform.boxes.empty());
+}
+
+TEST_F(SubmissionTest, AQuotaApprovalAlsoAcknowledgesInCommentMode) {
+    Awaiting();
+    ServerSends("Quota Approval OK");
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+TEST_F(SubmissionTest, AnotherReplyStopsTheWatchdogQuietly) {
+    Answered();
+    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
+    Advance(60000);
+    EXPECT_TRUE(platform.boxes.empty());
+    EXPECT_EQ(platform.quitRequests, 0);
+    EXPECT_EQ(LogAfterActivation(), Lines{"OKBtn Click"});
+    EXPECT_TRUE(SocketOpen());
+}
+
+TEST_F(SubmissionTest, APeerCloseIsNotReportedAndTheTimeoutFollows) {
+    Awaiting();
+    Advance(3000);
+    PeerCloses();
+    EXPECT_FALSE(SocketOpen());
+    EXPECT_TRUE(platform.boxes.empty());
+    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
+    Advance(7000);
+    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+}
+
+TEST_F(SubmissionTest, AResetWhileAwaitingIsHandledAsAnError) {
+    Awaiting();
+    form.SocketNotified(platform.lastSocket, NetworkEvent::Close, 10054);
+    EXPECT_EQ(BoxTexts(), Lines{ServerError(10054)});
+    EXPECT_EQ(LogAfterActivation().back(), "ClientSocketError 10054");
+    EXPECT_FALSE(SocketOpen());
+    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
+}
+
+TEST_F(SubmissionTest, AFailedReceiveIsHandledAsAnErrorAndReadsAsNothing) {
+    Awaiting();
+    platform.receiveError = 10054;
+    ServerSends("Client Comment OK");
+    EXPECT_EQ(BoxTexts(), Lines{ServerError(10054)});
+    EXPECT_EQ(platform.quitRequests, 0);
+    EXPECT_FALSE(SocketOpen());
+}
+
+TEST_F(SubmissionTest, AFailedSendIsHandledAsAnError) {
+    platform.sendError = 10054;
+    Awaiting();
+    EXPECT_EQ(BoxTexts(), Lines{ServerError(10054)});
+    EXPECT_FALSE(SocketOpen());
+    EXPECT_EQ(platform.BoxesOf(BoxKind::General).size(), 0u);  // handled, so not raised
+}
+
+TEST_F(SubmissionTest, ASendThatWouldBlockEndsInTheTimeout) {
+    platform.sendError = platform.wouldBlock;
+    Awaiting();
+    EXPECT_TRUE(platform.boxes.empty());
+    Advance(10000);
+    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+}
+
+TEST_F(SubmissionTest, AnExpiryWhileAwaitingClosesTheConnection) {
+    Awaiting();
+    Advance(10000);
+    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+    EXPECT_FALSE(SocketOpen());
+    ServerSends("Client Comment OK");  // too late: that connection is gone
+    EXPECT_EQ(platform.quitRequests, 0);
+}
+
+TEST_F(SubmissionTest, OkWhileAwaitingSendsNothingAndKeepsTheExpiry) {
+    Awaiting();
+    Advance(6000);
+    Ok();
+    EXPECT_EQ(platform.sent.size(), 1u);
+    EXPECT_EQ(WatchDogDue(), 10000);
+    Advance(4000);
+    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+}
+
+TEST_F(SubmissionTest, ASplitAcknowledgementIsGatheredWithTheWatchdogRunning) {
+    Awaiting();
+    ServerSends("Client Com");
+    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
+    EXPECT_EQ(platform.quitRequests, 0);
+    ServerSends("");  // an empty read changes nothing
+    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
+    ServerSends("ment OK");
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+TEST_F(SubmissionTest, ASplitNonAcknowledgementIsDecidedWhenItDeparts) {
+    Awaiting();
+    ServerSends("Quota App");
+    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
+    ServerSends("rovalXOK");
+    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
+    EXPECT_EQ(platform.quitRequests, 0);
+}
+
+TEST_F(SubmissionTest, APartialReplyOfAnEarlierConnectionDoesNotCarryOver) {
+    Awaiting();
+    ServerSends("Client Comm");
+    Advance(10000);  // the timeout closes that connection
+    Ok();
+    Connected();
+    ServerSends("ent Comment OK");
+    EXPECT_EQ(platform.quitRequests, 0);
+    EXPECT_EQ(platform.sent, (Lines{kMessage, kMessage}));
+}
+
+// ---- from Answered
+
+TEST_F(SubmissionTest, AnsweredALaterAcknowledgementStillCloses) {
+    Answered();
+    ServerSends("Client Comment OK");
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+TEST_F(SubmissionTest, AnsweredOkRestartsTheWatchdogAndSendsNothing) {
+    Answered();
+    Advance(5000);
+    Ok();
+    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
+    EXPECT_EQ(WatchDogDue(), 15000);
+    EXPECT_EQ(platform.sent.size(), 1u);
+    Advance(10000);
+    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+    EXPECT_FALSE(SocketOpen());
+}
+
+TEST_F(SubmissionTest, AnsweredPeerCloseAndErrorLeaveIdle) {
+    Answered();
+    PeerCloses();
+    EXPECT_FALSE(SocketOpen());
+    EXPECT_TRUE(platform.boxes.empty());
+    Answered();
+    form.SocketNotified(platform.lastSocket, NetworkEvent::Read, 10053);
+    EXPECT_EQ(BoxTexts(), Lines{ServerError(10053)});
+    EXPECT_FALSE(SocketOpen());
+}
+
+// ---- after a failure, and the odd corners
+
+TEST_F(SubmissionTest, OkAfterAnErrorConnectsAgainAndSendsTheTextOfThatMoment) {
+    Ok();
+    form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 10061);
+    platform.commentText = "second try";
+    Awaiting();
+    EXPECT_EQ(platform.ports.size(), 2u);
+    EXPECT_EQ(platform.sent, Lines{"Client Comment1234##second try##"});
+}
+
+TEST_F(SubmissionTest, AFailingCloseInsideTheHandlersIsIgnored) {
+    platform.closeError = 10038;
+    Ok();
+    form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 10061);
+    Ok();
+    Advance(10000);
+    EXPECT_EQ(BoxTexts(), (Lines{ServerError(10061), kTimeout}));
+}
+
+TEST_F(SubmissionTest, AFailingCloseOnThePeersCloseIsShownInTheGeneralBox) {
+    Awaiting();
+    platform.closeError = 10038;
+    PeerCloses();
+    ASSERT_EQ(platform.BoxesOf(BoxKind::General).size(), 1u);
+    EXPECT_EQ(platform.BoxesOf(BoxKind::General)[0].text,
+              "Windows socket error: text of 10038 (10038), on API 'closesocket'");
+    EXPECT_FALSE(SocketOpen());
+}
+
+TEST_F(SubmissionTest, AnAcknowledgementWhileTheTimeoutBoxIsOpenClosesTheDialog) {
+    Awaiting();
+    Answer(false, [&] { ServerSends("Client Comment OK"); });
+    Advance(10000);
+    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+TEST_F(SubmissionTest, AnErrorWhileABoxIsOpenOpensASecondBoxAboveIt) {
+    Ok();
+    Answer(false, [&] { form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 10061); });
+    form.ButtonClicked(Control::CancelBtn);
+    EXPECT_EQ(BoxTexts(), (Lines{"Quit without entering Comment ?", ServerError(10061)}));
+    EXPECT_EQ(platform.boxes[1].depth, 1);
+}
+
+TEST_F(SubmissionTest, OneEnterSubmitsOnce) {
+    Stroke(kKeyEnter);
+    Connected();
+    Stroke(kKeyEnter);
+    EXPECT_EQ(platform.sent, Lines{kMessage});
+    EXPECT_EQ(LogAfterActivation(), Lines(4, "OKBtn Click"));
+}
+
+TEST(SubmissionModes, RejectAndQuotaNeverConnect) {
+    for (const char* action : {"REJECT", "ADMIN QUOTA"}) {
+        FakePlatform platform;
+        TForm1 dialog(platform);
+        platform.PutJobFile(kJobFile, {{"Action", action}, {"ServerIP", "127.0.0.1"}});
+        platform.firstArgument = kJobFile;
+        dialog.FormActivate();
+        dialog.ButtonClicked(Control::OKBtn);
+        dialog.KeyUp(kKeyEnter, 0, Control::Comments_ComboBox);
+        EXPECT_TRUE(platform.ports.empty()) << action;
+    }
+}
+
+}  // namespace
+}  // namespace tallyhorn::client::testing
