@@ -1,0 +1,89 @@
+// The dialog's Win32 window: its controls in the designed layout, scaled to the
+// system DPI, and the message loop that turns window messages into TForm1 events.
+#pragma once
+
+#include "win32.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "client/dialog_platform.h"
+#include "common/windows/handles.h"
+
+namespace tallyhorn::client {
+class TForm1;
+}
+
+namespace tallyhorn::client::win {
+
+// Private window messages of the dialog.
+inline constexpr UINT kSocketMessage = WM_APP + 1;
+inline constexpr UINT kActivateMessage = WM_APP + 2;
+
+class DialogWindow {
+public:
+    // Creates the window and its controls in the designed state, hidden. Throws
+    // std::runtime_error when the window cannot be created.
+    explicit DialogWindow(HINSTANCE instance);
+    DialogWindow(const DialogWindow&) = delete;
+    DialogWindow& operator=(const DialogWindow&) = delete;
+    ~DialogWindow();
+
+    HWND Handle() const { return window_; }
+    // Events reach the form from now on.
+    void Attach(TForm1* form) { form_ = form; }
+
+    // Shows the window for the show state that the starting program asked for, gives
+    // the comment box the focus and, unless it starts minimised, runs the activation.
+    void Show(int startShowState);
+    // Runs the message loop until the program is asked to end.
+    int RunMessageLoop();
+    // Detaches the form and destroys the window; safe to repeat.
+    void Destroy();
+
+    // ---- what the platform seam asks of the controls ----
+    void SetCaption(Control control, const std::string& text);
+    void SetVisible(Control control, bool visible);
+    void SetEnabled(Control control, bool enabled);
+    void SetLeft(Control control, int left);
+    void SetTop(Control control, int top);
+    void SetOkIsDefault(bool isDefault);
+    void SetAlwaysOnTop(bool onTop);
+    std::string CommentText() const;
+    void SetHistoryItems(const std::vector<std::string>& entries);
+    bool InsertHistoryItem(std::size_t index, const std::string& entry);
+
+    // Designed pixels to device pixels at the system DPI.
+    int Scale(int designed) const { return MulDiv(designed, dpi_, 96); }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void CreateControls(HINSTANCE instance);
+    HWND ControlWindow(Control control) const;
+    Control FocusedControl() const;
+    bool OwnsFocus() const;
+    void SizeLabelToText(HWND label);
+    void KeepFocusInCommentBox();
+    void RestoreFocus();
+    void Activate();
+    bool RouteButtonKey(const MSG& message);
+    void DrawPicture(const DRAWITEMSTRUCT& item);
+    LRESULT ColourStatic(HDC dc, HWND control);
+
+    HWND window_ = nullptr;
+    HWND comboEdit_ = nullptr;
+    TForm1* form_ = nullptr;
+    int dpi_ = 96;
+    bool okIsDefault_ = true;
+    bool activationPending_ = true;
+    HWND focusToRestore_ = nullptr;
+    std::array<HWND, 15> controls_{};
+    std::array<::tallyhorn::win::UniqueGdiObject, 15> bitmaps_{};
+    ::tallyhorn::win::UniqueGdiObject font_;
+    ::tallyhorn::win::UniqueGdiObject label3Font_;
+};
+
+}  // namespace tallyhorn::client::win

@@ -1,0 +1,344 @@
+// The dialog's seam to the platform, for real: Win32 controls, window timers, message
+// boxes, profile and file calls, the clock and Windows Sockets 1.1.
+#include "win32_dialog_platform.h"
+
+#include <winsock.h>
+
+#include <cstring>
+#include <new>
+
+#include "command_line.h"
+#include "common/windows/handles.h"
+#include "common/windows/log_file.h"
+
+namespace tallyhorn::client::win {
+
+namespace {
+
+using ::tallyhorn::win::UniqueFile;
+
+constexpr UINT_PTR TimerId(Timer timer) { return timer == Timer::WatchDog_Timer ? 1 : 2; }
+
+constexpr char kOriginalBoxProc[] = "TallyhornBoxProc";
+
+// Escape and the box's close command arrive as IDCANCEL; a Yes/No box has no Cancel
+// button, and for the dialog they mean No.
+LRESULT CALLBACK YesNoBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto original = reinterpret_cast<WNDPROC>(GetPropA(box, kOriginalBoxProc));
+    if (!original) return DefWindowProcA(box, message, wParam, lParam);
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL && GetDlgItem(box, IDNO)) {
+        wParam = MAKEWPARAM(IDNO, HIWORD(wParam));
+        lParam = reinterpret_cast<LPARAM>(GetDlgItem(box, IDNO));
+    }
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        RemovePropA(box, kOriginalBoxProc);
+    }
+    return CallWindowProcA(original, box, message, wParam, lParam);
+}
+
+// One box being opened: the hook that finds its window, centres it and notes it.
+struct OpeningBox {
+    HWND owner = nullptr;
+    HHOOK hook = nullptr;
+    HWND box = nullptr;
+    bool yesNo = false;
+    OpeningBox* outer = nullptr;
+    // The open boxes, newest last: a box opened from inside another (a tick, a socket
+    // event) is owned by the newest, so it stays in front of it and disables it.
+    std::vector<HWND>* openBoxes = nullptr;
+};
+OpeningBox* openingBox = nullptr;  // the dialog has one thread
+
+LRESULT CALLBACK BoxHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    OpeningBox* opening = openingBox;
+    if (code == HCBT_ACTIVATE && opening && !opening->box) {
+        HWND candidate = reinterpret_cast<HWND>(wParam);
+        char className[16] = {};
+        GetClassNameA(candidate, className, sizeof className);
+        if (std::strcmp(className, "#32770") == 0 && GetWindow(candidate, GW_OWNER) == opening->owner) {
+            opening->box = candidate;
+            opening->openBoxes->push_back(candidate);
+            RECT place{};
+            GetWindowRect(candidate, &place);
+            const int width = place.right - place.left;
+            const int height = place.bottom - place.top;
+            SetWindowPos(candidate, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                         (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            if (opening->yesNo) {
+                const LONG_PTR original = GetWindowLongPtrA(candidate, GWLP_WNDPROC);
+                SetPropA(candidate, kOriginalBoxProc, reinterpret_cast<HANDLE>(original));
+                SetWindowLongPtrA(candidate, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&YesNoBoxProc));
+            }
+        }
+    }
+    return CallNextHookEx(opening ? opening->hook : nullptr, code, wParam, lParam);
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".\\") : path.substr(0, slash + 1);
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+        done += written;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string SystemErrorText(int code) {
+    char buffer[512] = {};
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
+    std::string text(buffer, length);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) text.pop_back();
+    return text;
+}
+
+Win32DialogPlatform::Win32DialogPlatform(DialogWindow& window) : window_(window) {}
+
+Win32DialogPlatform::~Win32DialogPlatform() {
+    if (HWND dialog = window_.Handle()) {
+        KillTimer(dialog, TimerId(Timer::WatchDog_Timer));
+        KillTimer(dialog, TimerId(Timer::Quota_Timer));
+    }
+    for (SocketId socket : openSockets_) closesocket(static_cast<SOCKET>(socket));
+}
+
+// ---- program ----
+
+std::string Win32DialogPlatform::ModulePath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string Win32DialogPlatform::ProgramFolder() { return FolderOf(ModulePath()); }
+
+std::string Win32DialogPlatform::ProgramFileName() {
+    const std::string path = ModulePath();
+    return path.substr(path.find_last_of("\\/") + 1);
+}
+
+std::string Win32DialogPlatform::FirstArgument() { return FirstArgumentOf(GetCommandLineA()); }
+
+void Win32DialogPlatform::RequestQuit() { PostQuitMessage(0); }
+
+int Win32DialogPlatform::CompareIgnoringCase(const std::string& a, const std::string& b) {
+    const int order = CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                                     b.data(), static_cast<int>(b.size()));
+    if (order == 0) return lstrcmpiA(a.c_str(), b.c_str());
+    return order - CSTR_EQUAL;
+}
+
+// ---- timers: window timers on the dialog, so they tick inside message boxes too ----
+
+void Win32DialogPlatform::StartTimer(Timer timer, unsigned intervalMs) {
+    SetTimer(window_.Handle(), TimerId(timer), intervalMs, nullptr);
+}
+
+void Win32DialogPlatform::StopTimer(Timer timer) { KillTimer(window_.Handle(), TimerId(timer)); }
+
+// ---- message boxes ----
+
+int Win32DialogPlatform::ShowBox(const std::string& text, const char* caption, UINT style) {
+    OpeningBox opening;
+    opening.owner = openBoxes_.empty() ? window_.Handle() : openBoxes_.back();
+    opening.yesNo = (style & MB_TYPEMASK) == MB_YESNO;
+    opening.outer = openingBox;
+    opening.openBoxes = &openBoxes_;
+    opening.hook = SetWindowsHookExA(WH_CBT, &BoxHookProc, nullptr, GetCurrentThreadId());
+    openingBox = &opening;
+    struct Restore {
+        Win32DialogPlatform& self;
+        OpeningBox& opening;
+        ~Restore() {
+            openingBox = opening.outer;
+            if (opening.hook) UnhookWindowsHookEx(opening.hook);
+            if (opening.box && !self.openBoxes_.empty() && self.openBoxes_.back() == opening.box) {
+                self.openBoxes_.pop_back();
+            }
+        }
+    } restore{*this, opening};
+    return MessageBoxA(opening.owner, text.c_str(), caption, style | MB_SETFOREGROUND);
+}
+
+bool Win32DialogPlatform::Confirm(const std::string& text) {
+    return ShowBox(text, kConfirmCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
+}
+
+void Win32DialogPlatform::ShowError(const std::string& text) { ShowBox(text, kErrorCaption, MB_OK | MB_ICONHAND); }
+
+void Win32DialogPlatform::ShowInformation(const std::string& text) {
+    ShowBox(text, kInformationCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+void Win32DialogPlatform::ShowGeneralError(const std::string& caption, const std::string& text) {
+    ShowBox(text, caption.c_str(), MB_OK | MB_ICONHAND);
+}
+
+// ---- files ----
+
+bool Win32DialogPlatform::FileExists(const std::string& path) { return ::tallyhorn::win::FileExistsForLog(path); }
+
+std::string Win32DialogPlatform::ReadProfileString(const std::string& file, const std::string& section,
+                                                   const std::string& key) {
+    char buffer[2048] = {};
+    const DWORD length =
+        GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer, sizeof buffer, file.c_str());
+    return std::string(buffer, length);
+}
+
+bool Win32DialogPlatform::WriteProfileString(const std::string& file, const std::string& section,
+                                             const std::string& key, const std::string& value) {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
+}
+
+bool Win32DialogPlatform::DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != FALSE; }
+
+std::optional<std::string> Win32DialogPlatform::ReadWholeFile(const std::string& path) {
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > std::string().max_size()) {
+        return std::nullopt;
+    }
+    try {
+        std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+            DWORD read = 0;
+            if (!ReadFile(file.get(), bytes.data() + done, chunk, &read, nullptr)) return std::nullopt;
+            if (read == 0) break;  // the file shrank meanwhile
+            done += read;
+        }
+        bytes.resize(done);
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+bool Win32DialogPlatform::ReplaceFile(const std::string& path, const std::string& bytes) {
+    // A temporary file in the same folder, so that the move is a rename in one step.
+    char temporary[MAX_PATH] = {};
+    if (!GetTempFileNameA(FolderOf(path).c_str(), "cmt", 0, temporary)) return false;
+    bool written = false;
+    {
+        UniqueFile file(
+            CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        written = file && WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
+        written = file.reset() && written;
+    }
+    if (written && MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    DeleteFileA(temporary);
+    return false;
+}
+
+bool Win32DialogPlatform::AppendToLog(const std::string& path, const std::string& bytes) {
+    return ::tallyhorn::win::AppendToLogFile(path, bytes);
+}
+
+// ---- clock and locale ----
+
+LocalDateTime Win32DialogPlatform::Now() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return LocalDateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+std::string Win32DialogPlatform::LocaleTimeSeparator() {
+    char buffer[16] = {};
+    const int length = GetLocaleInfoA(GetThreadLocale(), LOCALE_STIME, buffer, sizeof buffer);
+    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length - 1)) : std::string();
+}
+
+// ---- sockets ----
+
+int Win32DialogPlatform::WouldBlockCode() { return WSAEWOULDBLOCK; }
+
+SocketId Win32DialogPlatform::CreateSocket(int& error) {
+    const SOCKET created = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (created == INVALID_SOCKET) {
+        error = WSAGetLastError();
+        return kNoSocket;
+    }
+    // The notifications make the socket non-blocking and reach the dialog's window.
+    if (WSAAsyncSelect(created, window_.Handle(), kSocketMessage, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+        error = WSAGetLastError();
+        closesocket(created);
+        return kNoSocket;
+    }
+    error = 0;
+    openSockets_.insert(static_cast<SocketId>(created));
+    return static_cast<SocketId>(created);
+}
+
+std::uint32_t Win32DialogPlatform::InetAddr(const std::string& address) { return inet_addr(address.c_str()); }
+
+SocketCall Win32DialogPlatform::Connect(SocketId socket, std::uint32_t address, std::uint16_t port) {
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(port);
+    peer.sin_addr.s_addr = address;
+    if (connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == SOCKET_ERROR) {
+        return {-1, WSAGetLastError()};
+    }
+    return {0, 0};
+}
+
+SocketCall Win32DialogPlatform::Send(SocketId socket, const std::string& bytes) {
+    const int sent = send(static_cast<SOCKET>(socket), bytes.data(), static_cast<int>(bytes.size()), 0);
+    if (sent == SOCKET_ERROR) return {-1, WSAGetLastError()};
+    return {sent, 0};
+}
+
+SocketCall Win32DialogPlatform::BytesWaiting(SocketId socket) {
+    u_long waiting = 0;
+    if (ioctlsocket(static_cast<SOCKET>(socket), FIONREAD, &waiting) == SOCKET_ERROR) {
+        return {-1, WSAGetLastError()};
+    }
+    return {static_cast<int>(waiting), 0};
+}
+
+SocketCall Win32DialogPlatform::Receive(SocketId socket, std::size_t count, std::string& bytes) {
+    bytes.assign(count, '\0');
+    const int got = recv(static_cast<SOCKET>(socket), bytes.data(), static_cast<int>(count), 0);
+    if (got == SOCKET_ERROR) {
+        const int error = WSAGetLastError();
+        bytes.clear();
+        return {-1, error};
+    }
+    bytes.resize(static_cast<std::size_t>(got));
+    return {got, 0};
+}
+
+int Win32DialogPlatform::CloseSocket(SocketId socket) {
+    openSockets_.erase(socket);
+    return closesocket(static_cast<SOCKET>(socket)) == SOCKET_ERROR ? WSAGetLastError() : 0;
+}
+
+std::string Win32DialogPlatform::SocketErrorText(int code) { return SystemErrorText(code); }
+
+}  // namespace tallyhorn::client::win

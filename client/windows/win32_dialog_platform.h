@@ -1,0 +1,94 @@
+// The dialog's seam to the platform, for real: Win32 controls, window timers, message
+// boxes, profile and file calls, the clock and Windows Sockets 1.1.
+#pragma once
+
+#include "win32.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "client/dialog_platform.h"
+#include "dialog_window.h"
+
+namespace tallyhorn::client::win {
+
+// The captions of the dialog's three box kinds.
+inline constexpr char kConfirmCaption[] = "Confirm";
+inline constexpr char kErrorCaption[] = "Error";
+inline constexpr char kInformationCaption[] = "Information";
+
+class Win32DialogPlatform final : public DialogPlatform {
+public:
+    explicit Win32DialogPlatform(DialogWindow& window);
+    Win32DialogPlatform(const Win32DialogPlatform&) = delete;
+    Win32DialogPlatform& operator=(const Win32DialogPlatform&) = delete;
+    // Stops the timers and closes every socket still open.
+    ~Win32DialogPlatform() override;
+
+    std::string ProgramFolder() override;
+    std::string ProgramFileName() override;
+    std::string FirstArgument() override;
+    void RequestQuit() override;
+
+    void SetCaption(Control control, const std::string& text) override { window_.SetCaption(control, text); }
+    void SetVisible(Control control, bool visible) override { window_.SetVisible(control, visible); }
+    void SetEnabled(Control control, bool enabled) override { window_.SetEnabled(control, enabled); }
+    void SetLeft(Control control, int left) override { window_.SetLeft(control, left); }
+    void SetTop(Control control, int top) override { window_.SetTop(control, top); }
+    void SetOkIsDefault(bool isDefault) override { window_.SetOkIsDefault(isDefault); }
+    void SetAlwaysOnTop(bool onTop) override { window_.SetAlwaysOnTop(onTop); }
+    std::string CommentText() override { return window_.CommentText(); }
+    void SetHistoryItems(const std::vector<std::string>& entries) override { window_.SetHistoryItems(entries); }
+    bool InsertHistoryItem(std::size_t index, const std::string& entry) override {
+        return window_.InsertHistoryItem(index, entry);
+    }
+    int CompareIgnoringCase(const std::string& a, const std::string& b) override;
+
+    void StartTimer(Timer timer, unsigned intervalMs) override;
+    void StopTimer(Timer timer) override;
+
+    bool Confirm(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    void ShowInformation(const std::string& text) override;
+    void ShowGeneralError(const std::string& caption, const std::string& text) override;
+
+    bool FileExists(const std::string& path) override;
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override;
+    bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                            const std::string& value) override;
+    bool DeleteFile(const std::string& path) override;
+    std::optional<std::string> ReadWholeFile(const std::string& path) override;
+    bool ReplaceFile(const std::string& path, const std::string& bytes) override;
+    bool AppendToLog(const std::string& path, const std::string& bytes) override;
+
+    LocalDateTime Now() override;
+    std::string LocaleTimeSeparator() override;
+
+    int WouldBlockCode() override;
+    SocketId CreateSocket(int& error) override;
+    std::uint32_t InetAddr(const std::string& address) override;
+    SocketCall Connect(SocketId socket, std::uint32_t address, std::uint16_t port) override;
+    SocketCall Send(SocketId socket, const std::string& bytes) override;
+    SocketCall BytesWaiting(SocketId socket) override;
+    SocketCall Receive(SocketId socket, std::size_t count, std::string& bytes) override;
+    int CloseSocket(SocketId socket) override;
+    std::string SocketErrorText(int code) override;
+
+    // A message box owned by the newest open box (or the dialog), centred on the
+    // screen; Escape and closing the box answer No in a Yes/No box.
+    int ShowBox(const std::string& text, const char* caption, UINT style);
+
+private:
+    std::string ModulePath();
+
+    DialogWindow& window_;
+    std::set<SocketId> openSockets_;
+    std::vector<HWND> openBoxes_;
+};
+
+// The platform's text for a Windows error code, without its trailing line end.
+std::string SystemErrorText(int code);
+
+}  // namespace tallyhorn::client::win
