@@ -67,12 +67,12 @@ void CommentHistory::Load(const std::string& programFolder) {
             return;
         }
         std::vector<std::string> entries = ParseHistory(*bytes);
-        bytes.reset();
         // One sort and one hand-over: a sorted insert per entry moves the whole list each time.
         std::stable_sort(entries.begin(), entries.end(),
                          [this](const std::string& a, const std::string& b) { return Less(a, b); });
         platform_.SetHistoryItems(entries);
         entries_ = std::move(entries);
+        lastSeen_ = std::move(*bytes);
     } catch (...) {
         // Best effort: the list keeps what it had.
     }
@@ -108,7 +108,7 @@ void CommentHistory::MergeAndSave(const std::string& path) {
         if (platform_.FileExists(path)) {
             return;
         }
-    } else {
+    } else if (*bytes != lastSeen_) {
         // Comments another client saved since this one loaded the file; a duplicate
         // counts against the list as it was, as at record.
         std::vector<std::string> added;
@@ -128,7 +128,10 @@ void CommentHistory::MergeAndSave(const std::string& path) {
             entries_ = std::move(merged);
         }
     }
-    platform_.ReplaceFile(path, FormatHistory(entries_));
+    std::string written = FormatHistory(entries_);
+    if (platform_.ReplaceFile(path, written)) {
+        lastSeen_ = std::move(written);
+    }
 }
 
 void CommentHistory::RecordAndSave(const std::string& programFolder, const std::string& comment) {

@@ -44,6 +44,9 @@ private:
 
     DialogPlatform& platform_;
     std::vector<std::string> entries_;
+    // The file's bytes as this client last read or wrote them: while the file still holds
+    // them, all its entries are in the list and the merge has nothing to add.
+    std::string lastSeen_;
 };
 
 }  // namespace tallyhorn::client

@@ -1,7 +1,14 @@
-// How an error that escapes a handler is shown: the program's title and the period rule.
+// How an error that escapes a handler is shown (the title, the period rule), and that
+// nothing ever escapes an event entry.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
+
 #include "client/dialog_error.h"
+#include "client/uTallyhornClient.h"
+#include "fake_platform.h"
 
 namespace tallyhorn::client {
 namespace {
@@ -32,3 +39,51 @@ TEST(SocketErrorTexts, AreFilledInAsTheConnectionRaisesThem) {
 
 }  // namespace
 }  // namespace tallyhorn::client
+
+namespace tallyhorn::client::testing {
+namespace {
+
+// A platform whose comment field fails in a chosen way, to reach the event entries' guard.
+class FailingPlatform : public FakePlatform {
+public:
+    std::function<void()> fail;
+    std::string CommentText() override {
+        fail();
+        return {};
+    }
+};
+
+TEST(EventEntries, NothingEscapesAndEveryFailureIsShownWithTheTitle) {
+    const std::pair<std::function<void()>, const char*> failures[] = {
+        {[] { throw std::bad_alloc(); }, "Out of memory."},
+        {[] { throw std::runtime_error("Disk gone"); }, "Disk gone."},
+        {[] { throw 42; }, "Unexpected error."},
+    };
+    for (const auto& [fail, shown] : failures) {
+        FailingPlatform platform;
+        platform.fail = fail;
+        TForm1 form(platform);
+        EXPECT_NO_THROW(form.CloseRequested());
+        ASSERT_EQ(platform.boxes.size(), 1u) << shown;
+        EXPECT_EQ(platform.boxes[0].caption, "Tallyhornclient");
+        EXPECT_EQ(platform.boxes[0].text, shown);
+        EXPECT_EQ(platform.quitRequests, 0);
+    }
+}
+
+TEST(EventEntries, TheTimeSeparatorIsReadAtStartAndOnASettingsChange) {
+    FakePlatform platform;
+    platform.timeSeparator = ".";
+    TForm1 form(platform);
+    platform.timeSeparator = "h";
+    platform.PutJobFile("C:\\Apps\\job.txt", {{"Action", "COMMENT"}});
+    platform.firstArgument = "C:\\Apps\\job.txt";
+    form.FormActivate();
+    form.SettingsChanged();
+    form.ButtonClicked(Control::OKBtn);
+    EXPECT_EQ(platform.files[platform.LogPath()].substr(0, 22), "14.03.27  ActionType=C");
+    EXPECT_NE(platform.files[platform.LogPath()].find("14h03h27  OKBtn Click\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tallyhorn::client::testing

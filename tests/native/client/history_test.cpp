@@ -126,6 +126,10 @@ TEST_F(HistoryTest, TheSaveMergesInWhatAnotherClientSavedMeanwhile) {
     history.RecordAndSave(folder, "typed");
     EXPECT_EQ(File(), "Another\r\nmine\r\ntheirs\r\ntyped\r\nzebra\r\n");
     EXPECT_EQ(platform.replaced.size(), 2u);
+    // Another client saves after this one's own save: the next save still merges.
+    File() += "late\r\n";
+    history.RecordAndSave(folder, "typed");
+    EXPECT_EQ(File(), "Another\r\nlate\r\nmine\r\ntheirs\r\ntyped\r\nzebra\r\n");
 }
 
 TEST_F(HistoryTest, AFileLockedAtStartIsMergedAtTheSaveNotWiped) {

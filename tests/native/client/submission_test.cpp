@@ -277,8 +277,9 @@ TEST_F(SubmissionTest, APartialReplyOfAnEarlierConnectionDoesNotCarryOver) {
     Advance(10000);  // the timeout closes that connection
     Ok();
     Connected();
-    ServerSends("ent Comment OK");
+    ServerSends("ent OK");  // would complete the marker with the old piece
     EXPECT_EQ(platform.quitRequests, 0);
+    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
     EXPECT_EQ(platform.sent, (Lines{kMessage, kMessage}));
 }
 
