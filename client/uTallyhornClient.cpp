@@ -98,7 +98,15 @@ struct TForm1::Impl final : ClientSocketEvents {
         }
     }
 
-    void WriteToLog(const std::string& message) { log.Write(job.programFolder, message); }
+    void WriteToLog(const std::string& message) { log.Write(ProgramFolder(), message); }
+    // Activation sets the folder; a close attempt that comes before it (the program started
+    // minimised) must still find the history file there, not in the current folder.
+    const std::string& ProgramFolder() {
+        if (job.programFolder.empty()) {
+            job.programFolder = platform.ProgramFolder();
+        }
+        return job.programFolder;
+    }
 
     // ---- activation ----
     void FormActivate();
@@ -225,7 +233,8 @@ void TForm1::Impl::ArrangeQuotaMode() {
     // Label3 carries its own black font from the design.
     platform.SetTop(Control::Label3, 160);
     platform.SetCaption(Control::Label3, Str(texts::kQuotaLabel3));
-    Show(Control::Label3, true);
+    const bool waiting = job.quotaType == texts::kQuotaWait;
+    Show(Control::Label3, !waiting);
     platform.SetTop(Control::Confirm_Image, 20);
     Show(Control::Confirm_Image, true);
 
@@ -233,8 +242,7 @@ void TForm1::Impl::ArrangeQuotaMode() {
     if (!caption.empty()) {
         platform.SetCaption(Control::Label1, caption);
     }
-    if (job.quotaType == texts::kQuotaWait) {
-        Show(Control::Label3, false);
+    if (waiting) {
         Enable(Control::OKBtn, false);
         Enable(Control::CancelBtn, false);
     }
@@ -273,7 +281,7 @@ void TForm1::Impl::Close() {
 }
 
 void TForm1::Impl::FormCloseQuery(bool& canClose) {
-    history.RecordAndSave(job.programFolder, platform.CommentText());
+    history.RecordAndSave(ProgramFolder(), platform.CommentText());
     if (IsQuota() && job.response.empty()) {
         canClose = false;
         CancelBtnClick();

@@ -62,6 +62,14 @@ TEST_F(DialogTest, NoArgumentClosesTheSameWay) {
     EXPECT_TRUE(Log().empty());
 }
 
+TEST_F(DialogTest, ACloseBeforeActivationSavesTheHistoryInTheProgramFolder) {
+    platform.files[platform.HistoryPath()] = "kept\r\n";
+    form.CloseRequested();
+    EXPECT_EQ(platform.replaced, Lines{"C:\\Apps\\Tallyhorn.Cmt"});
+    EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\nkept\r\n");
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
 TEST_F(DialogTest, AnUnknownActionIsLoggedAndCloses) {
     StartWith("comment");
     EXPECT_EQ(Log(), (Lines{"ActionType=comment", "JobID=1234"}));
