@@ -129,14 +129,20 @@ void DialogWindow::CreateControls(HINSTANCE instance) {
 
     HWND combo = ControlWindow(Control::Comments_ComboBox);
     SendMessageA(combo, CB_SETITEMHEIGHT, 0, Scale(kComboItemHeight));
-    // The closed box is as high as designed, whatever the font's own field height.
-    RECT closed{};
-    GetWindowRect(combo, &closed);
-    const LRESULT field = SendMessageA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    // The closed box is as high as designed, whatever the font's own field height. The
+    // field height that the box reports and the one it takes need not agree (Wine adds
+    // its margin once more), so learn the box's margin from one setting, then set it.
     const int wanted = Scale(DesignOf(Control::Comments_ComboBox)->height);
-    if (field != CB_ERR && closed.bottom - closed.top != wanted) {
-        SendMessageA(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
-                     field + wanted - (closed.bottom - closed.top));
+    const auto closedHeight = [combo] {
+        RECT closed{};
+        GetWindowRect(combo, &closed);
+        return static_cast<int>(closed.bottom - closed.top);
+    };
+    const LRESULT field = SendMessageA(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    if (field != CB_ERR && closedHeight() != wanted) {
+        SendMessageA(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+        const int margin = closedHeight() - static_cast<int>(field);
+        if (wanted - margin > 0) SendMessageA(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted - margin);
     }
     comboEdit_ = FindWindowExA(combo, nullptr, "EDIT", nullptr);
     if (!comboEdit_) comboEdit_ = combo;

@@ -1,0 +1,330 @@
+// The dialog as a user sees it under Wine: each mode's arrangement and texts, the job
+// file, the client log, the comment history, the closes at start, DPI and show states.
+#include <gtest/gtest.h>
+
+#include "client_fixture.h"
+
+namespace tallyhorn::client::wine_test {
+namespace {
+
+struct Expected {
+    int id;
+    const char* text;
+    bool visible;
+    int left;
+    int top;
+};
+
+// Checks text, visibility and place of each control listed.
+void ExpectControls(const ClientRun& run, const std::vector<Expected>& controls, int dpi = 96) {
+    for (const Expected& e : controls) {
+        const driver::ControlState state = run.Control(e.id);
+        SCOPED_TRACE(std::string("control ") + std::to_string(e.id) + " \"" + state.text + "\"");
+        ASSERT_TRUE(state.exists);
+        if (e.text) {
+            EXPECT_EQ(state.text, e.text);
+        }
+        EXPECT_EQ(state.visible, e.visible);
+        EXPECT_EQ(state.place.left, MulDiv(e.left, dpi, 96));
+        EXPECT_EQ(state.place.top, MulDiv(e.top, dpi, 96));
+    }
+}
+
+int Width(const driver::ControlState& state) { return state.place.right - state.place.left; }
+int Height(const driver::ControlState& state) { return state.place.bottom - state.place.top; }
+
+TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
+    ClientRun run;
+    run.WriteJob(CommentJob("77"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+
+    ExpectControls(run, {
+        {kIdLabel4, "The document you have printed is now being handled by the printer,", true, 34, 13},
+        {kIdLabel2, "Please enter a comment for the print job in the field below.", true, 34, 31},
+        {kIdDocumentName, "Document Name: Quarterly report.docx", true, 34, 60},
+        {kIdPages, "Pages: 12", true, 34, 85},
+        {kIdPrinterName, "Printer: HP LaserJet 4", true, 34, 110},
+        {kIdLabel1, "Comment:", true, 34, 135},
+        {kIdComments_ComboBox, "", true, 88, 132},
+        {kIdLabel3, nullptr, false, 34, 160},
+        {kIdReason, "Reason: not used", false, 34, 184},
+        {kIdOKBtn, "OK", true, 103, 183},
+        {kIdCancelBtn, "Cancel", true, 210, 183},
+        {kIdStop_Image, nullptr, false, 4, 20},
+        {kIdConfirm_Image, nullptr, false, 4, 56},
+        {kIdComment_Image, nullptr, true, 4, 15},
+    });
+    // The window of the design: client area, place, frame, stacking.
+    const RECT client = driver::ClientRectOnScreen(run.Dialog());
+    EXPECT_EQ(client.right - client.left, 369);
+    EXPECT_EQ(client.bottom - client.top, 219);
+    EXPECT_EQ(driver::WindowPlace(run.Dialog()).left, 322);
+    EXPECT_EQ(driver::WindowPlace(run.Dialog()).top, 142);
+    const LONG style = GetWindowLongA(run.Dialog(), GWL_STYLE);
+    EXPECT_TRUE(style & WS_CAPTION);
+    EXPECT_FALSE(style & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    EXPECT_TRUE(GetWindowLongA(run.Dialog(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    // Labels size themselves to their captions (MS Sans Serif 8 pt gives the designed widths).
+    EXPECT_EQ(Width(run.Control(kIdLabel4)), 321);
+    EXPECT_EQ(Width(run.Control(kIdLabel2)), 272);
+    EXPECT_EQ(Width(run.Control(kIdLabel1)), 47);
+    EXPECT_EQ(Height(run.Control(kIdLabel1)), 13);
+    EXPECT_EQ(Width(run.Control(kIdComments_ComboBox)), 236);
+    EXPECT_EQ(Height(run.Control(kIdComments_ComboBox)), 21);
+    EXPECT_EQ(Width(run.Control(kIdOKBtn)), 75);
+    EXPECT_EQ(Height(run.Control(kIdOKBtn)), 25);
+    EXPECT_EQ(Width(run.Control(kIdComment_Image)), 25);
+    // The comment box is an editable, sorted drop-down with the keyboard focus.
+    const LONG comboStyle = GetWindowLongA(run.ControlWindow(kIdComments_ComboBox), GWL_STYLE);
+    EXPECT_EQ(comboStyle & 3, CBS_DROPDOWN);
+    EXPECT_TRUE(comboStyle & CBS_SORT);
+    EXPECT_EQ(SendMessageA(run.ControlWindow(kIdComments_ComboBox), CB_GETITEMHEIGHT, 0, 0), 13);
+    EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
+    EXPECT_TRUE(GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON);
+
+    // The job file is gone once read; the log tells what was read.
+    EXPECT_FALSE(FileExists(run.JobFile()));
+    EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=77"}));
+    for (const std::string& line : run.LogLines()) {
+        ASSERT_GE(line.size(), 10u);
+        EXPECT_TRUE(isdigit(line[0]) && isdigit(line[1]) && line[2] == ':' && isdigit(line[3]) &&
+                    isdigit(line[4]) && line[5] == ':' && isdigit(line[6]) && isdigit(line[7]) &&
+                    line.substr(8, 2) == "  ")
+            << line;
+    }
+}
+
+TEST(DialogWindow, RejectModeTellsWhyTheJobWillNotPrint) {
+    ClientRun run;
+    run.WriteJob({{"Printer", "Colour A3"}, {"DocumentName", "Poster.pdf"}, {"Pages", "40"},
+                  {"Action", "REJECT"}, {"ErrorMsg", "Colour printing is not allowed"}, {"JobID", "5"}});
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation("Message from Tallyhorn server"));
+    ExpectControls(run, {
+        {kIdLabel4, nullptr, false, 34, 13},
+        {kIdLabel2, nullptr, false, 34, 31},
+        {kIdDocumentName, "Document Name: Poster.pdf", true, 34, 60},
+        {kIdPages, "Pages: 40", true, 34, 85},
+        {kIdPrinterName, "Printer: Colour A3", true, 34, 110},
+        {kIdLabel1, nullptr, false, 34, 135},
+        {kIdComments_ComboBox, nullptr, false, 88, 132},
+        {kIdLabel3, "The following document will not be printed.", true, 34, 25},
+        {kIdReason, "Reason: Colour printing is not allowed", true, 34, 135},
+        {kIdOKBtn, "OK", true, 147, 183},
+        {kIdCancelBtn, nullptr, false, 210, 183},
+        {kIdStop_Image, nullptr, true, 4, 20},
+        {kIdComment_Image, nullptr, false, 4, 91},
+    });
+    // The hidden comment box keeps the focus, so its key releases still count.
+    EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
+    EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=REJECT", "JobID=5"}));
+
+    // Enter presses the default OK button, which closes the dialog.
+    run.Press(VK_RETURN);
+    EXPECT_TRUE(run.WaitForExit());
+    EXPECT_EQ(run.LogMessages().at(2), "OKBtn Click");
+}
+
+struct QuotaCase {
+    const char* action;
+    const char* quotaType;
+    const char* label1;
+    bool buttonsEnabled;
+};
+
+void PrintTo(const QuotaCase& c, std::ostream* out) { *out << '"' << c.action << '"'; }
+
+class QuotaMode : public ::testing::TestWithParam<QuotaCase> {};
+
+TEST_P(QuotaMode, AsksToConfirmAgainstTheCountdown) {
+    const QuotaCase& c = GetParam();
+    ClientRun run;
+    run.WriteJob({{"Printer", "P1"}, {"DocumentName", "D1"}, {"Pages", "3"}, {"Action", c.action},
+                  {"ErrorMsg", "Your monthly quota of 100 pages is used up."}, {"JobID", "9"}});
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: Quota alert"));
+    const bool wait = std::string(c.quotaType) == "WAIT ";
+    ExpectControls(run, {
+        {kIdLabel4, nullptr, false, 34, 13},
+        {kIdLabel2, nullptr, false, 34, 31},
+        {kIdLabel1, c.label1, true, 34, 140},
+        {kIdComments_ComboBox, nullptr, false, 88, 132},
+        {kIdLabel3, "or click Cancel to cancel the print job.", !wait, 34, 160},
+        {kIdReason, "Your monthly quota of 100 pages is used up.", true, 34, 25},
+        {kIdOKBtn, "OK", true, 103, 183},
+        {kIdCancelBtn, "Cancel", true, 210, 183},
+        {kIdConfirm_Image, nullptr, true, 4, 20},
+        {kIdStop_Image, nullptr, false, 4, 20},
+    });
+    EXPECT_EQ(run.Control(kIdOKBtn).enabled, c.buttonsEnabled);
+    EXPECT_EQ(run.Control(kIdCancelBtn).enabled, c.buttonsEnabled);
+    EXPECT_FALSE(GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
+    EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=QUOTA", "JobID=9",
+                                                          std::string("QuotaType=") + c.quotaType}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachQuotaType, QuotaMode,
+    ::testing::Values(
+        QuotaCase{"ADMIN QUOTA", "ADMIN", "Click OK within 30 seconds to allow the user to go on with the Printing,",
+                  true},
+        QuotaCase{"USER QUOTA", "USER ", "Click OK within 30 seconds to go on with the Printing,", true},
+        QuotaCase{"WAIT QUOTA", "WAIT ", "Waiting for the Administrator approval to go on with the Printing (30)",
+                  false},
+        QuotaCase{"QUOTA", "QUOTA", "Comment:", true}),
+    [](const ::testing::TestParamInfo<QuotaCase>& info) {
+        std::string name = info.param.quotaType;
+        while (!name.empty() && name.back() == ' ') name.pop_back();
+        return name;
+    });
+
+TEST(DialogStart, MissingJobFileClosesAndStillSavesTheHistory) {
+    ClientRun run;
+    ASSERT_TRUE(run.Start());  // job.txt was never written
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_TRUE(run.LogLines().empty());
+    EXPECT_EQ(run.History(), "\r\n");  // the empty comment, recorded at the close
+}
+
+TEST(DialogStart, NoArgumentClosesWithoutALog) {
+    ClientRun run;
+    ASSERT_TRUE(run.StartWithArguments(""));
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_TRUE(run.LogLines().empty());
+}
+
+TEST(DialogStart, UnknownActionLogsAndCloses) {
+    ClientRun run;
+    auto job = CommentJob("31");
+    job[3].second = "comment";  // lower case is none of the three
+    run.WriteJob(job);
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_FALSE(FileExists(run.JobFile()));
+    EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=comment", "JobID=31"}));
+}
+
+TEST(DialogStart, NoLogFolderMeansNoLog) {
+    ClientRun run(/*withLogFolder=*/false);
+    run.WriteJob(CommentJob());
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    EXPECT_FALSE(FileExists(run.Folder() + "Debug"));
+}
+
+TEST(CommentHistory, LoadsSortedIntoTheDropDownAndSavesAtClose) {
+    ClientRun run;
+    // Mixed line ends, an unsorted order, two entries that differ only in case.
+    WriteFileBytes(run.HistoryFile(), std::string("pears\nApples\r\nbananas\rapples\r\n"));
+    run.WriteJob(CommentJob());
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    const std::vector<std::string> items = driver::ComboItems(run.ControlWindow(kIdComments_ComboBox));
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(_stricmp(items[0].c_str(), "apples"), 0);
+    EXPECT_EQ(_stricmp(items[1].c_str(), "apples"), 0);
+    EXPECT_EQ(items[2], "bananas");
+    EXPECT_EQ(items[3], "pears");
+
+    // Cancel and confirm: the close saves the typed comment at its sorted place.
+    run.SetComment("Cherries");
+    run.Click(kIdCancelBtn);
+    const driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.text, "Quit without entering Comment ?");
+    driver::ClickBoxButton(box.window, IDYES);
+    ASSERT_TRUE(run.WaitForExit());
+    const std::string saved = run.History();
+    EXPECT_TRUE(saved == "Apples\r\napples\r\nbananas\r\nCherries\r\npears\r\n" ||
+                saved == "apples\r\nApples\r\nbananas\r\nCherries\r\npears\r\n")
+        << saved;
+    EXPECT_EQ(run.LogMessages().back(), "CancelBtn Click");
+}
+
+TEST(CommentHistory, ACaseVariantOfAnEntryIsNotAdded) {
+    ClientRun run;
+    WriteFileBytes(run.HistoryFile(), "Foo\r\n");
+    run.WriteJob(CommentJob());
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    run.SetComment("foo");
+    PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);  // comment mode allows the close
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_EQ(run.History(), "Foo\r\n");
+}
+
+TEST(DialogScaling, At144DpiEverythingIsHalfAsLargeAgain) {
+    SystemDpi dpi(144);
+    ClientRun run;
+    run.WriteJob(CommentJob());
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    const RECT client = driver::ClientRectOnScreen(run.Dialog());
+    EXPECT_EQ(client.right - client.left, MulDiv(369, 144, 96));
+    EXPECT_EQ(client.bottom - client.top, MulDiv(219, 144, 96));
+    ExpectControls(run, {
+        {kIdLabel4, nullptr, true, 34, 13},
+        {kIdComments_ComboBox, nullptr, true, 88, 132},
+        {kIdOKBtn, nullptr, true, 103, 183},
+        {kIdCancelBtn, nullptr, true, 210, 183},
+        {kIdComment_Image, nullptr, true, 4, 15},
+    }, 144);
+    EXPECT_EQ(Width(run.Control(kIdOKBtn)), MulDiv(75, 144, 96));
+    EXPECT_EQ(Height(run.Control(kIdComments_ComboBox)), MulDiv(21, 144, 96));
+    EXPECT_EQ(Width(run.Control(kIdComment_Image)), MulDiv(25, 144, 96));
+    // The font grew with the layout: the longest caption still fits inside the window.
+    const driver::ControlState label4 = run.Control(kIdLabel4);
+    EXPECT_GT(Width(label4), 321);
+    EXPECT_LE(label4.place.right, client.right - client.left);
+    EXPECT_GT(Height(label4), 13);
+}
+
+TEST(DialogStart, ShowStateMaximisedIsHonoured) {
+    ClientRun run;
+    run.WriteJob(CommentJob());
+    ASSERT_TRUE(run.Start(SW_SHOWMAXIMIZED));
+    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    EXPECT_TRUE(IsZoomed(run.Dialog()));
+}
+
+TEST(DialogStart, ShowStateMinimisedShowsTheDesignedDialog) {
+    ClientRun run;
+    run.WriteJob(CommentJob());
+    ASSERT_TRUE(run.Start(SW_SHOWMINIMIZED));
+    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    EXPECT_FALSE(IsIconic(run.Dialog()));
+    EXPECT_FALSE(IsZoomed(run.Dialog()));
+    EXPECT_EQ(driver::WindowPlace(run.Dialog()).left, 322);
+}
+
+TEST(DialogStart, ShowStateMinimisedWithoutActivationWaitsForTheRestore) {
+    ClientRun run;
+    run.WriteJob(CommentJob());
+    ASSERT_TRUE(run.Start(SW_SHOWMINNOACTIVE));
+    ASSERT_TRUE(WaitUntil([&] { return IsIconic(run.Dialog()) != FALSE; }, 5000));
+    Sleep(500);
+    // Not yet activated: the job file is still there and the caption is the designed one.
+    EXPECT_TRUE(FileExists(run.JobFile()));
+    EXPECT_EQ(driver::TextOf(run.Dialog()), "Tallyhorn");
+    ShowWindowAsync(run.Dialog(), SW_RESTORE);  // as a click on the task-bar button
+    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    EXPECT_FALSE(FileExists(run.JobFile()));
+    EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
+    EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=1234"}));
+}
+
+TEST(DialogStart, ValuesOf2047CharactersAreShownWhole) {
+    ClientRun run;
+    const std::string name(2047, 'n');
+    auto job = CommentJob();
+    job[1].second = name;
+    run.WriteJob(job);
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    EXPECT_EQ(run.Text(kIdDocumentName), "Document Name: " + name);
+}
+
+}  // namespace
+}  // namespace tallyhorn::client::wine_test

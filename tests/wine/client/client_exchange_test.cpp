@@ -1,0 +1,316 @@
+// Decisions and the server exchange under Wine, with the UI driver and the stand-in
+// server: what is sent, what the user is shown and what is written.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "client_fixture.h"
+
+namespace tallyhorn::client::wine_test {
+namespace {
+
+constexpr char kCommentCaption[] = "Tallyhorn: enter comment";
+constexpr char kQuotaCaption[] = "Tallyhorn: Quota alert";
+
+std::vector<std::pair<std::string, std::string>> QuotaJob(const std::string& action, const std::string& jobId) {
+    return {{"Printer", "P1"},           {"DocumentName", "D1"}, {"Pages", "3"},  {"Action", action},
+            {"ErrorMsg", "Quota used up"}, {"ServerIP", "127.0.0.1"}, {"JobID", jobId}};
+}
+
+int Count(const std::vector<std::string>& lines, const std::string& line) {
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+// What a user sees of a box: in front of the dialog where both overlap, owned by it,
+// centred on the screen, the dialog disabled meanwhile.
+void ExpectInFrontAndCentred(const ClientRun& run, const driver::MessageBoxInfo& box) {
+    const POINT centre{(box.place.left + box.place.right) / 2, (box.place.top + box.place.bottom) / 2};
+    HWND atCentre = WindowFromPoint(centre);
+    EXPECT_TRUE(atCentre == box.window || GetAncestor(atCentre, GA_ROOT) == box.window);
+    EXPECT_EQ(box.owner, run.Dialog());
+    EXPECT_NEAR(centre.x, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+    EXPECT_NEAR(centre.y, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+    EXPECT_FALSE(IsWindowEnabled(run.Dialog()));
+    // The box overlaps the dialog, so "in front" is a real question.
+    RECT overlap{};
+    const RECT dialog = driver::WindowPlace(run.Dialog());
+    EXPECT_TRUE(IntersectRect(&overlap, &dialog, &box.place));
+}
+
+TEST(CommentSubmission, MessageIsSentOnceByteExactAndTheAcknowledgementCloses) {
+    CommentServer server("ack");
+    ASSERT_TRUE(server.Ready());
+    ClientRun run;
+    run.WriteJob(CommentJob("1234"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    run.SetComment("Proof copy ## for Ann");
+    run.Click(kIdOKBtn);
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_EQ(server.Received(), "Client Comment1234##Proof copy ## for Ann##");
+    EXPECT_EQ(server.Connections(), 1);
+    EXPECT_EQ(Count(run.LogMessages(), "OKBtn Click"), 1);
+    EXPECT_EQ(run.History(), "Proof copy ## for Ann\r\n");
+}
+
+TEST(CommentSubmission, QuotaApprovalAlsoAcknowledgesAndAnEmptyCommentIsSent) {
+    CommentServer server("quota");
+    ASSERT_TRUE(server.Ready());
+    ClientRun run;
+    run.WriteJob(CommentJob("8"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    run.Click(kIdOKBtn);
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_EQ(server.Received(), "Client Comment8####");
+}
+
+TEST(CommentSubmission, AnAcknowledgementInTwoPiecesStillCloses) {
+    CommentServer server("split", {"--pause-ms", "400"});
+    ASSERT_TRUE(server.Ready());
+    ClientRun run;
+    run.WriteJob(CommentJob("4"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    run.Click(kIdOKBtn);
+    EXPECT_TRUE(run.WaitForExit());
+    EXPECT_NE(server.Log().find("second half sent"), std::string::npos);
+}
+
+TEST(CommentSubmission, RefusedConnectionIsLoggedAndShownInFrontOfTheDialog) {
+    ClientRun run;  // nothing listens on 5052
+    run.WriteJob(CommentJob());
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    run.Click(kIdOKBtn);
+    const driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.text,
+              "Error occured while communicating to the Tallyhorn server (127.0.0.1), Comment will not be "
+              "written to the DB, (error 10061).");
+    EXPECT_EQ(box.buttons, (std::vector<std::string>{"OK"}));
+    ExpectInFrontAndCentred(run, box);
+    EXPECT_EQ(run.LogMessages(),
+              (std::vector<std::string>{"ActionType=COMMENT", "JobID=1234", "OKBtn Click", "ClientSocketError 10061"}));
+    driver::ClickBoxButton(box.window, IDOK);
+    // The dialog stays open for another try.
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run.Dialog()) != FALSE; }, 5000));
+    EXPECT_FALSE(run.WaitForExit(500));
+}
+
+TEST(CommentSubmission, SilentServerGivesTheTimeoutBoxAndASecondOkTriesAgain) {
+    CommentServer server("silent");
+    ASSERT_TRUE(server.Ready());
+    ClientRun run;
+    run.WriteJob(CommentJob("42"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    run.SetComment("first");
+    const DWORD okAt = GetTickCount();
+    run.Click(kIdOKBtn);
+    ASSERT_TRUE(WaitUntil([&] { return server.Received() == "Client Comment42##first##"; }, 5000));
+    EXPECT_FALSE(run.WaitForBox(1000).window);  // nothing to say while the server is silent
+    const driver::MessageBoxInfo box = run.WaitForBox(20000);
+    ASSERT_TRUE(box.window);
+    std::printf("timeout box %lu ms after OK\n", GetTickCount() - okAt);
+    const std::string timeout =
+        "Timeout while communicating to the Tallyhorn server (127.0.0.1), Comment will not be written to the DB";
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.text, timeout);
+    EXPECT_EQ(run.LogMessages().back(), timeout);
+    driver::ClickBoxButton(box.window, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run.Dialog()) != FALSE; }, 5000));
+
+    // A fresh attempt: a new connection, the message again with the text of now.
+    run.SetComment("second");
+    run.Click(kIdOKBtn);
+    ASSERT_TRUE(WaitUntil([&] { return server.Connections() == 2; }, 5000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return server.Received() == "Client Comment42##first##Client Comment42##second##"; }, 5000));
+    EXPECT_EQ(Count(run.LogMessages(), "OKBtn Click"), 2);
+}
+
+TEST(CommentSubmission, OneEnterRunsOkTwiceButSendsOnce) {
+    CommentServer server("silent");
+    ASSERT_TRUE(server.Ready());
+    ClientRun run;
+    run.WriteJob(CommentJob("3"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    ASSERT_TRUE(driver::BringToFront(run.Dialog()));
+    driver::TypeText("Typed here");
+    ASSERT_TRUE(WaitUntil([&] { return run.Text(kIdComments_ComboBox) == "Typed here"; }, 5000));
+    run.Press(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return Count(run.LogMessages(), "OKBtn Click") == 2; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return !server.Received().empty(); }, 5000));
+    Sleep(500);
+    EXPECT_EQ(server.Received(), "Client Comment3##Typed here##");
+    EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST(CommentSubmission, AFloodOfTextLeavesTheDialogWorking) {
+    CommentServer server("flood", {"--flood-mb", "8"});
+    ASSERT_TRUE(server.Ready());
+    ClientRun run;
+    run.WriteJob(CommentJob());
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    run.Click(kIdOKBtn);
+    ASSERT_TRUE(WaitUntil([&] { return server.Log().find("flood sent") != std::string::npos; }, 20000));
+    // Not an acknowledgement: the dialog answers and stays open without a message.
+    EXPECT_FALSE(run.WaitForBox(1500).window);
+    run.Click(kIdCancelBtn);
+    const driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.text, "Quit without entering Comment ?");
+    driver::ClickBoxButton(box.window, IDYES);
+    EXPECT_TRUE(run.WaitForExit());
+}
+
+TEST(CommentDecisions, EscapeAsksAndNoKeepsTheDialog) {
+    ClientRun run;
+    run.WriteJob(CommentJob());
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    run.Press(VK_ESCAPE);
+    const driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.caption, "Confirm");
+    EXPECT_EQ(box.text, "Quit without entering Comment ?");
+    EXPECT_EQ(box.buttons, (std::vector<std::string>{"&Yes", "&No"}));
+    ExpectInFrontAndCentred(run, box);
+    // Escape in the box answers No.
+    driver::PressKey(VK_ESCAPE);
+    driver::ReleaseKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box.window); }, 5000));
+    EXPECT_FALSE(run.WaitForExit(500));
+    EXPECT_EQ(Count(run.LogMessages(), "CancelBtn Click"), 1);
+}
+
+TEST(QuotaDecisions, EnterConfirmsPrintingAndWritesTheResponse) {
+    ClientRun run;
+    run.WriteJob(QuotaJob("ADMIN QUOTA", "1234"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    run.Press(VK_RETURN);  // not the default button here: the comment box's key release
+    const driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.caption, "Confirm");
+    EXPECT_EQ(box.text, "Print the job in spite of the quota violation ?");
+    ExpectInFrontAndCentred(run, box);
+    driver::ClickBoxButton(box.window, IDYES);
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_EQ(ProfileValue(run.ResponseFile(), "PrintJob", "Response"), "OK, GO ON1234");
+    EXPECT_EQ(Count(run.LogMessages(), "OKBtn Click"), 1);
+}
+
+TEST(QuotaDecisions, CancelConfirmedWritesQuotaViolation) {
+    ClientRun run;
+    run.WriteJob(QuotaJob("USER QUOTA", "77"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    run.Click(kIdCancelBtn);
+    const driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.text, "The Print job will be canceled, ok to go on ?");
+    driver::ClickBoxButton(box.window, IDYES);
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_EQ(ProfileValue(run.ResponseFile(), "PrintJob", "Response"), "QUOTA VIOLATION");
+}
+
+TEST(QuotaDecisions, WaitModeIgnoresEnterAndEscapeStillAsks) {
+    ClientRun run;
+    run.WriteJob(QuotaJob("WAIT QUOTA", "6"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    run.Press(VK_RETURN);
+    EXPECT_FALSE(run.WaitForBox(1500).window);  // the user cannot approve their own job
+    EXPECT_EQ(Count(run.LogMessages(), "OKBtn Click"), 0);
+    run.Press(VK_ESCAPE);
+    const driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.text, "The Print job will be canceled, ok to go on ?");
+    driver::ClickBoxButton(box.window, IDNO);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box.window); }, 5000));
+    EXPECT_FALSE(FileExists(run.ResponseFile()));
+    EXPECT_EQ(Count(run.LogMessages(), "CancelBtn Click"), 1);
+}
+
+TEST(QuotaDecisions, TheCloseIsRefusedUntilTheCancelIsConfirmed) {
+    ClientRun run;
+    run.WriteJob(QuotaJob("ADMIN QUOTA", "2"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
+    driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.text, "The Print job will be canceled, ok to go on ?");
+    driver::ClickBoxButton(box.window, IDNO);
+    EXPECT_FALSE(run.WaitForExit(1000));
+    PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
+    box = run.WaitForBox();
+    ASSERT_TRUE(box.window);
+    driver::ClickBoxButton(box.window, IDYES);
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_EQ(ProfileValue(run.ResponseFile(), "PrintJob", "Response"), "QUOTA VIOLATION");
+    EXPECT_EQ(run.History(), "\r\n");
+}
+
+TEST(QuotaDecisions, AnUnwritableResponseFileIsReportedAndTheDialogStays) {
+    ClientRun run;
+    run.WriteJob(QuotaJob("ADMIN QUOTA", "5"));
+    // A folder where the response file would go: no profile write can make that a file
+    // (a read-only folder does not stop Wine running as root).
+    ASSERT_TRUE(CreateDirectoryA(run.ResponseFile().c_str(), nullptr));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    run.Click(kIdOKBtn);
+    driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(box.window);
+    driver::ClickBoxButton(box.window, IDYES);
+    box = run.WaitForBox(10000, {box.window});
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.caption, "Tallyhornclient");
+    EXPECT_EQ(box.text, "Unable to write to " + run.ResponseFile() + ".");
+    EXPECT_EQ(box.buttons, (std::vector<std::string>{"OK"}));
+    driver::ClickBoxButton(box.window, IDOK);
+    EXPECT_FALSE(run.WaitForExit(1000));
+    // Response holds the verdict, so the next close is allowed.
+    PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(run.WaitForExit());
+}
+
+TEST(QuotaCountdown, RunsToZeroThenCancelsAndAsks) {
+    ClientRun run;
+    run.WriteJob(QuotaJob("USER QUOTA", "12"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    ASSERT_TRUE(WaitUntil([&] { return run.Text(kIdLabel1) == "Click OK within 29 seconds to go on with the Printing,"; },
+                          5000));
+    const driver::MessageBoxInfo info = run.WaitForBox(45000);
+    ASSERT_TRUE(info.window);
+    EXPECT_EQ(info.caption, "Information");
+    EXPECT_EQ(info.text, "Job has been canceled.");
+    EXPECT_EQ(run.Text(kIdLabel1), "Click OK within 0 seconds to go on with the Printing,");
+    EXPECT_FALSE(GetWindowLongA(run.Dialog(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    ExpectInFrontAndCentred(run, info);
+    driver::ClickBoxButton(info.window, IDOK);
+    const driver::MessageBoxInfo question = run.WaitForBox(10000, {info.window});
+    ASSERT_TRUE(question.window);
+    EXPECT_EQ(question.text, "The Print job will be canceled, ok to go on ?");
+    driver::ClickBoxButton(question.window, IDNO);
+    // Stopped at 0, the dialog still decides.
+    EXPECT_FALSE(run.WaitForExit(1500));
+    EXPECT_EQ(run.Text(kIdLabel1), "Click OK within 0 seconds to go on with the Printing,");
+    run.Click(kIdOKBtn);
+    const driver::MessageBoxInfo print = run.WaitForBox();
+    ASSERT_TRUE(print.window);
+    EXPECT_EQ(print.text, "Print the job in spite of the quota violation ?");
+    driver::ClickBoxButton(print.window, IDYES);
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_EQ(ProfileValue(run.ResponseFile(), "PrintJob", "Response"), "OK, GO ON12");
+}
+
+}  // namespace
+}  // namespace tallyhorn::client::wine_test
