@@ -21,6 +21,16 @@ int Count(const std::vector<std::string>& lines, const std::string& line) {
     return static_cast<int>(std::count(lines.begin(), lines.end(), line));
 }
 
+// Moves the dialog over the middle of the screen, where its boxes open, so that which
+// of the two is in front is a real question.
+void MoveDialogOverScreenCentre(const ClientRun& run) {
+    const RECT place = driver::WindowPlace(run.Dialog());
+    const int width = place.right - place.left;
+    const int height = place.bottom - place.top;
+    SetWindowPos(run.Dialog(), nullptr, GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2,
+                 GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // What a user sees of a box: in front of the dialog where both overlap, owned by it,
 // centred on the screen, the dialog disabled meanwhile.
 void ExpectInFrontAndCentred(const ClientRun& run, const driver::MessageBoxInfo& box) {
@@ -82,6 +92,7 @@ TEST(CommentSubmission, RefusedConnectionIsLoggedAndShownInFrontOfTheDialog) {
     run.WriteJob(CommentJob());
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    MoveDialogOverScreenCentre(run);
     run.Click(kIdOKBtn);
     const driver::MessageBoxInfo box = run.WaitForBox();
     ASSERT_TRUE(box.window);
@@ -173,6 +184,7 @@ TEST(CommentDecisions, EscapeAsksAndNoKeepsTheDialog) {
     run.WriteJob(CommentJob());
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    MoveDialogOverScreenCentre(run);
     run.Press(VK_ESCAPE);
     const driver::MessageBoxInfo box = run.WaitForBox();
     ASSERT_TRUE(box.window);
@@ -180,12 +192,19 @@ TEST(CommentDecisions, EscapeAsksAndNoKeepsTheDialog) {
     EXPECT_EQ(box.text, "Quit without entering Comment ?");
     EXPECT_EQ(box.buttons, (std::vector<std::string>{"&Yes", "&No"}));
     ExpectInFrontAndCentred(run, box);
-    // Escape in the box answers No.
+    // Escape in the box answers No on its press. Its release then reaches the comment
+    // box, which still has the focus, and whose key-release handler runs Cancel again:
+    // a second question, as the keyboard rules give it.
     driver::PressKey(VK_ESCAPE);
-    driver::ReleaseKey(VK_ESCAPE);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box.window); }, 5000));
+    driver::ReleaseKey(VK_ESCAPE);
+    const driver::MessageBoxInfo again = run.WaitForBox(5000, {box.window});
+    ASSERT_TRUE(again.window);
+    EXPECT_EQ(again.text, "Quit without entering Comment ?");
+    driver::ClickBoxButton(again.window, IDNO);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(again.window); }, 5000));
     EXPECT_FALSE(run.WaitForExit(500));
-    EXPECT_EQ(Count(run.LogMessages(), "CancelBtn Click"), 1);
+    EXPECT_EQ(Count(run.LogMessages(), "CancelBtn Click"), 2);
 }
 
 TEST(QuotaDecisions, EnterConfirmsPrintingAndWritesTheResponse) {
@@ -193,6 +212,7 @@ TEST(QuotaDecisions, EnterConfirmsPrintingAndWritesTheResponse) {
     run.WriteJob(QuotaJob("ADMIN QUOTA", "1234"));
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    MoveDialogOverScreenCentre(run);
     run.Press(VK_RETURN);  // not the default button here: the comment box's key release
     const driver::MessageBoxInfo box = run.WaitForBox();
     ASSERT_TRUE(box.window);
@@ -286,6 +306,7 @@ TEST(QuotaCountdown, RunsToZeroThenCancelsAndAsks) {
     run.WriteJob(QuotaJob("USER QUOTA", "12"));
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    MoveDialogOverScreenCentre(run);
     ASSERT_TRUE(WaitUntil([&] { return run.Text(kIdLabel1) == "Click OK within 29 seconds to go on with the Printing,"; },
                           5000));
     const driver::MessageBoxInfo info = run.WaitForBox(45000);

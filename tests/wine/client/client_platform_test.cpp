@@ -1,0 +1,90 @@
+// The Win32 layer's own rules under Wine: the command line's first argument, the whole-
+// file read and the one-step file replacement that the comment history relies on.
+#include <gtest/gtest.h>
+
+#include "client/windows/command_line.h"
+#include "client/windows/dialog_window.h"
+#include "client/windows/win32_dialog_platform.h"
+#include "client_fixture.h"
+
+namespace tallyhorn::client::wine_test {
+namespace {
+
+TEST(CommandLine, FirstArgumentLosesItsQuotesAndEndsAtABlank) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"client.exe C:\\Jobs\\1.txt", "C:\\Jobs\\1.txt"},
+        {"\"C:\\Program Files\\client.exe\" \"C:\\My Jobs\\1.txt\" extra", "C:\\My Jobs\\1.txt"},
+        {"client.exe   C:\\a.txt   C:\\b.txt", "C:\\a.txt"},
+        {"client.exe C:\\My\" \"Jobs\\1.txt", "C:\\My Jobs\\1.txt"},
+        {"client.exe", ""},
+        {"client.exe \"\"", ""},
+        {"\"client.exe\"\tC:\\t.txt", "C:\\t.txt"},
+    };
+    for (const auto& [line, first] : cases) EXPECT_EQ(win::FirstArgumentOf(line), first) << line;
+}
+
+class PlatformFiles : public ::testing::Test {
+protected:
+    PlatformFiles() : window_(GetModuleHandleA(nullptr)), platform_(window_) {}
+    ClientRun run_;  // only for its own folder
+    win::DialogWindow window_;
+    win::Win32DialogPlatform platform_;
+};
+
+TEST_F(PlatformFiles, ReplaceFilePutsTheNewBytesInPlaceAndLeavesNoTemporaryFile) {
+    const std::string path = run_.Folder() + "Tallyhorn.Cmt";
+    WriteFileBytes(path, "old\r\n");
+    const std::string bytes("a\r\nb\0c\r\n", 8);
+    ASSERT_TRUE(platform_.ReplaceFile(path, bytes));
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+    WIN32_FIND_DATAA found{};
+    HANDLE search = FindFirstFileA((run_.Folder() + "*.tmp").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+TEST_F(PlatformFiles, ReplaceFileThatCannotReplaceLeavesTheOldFileWhole) {
+    // A folder in the file's place cannot be replaced by a file.
+    const std::string path = run_.Folder() + "Blocked.Cmt";
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+    EXPECT_FALSE(platform_.ReplaceFile(path, "new\r\n"));
+    EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    // A missing folder: nothing is written anywhere.
+    EXPECT_FALSE(platform_.ReplaceFile(run_.Folder() + "no such folder\\Tallyhorn.Cmt", "x"));
+}
+
+TEST_F(PlatformFiles, ReadWholeFileSharesWithReadersButNotWithAWriter) {
+    const std::string path = run_.Folder() + "history.txt";
+    WriteFileBytes(path, std::string("one\0two", 7));
+    {
+        ::tallyhorn::win::UniqueFile reader(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                           nullptr));
+        ASSERT_TRUE(reader);
+        const auto bytes = platform_.ReadWholeFile(path);
+        ASSERT_TRUE(bytes.has_value());
+        EXPECT_EQ(*bytes, std::string("one\0two", 7));
+    }
+    ::tallyhorn::win::UniqueFile writer(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer);
+    EXPECT_FALSE(platform_.ReadWholeFile(path).has_value());
+    EXPECT_FALSE(platform_.ReadWholeFile(run_.Folder() + "missing.txt").has_value());
+}
+
+TEST_F(PlatformFiles, ProfileValuesAreReadWholeUpTo2047Characters) {
+    const std::string job = run_.Folder() + "job.txt";
+    WriteFileBytes(job, "[PrintJob]\r\nLong=" + std::string(3000, 'x') + "\r\nShort=abc\r\n");
+    EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Long"), std::string(2047, 'x'));
+    EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Short"), "abc");
+    EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Missing"), "");
+}
+
+TEST(PlatformSockets, ErrorTextsComeWithoutLineEnd) {
+    const std::string refused = win::SystemErrorText(WSAECONNREFUSED);
+    EXPECT_FALSE(refused.empty());
+    EXPECT_NE(refused.back(), '\n');
+    EXPECT_NE(refused.back(), '.');
+}
+
+}  // namespace
+}  // namespace tallyhorn::client::wine_test
