@@ -3,8 +3,17 @@
 # a virtual X display when none is given, and removes the prefix afterwards.
 #   scripts/wine-session.sh COMMAND [ARG...]
 # TALLYHORN_KEEP_PREFIX=1 keeps the prefix; WINEPREFIX set beforehand is used as it is.
+# Where the system allows it (root, unshare), the session gets a network of its own, so
+# that its servers on fixed ports (the comment server's 5052) never meet another
+# session's; TALLYHORN_SHARED_NETWORK=1 keeps the machine's network.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+
+if [ -z "${TALLYHORN_IN_NETNS:-}" ] && [ -z "${TALLYHORN_SHARED_NETWORK:-}" ] &&
+   command -v unshare >/dev/null 2>&1 && unshare -n true 2>/dev/null; then
+  export TALLYHORN_IN_NETNS=1
+  exec unshare -n sh -c 'ip link set lo up 2>/dev/null || true; exec "$0" "$@"' "$0" "$@"
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${TALLYHORN_IN_XVFB:-}" ]; then
   export TALLYHORN_IN_XVFB=1
@@ -30,4 +39,7 @@ trap cleanup EXIT
 
 "$here/wine-prefix.sh"
 wineserver -p
+# The first program of a session starts Wine's service processes, which inherit its
+# output and keep it open; started here, they cannot hold a test runner's pipe open.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 "$@"
