@@ -1,0 +1,172 @@
+// Figures for TallyhornClient.exe under Wine: start to dialog shown (with and without a
+// large history), OK to program exit against an immediate acknowledgement on loopback,
+// and the CPU time the dialog takes while it waits (countdown; watchdog), measured by
+// the script around it.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "client/windows/control_ids.h"
+#include "tools/uidriver/uidriver.h"
+
+namespace {
+
+namespace driver = tallyhorn::uidriver;
+using namespace tallyhorn::client::win;
+
+constexpr char kFolder[] = "C:\\tallyhorn-bench\\";
+std::string clientExe;
+std::string serverExe;
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteJob(const std::string& action, const std::string& jobId) {
+    WriteBytes(std::string(kFolder) + "job.txt", "[PrintJob]\r\nPrinter=P\r\nDocumentName=D\r\nPages=1\r\nAction=" +
+                                                     action + "\r\nErrorMsg=E\r\nServerIP=127.0.0.1\r\nJobID=" + jobId +
+                                                     "\r\n");
+}
+
+driver::Program StartClient() {
+    return driver::StartProgram(std::string(kFolder) + "TallyhornClient.exe",
+                                std::string("\"") + kFolder + "job.txt\"", -1, kFolder);
+}
+
+void Report(const char* what, std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    if (samples.empty()) {
+        std::printf("%-52s no samples\n", what);
+        return;
+    }
+    std::printf("%-52s median %8.1f ms  min %8.1f  max %8.1f  (n=%zu)\n", what, samples[samples.size() / 2],
+                samples.front(), samples.back(), samples.size());
+}
+
+// Start to the arranged dialog (its comment-mode caption), then ended by WM_CLOSE.
+std::vector<double> StartToShown(int runs) {
+    std::vector<double> samples;
+    for (int i = 0; i < runs; ++i) {
+        WriteJob("COMMENT", "1");
+        const LARGE_INTEGER started = Now();
+        driver::Program client = StartClient();
+        HWND dialog = driver::FindDialog(client.processId, 60000);
+        if (dialog && driver::WaitForText(dialog, "Tallyhorn: enter comment", 60000)) {
+            samples.push_back(Milliseconds(started, Now()));
+        }
+        if (dialog) PostMessageA(dialog, WM_CLOSE, 0, 0);
+        if (!driver::WaitForExit(client, 60000)) TerminateProcess(client.handles.process.get(), 1);
+    }
+    return samples;
+}
+
+// Asks the script around the bench to measure the dialog's CPU time for the next
+// `seconds` (Wine reports no CPU times for other processes, so Linux measures them).
+void MeasureCpu(const char* label, int seconds) {
+    WriteBytes(std::string(kFolder) + "measure", std::string(label) + "\n" + std::to_string(seconds) + "\n");
+    Sleep(static_cast<DWORD>(seconds) * 1000 + 1500);
+}
+
+driver::Program StartServer(const std::string& mode) {
+    const std::string ready = std::string(kFolder) + "ready";
+    DeleteFileA(ready.c_str());
+    driver::Program server =
+        driver::StartProgram(serverExe, "--mode " + mode + " --seconds 300 --ready \"" + ready + "\"", -1, kFolder);
+    for (int i = 0; i < 500 && GetFileAttributesA(ready.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(20);
+    return server;
+}
+
+void Stop(driver::Program& program) {
+    if (program.handles.process && !driver::WaitForExit(program, 0)) {
+        TerminateProcess(program.handles.process.get(), 0);
+        driver::WaitForExit(program, 5000);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: client_bench CLIENT.exe COMMENT_SERVER.exe [RUNS]\n");
+        return 2;
+    }
+    SetProcessDPIAware();
+    clientExe = argv[1];
+    serverExe = argv[2];
+    const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
+    CreateDirectoryA(kFolder, nullptr);
+    if (!CopyFileA(clientExe.c_str(), (std::string(kFolder) + "TallyhornClient.exe").c_str(), FALSE)) {
+        std::fprintf(stderr, "client_bench: cannot copy %s\n", clientExe.c_str());
+        return 1;
+    }
+    const std::string history = std::string(kFolder) + "Tallyhorn.Cmt";
+    DeleteFileA(history.c_str());
+
+    Report("start to dialog shown", StartToShown(runs));
+
+    // A history of 100,000 entries of about 30 bytes, loaded into the drop-down.
+    std::string entries;
+    char line[64];
+    for (int i = 0; i < 100000; ++i) {
+        std::snprintf(line, sizeof line, "comment %06d for job %08X\r\n", (i * 7919) % 100000, i);
+        entries += line;
+    }
+    WriteBytes(history, entries);
+    Report("start to dialog shown, 100,000-entry history", StartToShown(std::min(runs, 3)));
+    DeleteFileA(history.c_str());
+
+    // OK to program exit against an immediate acknowledgement.
+    driver::Program server = StartServer("ack");
+    std::vector<double> okToExit;
+    for (int i = 0; i < runs; ++i) {
+        WriteJob("COMMENT", std::to_string(i));
+        driver::Program client = StartClient();
+        HWND dialog = driver::FindDialog(client.processId, 60000);
+        if (!dialog || !driver::WaitForText(dialog, "Tallyhorn: enter comment", 60000)) continue;
+        const LARGE_INTEGER clicked = Now();
+        driver::ClickButton(GetDlgItem(dialog, kIdOKBtn));
+        if (driver::WaitForExit(client, 30000)) okToExit.push_back(Milliseconds(clicked, Now()));
+        Stop(client);
+    }
+    Stop(server);
+    Report("OK to program exit (acknowledgement on loopback)", okToExit);
+
+    // CPU time while the countdown runs (quota mode) and while the watchdog waits.
+    WriteJob("USER QUOTA", "1");
+    driver::Program quota = StartClient();
+    HWND quotaDialog = driver::FindDialog(quota.processId, 60000);
+    if (quotaDialog && driver::WaitForText(quotaDialog, "Tallyhorn: Quota alert", 60000)) {
+        Sleep(1000);
+        MeasureCpu("waiting, countdown running", 10);
+    }
+    Stop(quota);
+
+    driver::Program silent = StartServer("silent");
+    WriteJob("COMMENT", "1");
+    driver::Program comment = StartClient();
+    HWND commentDialog = driver::FindDialog(comment.processId, 60000);
+    if (commentDialog && driver::WaitForText(commentDialog, "Tallyhorn: enter comment", 60000)) {
+        driver::ClickButton(GetDlgItem(commentDialog, kIdOKBtn));
+        Sleep(1000);
+        MeasureCpu("waiting, watchdog running (silent server)", 7);
+    }
+    Stop(comment);
+    Stop(silent);
+    return 0;
+}
