@@ -290,6 +290,12 @@ void DialogWindow::Show(int startShowState) {
     if (startShowState == SW_SHOWMINNOACTIVE) command = SW_SHOWMINNOACTIVE;
     ShowWindow(window_, command);
     if (command == SW_SHOWMINNOACTIVE) return;  // activation waits for the first restore
+    // Windows may give a program's first ShowWindow the starting program's show state
+    // instead of the one asked for; a second call is taken as it is.
+    if (command == SW_SHOWNORMAL && (IsIconic(window_) || IsZoomed(window_) || !IsWindowVisible(window_))) {
+        ShowWindow(window_, SW_RESTORE);
+        ShowWindow(window_, SW_SHOWNORMAL);
+    }
     SetForegroundWindow(window_);
     KeepFocusInCommentBox();
     UpdateWindow(window_);

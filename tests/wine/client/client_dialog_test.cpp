@@ -289,15 +289,23 @@ TEST(DialogStart, ShowStateMaximisedIsHonoured) {
     EXPECT_TRUE(IsZoomed(run.Dialog()));
 }
 
-TEST(DialogStart, ShowStateMinimisedShowsTheDesignedDialog) {
+class OtherShowState : public ::testing::TestWithParam<int> {};
+
+TEST_P(OtherShowState, ShowsTheDesignedDialog) {
     ClientRun run;
     run.WriteJob(CommentJob());
-    ASSERT_TRUE(run.Start(SW_SHOWMINIMIZED));
+    ASSERT_TRUE(run.Start(GetParam()));
     ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    EXPECT_TRUE(IsWindowVisible(run.Dialog()));
     EXPECT_FALSE(IsIconic(run.Dialog()));
     EXPECT_FALSE(IsZoomed(run.Dialog()));
     EXPECT_EQ(driver::WindowPlace(run.Dialog()).left, 322);
+    EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
 }
+
+// Hidden, minimised, minimised without activation of the older kind, not activated.
+INSTANTIATE_TEST_SUITE_P(HiddenAndMinimised, OtherShowState,
+                         ::testing::Values(SW_HIDE, SW_SHOWMINIMIZED, SW_MINIMIZE, SW_SHOWNOACTIVATE));
 
 TEST(DialogStart, ShowStateMinimisedWithoutActivationWaitsForTheRestore) {
     ClientRun run;

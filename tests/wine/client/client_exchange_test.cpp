@@ -142,6 +142,28 @@ TEST(CommentSubmission, SilentServerGivesTheTimeoutBoxAndASecondOkTriesAgain) {
     EXPECT_EQ(Count(run.LogMessages(), "OKBtn Click"), 2);
 }
 
+TEST(CommentSubmission, AnotherReplyStopsTheWatchdogAndOkStartsItAgainWithoutSending) {
+    CommentServer server("other");
+    ASSERT_TRUE(server.Ready());
+    ClientRun run;
+    run.WriteJob(CommentJob("21"));
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    run.Click(kIdOKBtn);
+    ASSERT_TRUE(WaitUntil([&] { return server.Log().find("answered") != std::string::npos; }, 5000));
+    // Not an acknowledgement: no close, no message; the dialog waits for the user.
+    EXPECT_FALSE(run.WaitForExit(1000));
+    EXPECT_TRUE(run.LogMessages().back() == "OKBtn Click");
+    // OK again on the answered connection: the watchdog runs again, nothing is sent.
+    run.Click(kIdOKBtn);
+    const driver::MessageBoxInfo box = run.WaitForBox(20000);
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.text,
+              "Timeout while communicating to the Tallyhorn server (127.0.0.1), Comment will not be written to the DB");
+    EXPECT_EQ(server.Connections(), 1);
+    EXPECT_EQ(server.Received(), "Client Comment21####");
+}
+
 TEST(CommentSubmission, OneEnterRunsOkTwiceButSendsOnce) {
     CommentServer server("silent");
     ASSERT_TRUE(server.Ready());
