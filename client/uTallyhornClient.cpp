@@ -91,6 +91,7 @@ struct TForm1::Impl final : ClientSocketEvents {
         }
     }
     void ShowGeneralError(const std::string& text) {
+        ForgetKeyPresses();
         try {
             platform.ShowGeneralError(ProgramTitle(platform.ProgramFileName()), GeneralErrorText(text));
         } catch (...) {
@@ -99,6 +100,25 @@ struct TForm1::Impl final : ClientSocketEvents {
     }
 
     void WriteToLog(const std::string& message) { log.Write(ProgramFolder(), message); }
+
+    // ---- message boxes. A box takes the keyboard: the press that answers it is not the
+    // dialog's, so its release, which the comment box gets once the box has closed, must
+    // not run OK or Cancel again (an error box answered with Enter would retry at once,
+    // a question answered with Escape would be asked again and again). ----
+    bool Confirm(std::string_view text) {
+        ForgetKeyPresses();
+        return platform.Confirm(Str(text));
+    }
+    void ShowError(const std::string& text) {
+        ForgetKeyPresses();
+        platform.ShowError(text);
+    }
+    void ShowInformation(std::string_view text) {
+        ForgetKeyPresses();
+        platform.ShowInformation(Str(text));
+    }
+    void ForgetKeyPresses() { pressed = {}; }
+    bool& Pressed(int key) { return pressed[key == kKeyEnter ? 0 : 1]; }
     // Activation sets the folder; a close attempt that comes before it (the program started
     // minimised) must still find the history file there, not in the current folder.
     const std::string& ProgramFolder() {
@@ -142,6 +162,8 @@ struct TForm1::Impl final : ClientSocketEvents {
     ReplyGatherer reply;
     std::array<ControlState, kControlCount> controls{};
     std::array<bool, 2> timers{};
+    // Enter and Escape pressed while the dialog had the keyboard, not yet released.
+    std::array<bool, 2> pressed{};
     bool okIsDefault = true;
     bool activated = false;
     // Set once a close has been allowed: the program is ending.
@@ -297,7 +319,7 @@ void TForm1::Impl::OKBtnClick() {
     } else if (IsQuota()) {
         // A decision made while the box was open (the countdown's cancel) is final: the
         // program is ending and must not write a second, opposite answer.
-        if (platform.Confirm(Str(texts::kConfirmPrint)) && !quitRequested) {
+        if (Confirm(texts::kConfirmPrint) && !quitRequested) {
             Response_to_the_Processor_Is(Str(contract::kResponsePrintPrefix) + job.jobId);
             Close();
         }
@@ -312,11 +334,11 @@ void TForm1::Impl::OKBtnClick() {
 void TForm1::Impl::CancelBtnClick() {
     WriteToLog(Str(texts::kLogCancelClick));
     if (IsQuota()) {
-        if (platform.Confirm(Str(texts::kConfirmCancelJob)) && !quitRequested) {
+        if (Confirm(texts::kConfirmCancelJob) && !quitRequested) {
             Response_to_the_Processor_Is(Str(contract::kResponseCancel));
             Close();
         }
-    } else if (platform.Confirm(Str(texts::kConfirmQuit))) {
+    } else if (Confirm(texts::kConfirmQuit)) {
         Close();
     }
 }
@@ -345,7 +367,7 @@ void TForm1::Impl::Quota_TimerTimer() {
         return;
     }
     platform.SetAlwaysOnTop(false);
-    platform.ShowInformation(Str(texts::kJobCanceled));
+    ShowInformation(texts::kJobCanceled);
     Close();
 }
 
@@ -388,7 +410,7 @@ void TForm1::Impl::ClientSocketError(ClientSocket& connection, SocketErrorKind /
     errorCode = 0;
     DisableTimer(Timer::WatchDog_Timer);
     if (job.action == contract::kCommentAction) {
-        platform.ShowError(Str(texts::kServerErrorHead) + job.serverIp + Str(texts::kServerErrorMiddle) +
+        ShowError(Str(texts::kServerErrorHead) + job.serverIp + Str(texts::kServerErrorMiddle) +
                            std::to_string(code) + Str(texts::kServerErrorTail));
     }
     connection.Close();
@@ -398,7 +420,7 @@ void TForm1::Impl::WatchDog_TimerTimer() {
     DisableTimer(Timer::WatchDog_Timer);
     const std::string text = Str(texts::kTimeoutHead) + job.serverIp + Str(texts::kTimeoutTail);
     WriteToLog(text);
-    platform.ShowError(text);
+    ShowError(text);
     socket.Close();
 }
 
@@ -433,6 +455,7 @@ bool TForm1::KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropD
         return false;
     }
     Impl& d = *impl_;
+    d.Pressed(key) = true;
     Control pressed = Control::Form;
     if (key == kKeyEnter && (focus == Control::OKBtn || focus == Control::CancelBtn) && d.Usable(focus)) {
         pressed = focus;
@@ -451,6 +474,14 @@ bool TForm1::KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropD
 }
 
 void TForm1::KeyUp(int key, unsigned shiftState, Control focus) {
+    if (IsButtonKey(key)) {
+        // A release whose press went to a message box (or to another window) is no key
+        // stroke of the dialog's.
+        if (!impl_->Pressed(key)) {
+            return;
+        }
+        impl_->Pressed(key) = false;
+    }
     if (focus == Control::Comments_ComboBox) {
         impl_->Guarded([&] { impl_->Comments_ComboBoxKeyUp(key, shiftState); });
     }

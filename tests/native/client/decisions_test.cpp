@@ -106,6 +106,29 @@ TEST_F(DialogTest, EscapeWithTheFocusOnAButtonPressesCancel) {
     EXPECT_EQ(platform.quitRequests, 1);
 }
 
+TEST_F(DialogTest, TheReleaseOfAKeyThatAnsweredABoxRunsNoHandler) {
+    StartWith("COMMENT");
+    // Escape asks; the user answers No with Escape: the box takes that press, and its
+    // release then reaches the comment box, which must not ask again.
+    Answer(false);
+    EXPECT_TRUE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));
+    form.KeyUp(kKeyEscape, 0, Control::Comments_ComboBox);  // the first stroke's release went to the box
+    form.KeyUp(kKeyEscape, 0, Control::Comments_ComboBox);  // the answering stroke's release
+    EXPECT_EQ(BoxTexts(), Lines{kQuit});
+
+    // An error box dismissed with Enter must not start a new attempt on the release.
+    Stroke(kKeyEnter);
+    form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 10061);
+    const std::size_t attempts = platform.ports.size();
+    form.KeyUp(kKeyEnter, 0, Control::Comments_ComboBox);
+    EXPECT_EQ(platform.ports.size(), attempts);
+    EXPECT_EQ(Tail(Log(), 2), (Lines{"CancelBtn Click", "OKBtn Click", "OKBtn Click", "ClientSocketError 10061"}));
+
+    // A key stroke made after the box is the dialog's again.
+    Stroke(kKeyEnter);
+    EXPECT_EQ(platform.ports.size(), attempts + 1);
+}
+
 // ---------------------------------------------------------------- OK, Cancel, responses
 
 TEST_F(DialogTest, ConfirmingPrintWritesOkGoOnWithTheJobIdAndCloses) {

@@ -376,6 +376,7 @@ TEST(SubmissionModes, RejectAndQuotaNeverConnect) {
         platform.firstArgument = kJobFile;
         dialog.FormActivate();
         dialog.ButtonClicked(Control::OKBtn);
+        dialog.KeyDown(kKeyEnter, false, Control::Comments_ComboBox, false);
         dialog.KeyUp(kKeyEnter, 0, Control::Comments_ComboBox);
         EXPECT_TRUE(platform.ports.empty()) << action;
     }
