@@ -10,7 +10,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ -z "${TALLYHORN_IN_NETNS:-}" ] && [ -z "${TALLYHORN_SHARED_NETWORK:-}" ] &&
-   command -v unshare >/dev/null 2>&1 && unshare -n true 2>/dev/null; then
+   command -v unshare >/dev/null 2>&1 && command -v ip >/dev/null 2>&1 && unshare -n true 2>/dev/null; then
   export TALLYHORN_IN_NETNS=1
   exec unshare -n sh -c 'ip link set lo up 2>/dev/null || true; exec "$0" "$@"' "$0" "$@"
 fi
