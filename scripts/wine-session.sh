@@ -30,4 +30,7 @@ trap cleanup EXIT
 
 "$here/wine-prefix.sh"
 wineserver -p
+# The first program of a session starts Wine's service processes, which inherit its
+# output and keep it open; started here, they cannot hold a test runner's pipe open.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 "$@"
