@@ -35,6 +35,8 @@ const char kUsage[] =
     "  --null-document     pass a null pointer as the document name\n"
     "  --escapes           read \\uXXXX in DEVICE and DOCUMENT as one UTF-16 code unit\n"
     "  --repeat-document N the document name N times over (names longer than a command line)\n"
+    "  --thread-locale ID  the thread locale (hexadecimal LCID, e.g. 040B) in force when the\n"
+    "                      library is loaded, which gives the log's time separator\n"
     "Exit status: 0 when every call returned, 1 bad usage, 2 library not loaded,\n"
     "3 the export is missing or its name and ordinal differ.\n";
 
@@ -46,6 +48,7 @@ struct Options {
     bool nullDocument = false;
     bool escapes = false;
     long repeatDocument = 1;
+    LCID threadLocale = 0;
     std::wstring device;
     std::wstring document;
     std::int32_t jobId = 0;
@@ -106,6 +109,11 @@ std::optional<Options> Parse(int argc, wchar_t** argv) {
             const auto n = Number(argv[++i], 1, 10000000);
             if (!n) return std::nullopt;
             options.repeatDocument = static_cast<long>(*n);
+        } else if (arg == L"--thread-locale" && hasValue) {
+            wchar_t* end = nullptr;
+            const unsigned long lcid = std::wcstoul(argv[++i], &end, 16);
+            if (*end != L'\0' || lcid == 0 || lcid > 0xFFFFF) return std::nullopt;
+            options.threadLocale = static_cast<LCID>(lcid);
         } else if (arg == L"--by-ordinal") {
             options.byOrdinal = true;
         } else if (arg == L"--null-device") {
@@ -147,6 +155,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     const Options& options = *parsed;
 
+    if (options.threadLocale != 0 && !SetThreadLocale(options.threadLocale)) {
+        std::fprintf(stderr, "cannot set the thread locale %04lx\n", static_cast<unsigned long>(options.threadLocale));
+        return 1;
+    }
     tallyhorn::win::UniqueModule library(LoadLibraryW(options.dll.c_str()));
     if (!library) {
         const DWORD error = GetLastError();
