@@ -49,6 +49,42 @@ inline constexpr std::string_view kResponseCancel = "QUOTA VIOLATION";
 // The comment server's TCP port.
 inline constexpr std::uint16_t kServerPort = 5052;
 
+// Ending of a job file name.
+inline constexpr std::string_view kJobFileExtension = ".txt";
+
+// The tick number in a job file name: the decimal absolute value of the tick counter
+// read as a signed 32-bit number. The one value without a 32-bit absolute value,
+// 2^31, keeps its signed form "-2147483648".
+inline std::string TickNumber(std::uint32_t tick) {
+    const auto asSigned = static_cast<std::int64_t>(static_cast<std::int32_t>(tick));
+    if (asSigned == INT32_MIN) return std::to_string(asSigned);
+    return std::to_string(asSigned < 0 ? -asSigned : asSigned);
+}
+
+// progDir + "Temp\" + tick number + "_" + JobId + ".txt"; progDir ends with "\" or is empty.
+inline std::string JobFilePath(const std::string& progDir, std::uint32_t tick, std::int32_t jobId) {
+    return progDir + std::string(kJobFolder) + TickNumber(tick) + "_" + std::to_string(jobId) +
+           std::string(kJobFileExtension);
+}
+
+// A name as it goes onto the monitor's command line: a double quote inside it would end
+// its argument early and shift the ones after it, so each becomes a single quote.
+inline std::string CommandLineName(std::string name) {
+    for (char& c : name)
+        if (c == '"') c = '\'';
+    return name;
+}
+
+// "<progDir>Tallyhorn_Mon.exe" "<job file>" "<device>" "<document>" <JobId> <JobType>
+inline std::string MonitorCommandLine(const std::string& progDir, const std::string& jobFilePath,
+                                      const std::string& deviceName, const std::string& documentName,
+                                      std::int32_t jobId, std::int32_t jobType) {
+    const std::string between = "\" \"";
+    return "\"" + progDir + std::string(kMonitorProgram) + between + jobFilePath + between +
+           CommandLineName(deviceName) + between + CommandLineName(documentName) + "\" " +
+           std::to_string(jobId) + " " + std::to_string(jobType);
+}
+
 inline std::string ResultFilePath(const std::string& jobFilePath) {
     return jobFilePath + std::string(kResultSuffix);
 }

@@ -16,14 +16,26 @@ constexpr DWORD kTailLength = 128;
 constexpr DWORD kSharingRetryMs = 200;
 constexpr DWORD kSharingRetryStepMs = 10;
 
-// CreateFileA, tried again for a short while when another writer holds the file.
-UniqueFile OpenSharedForWriting(const std::string& path, DWORD access, DWORD disposition) {
+// Opens the log file for appending when the existence test finds it, else creates it.
+// While another writer holds the file, the test and the open are tried again for a
+// short while. A file that appears between the test and the creation was just made by
+// another writer: it is appended to, not emptied; only a file that the test does not
+// accept is replaced.
+UniqueFile OpenLogFile(const std::string& path, bool& appending) {
     const DWORD started = GetTickCount();
+    bool replace = false;
     for (;;) {
-        HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        appending = FileExistsForLog(path);
+        const DWORD access = appending ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
+        const DWORD disposition = appending ? OPEN_EXISTING : replace ? CREATE_ALWAYS : CREATE_NEW;
+        HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
         if (file != INVALID_HANDLE_VALUE) return UniqueFile(file);
         const DWORD error = GetLastError();
+        if (!appending && !replace && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
+            replace = true;  // the test runs again first: a file it accepts is appended to
+            continue;
+        }
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return {};
         if (GetTickCount() - started >= kSharingRetryMs) return {};
         Sleep(kSharingRetryStepMs);
@@ -81,14 +93,9 @@ bool FileExistsForLog(const std::string& path) {
 }
 
 bool AppendToLogFile(const std::string& path, const std::string& bytes) {
-    UniqueFile file;
-    if (FileExistsForLog(path)) {
-        file = OpenSharedForWriting(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
-        if (!file || !CutAtCtrlZAndSeekEnd(file.get())) return false;
-    } else {
-        file = OpenSharedForWriting(path, GENERIC_WRITE, CREATE_ALWAYS);
-        if (!file) return false;
-    }
+    bool appending = false;
+    UniqueFile file = OpenLogFile(path, appending);
+    if (!file || (appending && !CutAtCtrlZAndSeekEnd(file.get()))) return false;
     const bool written = WriteAll(file.get(), bytes);
     return file.reset() && written;
 }

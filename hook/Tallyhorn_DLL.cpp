@@ -1,0 +1,221 @@
+// The print-job hook: its settings reader, its log writer and the print-job call,
+// written against the hook's platform seam.
+#include "hook/Tallyhorn_DLL.h"
+
+#include <exception>
+#include <string_view>
+
+#include "contract/contract.h"
+#include "hook/profile_number.h"
+
+namespace tallyhorn::hook {
+
+namespace {
+
+// The settings file, named without a folder so that the profile API looks for it in
+// the Windows directory.
+constexpr std::string_view kSettingsFile = "Tallyhorn.ini";
+constexpr std::string_view kSettingsSection = "Tallyhorn";
+constexpr std::string_view kProgDirKey = "ProgDir";
+constexpr std::string_view kProgDirDefault = "c:";
+constexpr std::string_view kServerIpKey = "Tallyhorn ServerIP";
+constexpr std::string_view kWriteToLogKey = "WriteToLog";
+
+constexpr std::string_view kLogFolder = "Debug\\";
+constexpr std::string_view kLogFilePrefix = "Tallyhorn_Hk_";
+constexpr std::string_view kLogFileExtension = ".log";
+
+// The call's log messages.
+constexpr std::string_view kServerIpEmpty = "Server IP is empty";
+constexpr std::string_view kCallStarted = "Handle_Print_Job, DeviceName = ";
+constexpr std::string_view kCallJobType = ",  JobType = ";
+constexpr std::string_view kCallDocument = ",  pDocumentName = ";
+constexpr std::string_view kStartingMonitor = "Starting the Tallyhorn monitor, Job file is ";
+constexpr std::string_view kStartFailed = "Error creating Monitor,   error ";
+constexpr std::string_view kStartFailedCommandLine = ", Command Line=";
+constexpr std::string_view kMonitorCreated = "Monitor created OK";
+constexpr std::string_view kResultFile = "Rslt file ";
+constexpr std::string_view kResultFound = " found";
+constexpr std::string_view kResultNotFound = " not found";
+constexpr std::string_view kHandleClosed = "Monitor Handle closed OK";
+constexpr std::string_view kHandleCloseError = "Warning: Monitor Handle close error ";
+constexpr std::string_view kVerdictTrue = "Result = 1";
+constexpr std::string_view kVerdictFalse = "Result = 0";
+// Not one of the monitor's steps: something failed inside the call, which then answers true.
+constexpr std::string_view kCallFailed = "Error in Handle_Print_Job, the job is printed: ";
+
+std::string Text(std::string_view piece) { return std::string(piece); }
+
+// The monitor's two handles. Close() is the call's own step with its log line; a call
+// that fails before it still closes both on the way out.
+class MonitorHandleOwner {
+public:
+    MonitorHandleOwner(HookPlatform& platform, const MonitorHandles& handles) : platform_(platform), handles_(handles) {}
+    MonitorHandleOwner(const MonitorHandleOwner&) = delete;
+    MonitorHandleOwner& operator=(const MonitorHandleOwner&) = delete;
+    ~MonitorHandleOwner() {
+        try {
+            if (open_) CloseBoth();
+        } catch (...) {
+        }
+    }
+
+    // Closes both handles; guarded, so a failure here changes no verdict.
+    void Close(const HookSettings& settings, std::int32_t jobId) noexcept {
+        try {
+            const auto [processClosed, error] = CloseBoth();
+            if (processClosed)
+                Write_Hook_Log(platform_, settings, kHandleClosed, jobId);
+            else
+                Write_Hook_Log(platform_, settings, Text(kHandleCloseError) + std::to_string(error), jobId);
+        } catch (...) {
+        }
+    }
+
+private:
+    struct Outcome {
+        bool processClosed;
+        std::uint32_t error;
+    };
+
+    Outcome CloseBoth() {
+        open_ = false;
+        const bool processClosed = platform_.CloseMonitorHandle(handles_.process);
+        // Read before the thread handle's close can change it.
+        const std::uint32_t error = processClosed ? 0 : platform_.LastError();
+        platform_.CloseMonitorHandle(handles_.thread);
+        return {processClosed, error};
+    }
+
+    HookPlatform& platform_;
+    MonitorHandles handles_;
+    bool open_ = true;
+};
+
+std::string NameText(HookPlatform& platform, const char16_t* name) {
+    return name == nullptr ? std::string() : platform.NarrowName(name);
+}
+
+// Steps 4 to 10 of the call, once the server address is known; returns the verdict.
+bool RunMonitor(HookPlatform& platform, const HookSettings& settings, const char16_t* DeviceName,
+                const char16_t* pDocumentName, std::int32_t JobId, std::int32_t JobType) {
+    const auto log = [&](std::string_view message) { Write_Hook_Log(platform, settings, message, JobId); };
+
+    const std::string device = NameText(platform, DeviceName);
+    const std::string document = NameText(platform, pDocumentName);
+    log(Text(kCallStarted) + device + Text(kCallJobType) + std::to_string(JobType) + Text(kCallDocument) + document);
+
+    const std::string jobFilePath = contract::JobFilePath(settings.ProgDir, platform.TickCount(), JobId);
+    log(Text(kStartingMonitor) + jobFilePath);
+
+    const std::string commandLine =
+        contract::MonitorCommandLine(settings.ProgDir, jobFilePath, device, document, JobId, JobType);
+    MonitorHandles started;
+    if (!platform.StartProcess(commandLine, started)) {
+        const std::uint32_t error = platform.LastError();
+        log(Text(kStartFailed) + std::to_string(error) + Text(kStartFailedCommandLine) + commandLine);
+        return true;
+    }
+    MonitorHandleOwner handles(platform, started);
+    log(kMonitorCreated);
+
+    bool verdict = true;
+    const std::string resultFilePath = contract::ResultFilePath(jobFilePath);
+    if (WaitForResultFile(platform, resultFilePath)) {
+        log(Text(kResultFile) + resultFilePath + Text(kResultFound));
+        verdict = ProfileBoolean(platform, resultFilePath, contract::kJobSection, contract::kResultKey, true);
+        platform.RemoveFile(resultFilePath);
+    } else {
+        log(Text(kResultFile) + resultFilePath + Text(kResultNotFound));
+    }
+    handles.Close(settings, JobId);
+    return verdict;
+}
+
+// The line for a failure that the call turns into the answer true.
+void LogFailure(HookPlatform& platform, const HookSettings& settings, const char* what, std::int32_t jobId) noexcept {
+    try {
+        Write_Hook_Log(platform, settings, Text(kCallFailed) + what, jobId);
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+HookSettings Read_Hook_Settings(HookPlatform& platform) noexcept {
+    HookSettings settings;
+    try {
+        const std::string file = Text(kSettingsFile);
+        settings.ProgDir = platform.ReadProfileString(file, kSettingsSection, kProgDirKey, Text(kProgDirDefault));
+        settings.ServerIP = platform.ReadProfileString(file, kSettingsSection, kServerIpKey, std::string());
+        settings.WriteToLog = ProfileBoolean(platform, file, kSettingsSection, kWriteToLogKey, true);
+    } catch (...) {
+    }
+    try {
+        settings.ProgDir = NormalisedProgDir(std::move(settings.ProgDir));
+    } catch (...) {
+    }
+    return settings;
+}
+
+std::string NormalisedProgDir(std::string progDir) {
+    if (!progDir.empty() && progDir.back() != '\\') progDir += '\\';
+    return progDir;
+}
+
+std::string HookLogPath(const std::string& progDir, const LocalDateTime& date) {
+    return progDir + Text(kLogFolder) + Text(kLogFilePrefix) + DailyLogDate(date) + Text(kLogFileExtension);
+}
+
+std::string HookLogLine(const LocalDateTime& time, char separator, std::int32_t jobId, std::string_view message) {
+    return LogTime(time, separator) + "  [" + std::to_string(jobId) + "]\t" + Text(message) + "\r\n";
+}
+
+void Write_Hook_Log(HookPlatform& platform, const HookSettings& settings, std::string_view message,
+                    std::int32_t jobId) noexcept {
+    if (!settings.WriteToLog) return;
+    // Both folders are tried for every line; only the missing "Debug\" costs the line.
+    for (std::string_view folder : {kLogFolder, contract::kJobFolder}) {
+        try {
+            platform.CreateFolder(settings.ProgDir + Text(folder));
+        } catch (...) {
+        }
+    }
+    try {
+        // The date for the name and the time for the line are two readings of the clock.
+        const std::string path = HookLogPath(settings.ProgDir, platform.LocalTime());
+        platform.AppendToLog(path, HookLogLine(platform.LocalTime(), platform.TimeSeparator(), jobId, message));
+    } catch (...) {
+    }
+}
+
+bool WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath) {
+    const std::uint32_t startTick = platform.TickCount();
+    for (;;) {
+        platform.Sleep(kResultPollMs);
+        if (platform.FileExists(resultFilePath)) return true;
+        const std::uint32_t elapsed = platform.TickCount() - startTick;
+        if (elapsed > kResultWaitMs) return false;
+    }
+}
+
+bool Handle_Print_Job(HookPlatform& platform, const char16_t* DeviceName, const char16_t* pDocumentName,
+                      std::int32_t JobId, std::int32_t JobType) noexcept {
+    const HookSettings settings = Read_Hook_Settings(platform);
+    if (settings.ServerIP.empty()) {
+        Write_Hook_Log(platform, settings, kServerIpEmpty, JobId);
+        return true;
+    }
+    bool verdict = true;
+    try {
+        verdict = RunMonitor(platform, settings, DeviceName, pDocumentName, JobId, JobType);
+    } catch (const std::exception& failure) {
+        LogFailure(platform, settings, failure.what(), JobId);
+    } catch (...) {
+        LogFailure(platform, settings, "unknown error", JobId);
+    }
+    Write_Hook_Log(platform, settings, verdict ? kVerdictTrue : kVerdictFalse, JobId);
+    return verdict;
+}
+
+}  // namespace tallyhorn::hook

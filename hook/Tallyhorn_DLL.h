@@ -1,0 +1,57 @@
+// The print-job hook: its settings reader, its log writer and the print-job call,
+// written against the hook's platform seam.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/daily_log.h"
+#include "hook/hook_platform.h"
+
+namespace tallyhorn::hook {
+
+// What one call read from "Tallyhorn.ini". Each call keeps its own, so calls that
+// overlap never mix their installation folder or logging flag. A value that could not
+// be read keeps the state the library starts in: empty folder, logging off.
+struct HookSettings {
+    std::string ProgDir;    // normalised: ends with "\" unless empty
+    bool WriteToLog = false;
+    std::string ServerIP;   // only tested for emptiness
+};
+
+// Reads "ProgDir", "Tallyhorn ServerIP" and "WriteToLog" in that order, then normalises
+// ProgDir. Never fails: a failure ends the reading and keeps what was read so far.
+HookSettings Read_Hook_Settings(HookPlatform& platform) noexcept;
+
+// One line of the hook log, when logging is on. Never fails; a line that cannot be
+// written is lost without a trace.
+void Write_Hook_Log(HookPlatform& platform, const HookSettings& settings, std::string_view message,
+                    std::int32_t jobId) noexcept;
+
+// The print-job call: starts the job monitor, waits for its result file and answers its
+// verdict; true wherever no verdict can be read, also when something fails inside.
+bool Handle_Print_Job(HookPlatform& platform, const char16_t* DeviceName, const char16_t* pDocumentName,
+                      std::int32_t JobId, std::int32_t JobType) noexcept;
+
+// ---- the plain pieces of the above ----
+
+// Appends "\" unless the folder is empty or ends with one already.
+std::string NormalisedProgDir(std::string progDir);
+
+// progDir + "Debug\Tallyhorn_Hk_" + DD_MM_YYYY + ".log"
+std::string HookLogPath(const std::string& progDir, const LocalDateTime& date);
+
+// "hh:nn:ss  [JobId]<tab>message" and CR LF.
+std::string HookLogLine(const LocalDateTime& time, char separator, std::int32_t jobId,
+                        std::string_view message);
+
+// The poll period and the bound of the wait for the result file.
+inline constexpr std::uint32_t kResultPollMs = 500;
+inline constexpr std::uint32_t kResultWaitMs = 120000;
+
+// Looks for the file every poll period until it exists or the bound has passed; the
+// elapsed time is taken modulo 2^32, so a wrap of the tick counter changes nothing.
+bool WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath);
+
+}  // namespace tallyhorn::hook

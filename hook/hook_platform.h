@@ -1,0 +1,59 @@
+// The hook's one seam to the platform: every operation of the print-job call that
+// touches Windows. The Win32 layer implements it; tests use a fake.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/daily_log.h"
+
+namespace tallyhorn::hook {
+
+// A process or thread handle of the platform, as an opaque number.
+using PlatformHandle = std::uintptr_t;
+
+// The two handles that starting the monitor gives back.
+struct MonitorHandles {
+    PlatformHandle process = 0;
+    PlatformHandle thread = 0;
+};
+
+class HookPlatform {
+public:
+    virtual ~HookPlatform() = default;
+
+    // A value of a profile-format file as GetPrivateProfileStringA gives it with a
+    // 2048-byte buffer: at most 2047 characters, the default when file, section or key
+    // is missing.
+    virtual std::string ReadProfileString(const std::string& file, std::string_view section,
+                                          std::string_view key, const std::string& defaultValue) = 0;
+
+    // The millisecond tick counter (timeGetTime); it wraps at 2^32.
+    virtual std::uint32_t TickCount() = 0;
+    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    virtual LocalDateTime LocalTime() = 0;
+    // The locale's time separator taken when the library was loaded.
+    virtual char TimeSeparator() = 0;
+
+    // Creates one folder level; every failure is ignored.
+    virtual void CreateFolder(const std::string& path) = 0;
+    // A directory search finds a file (not a folder) with a DOS-convertible write time.
+    virtual bool FileExists(const std::string& path) = 0;
+    // Deletes a file; the outcome is not reported.
+    virtual void RemoveFile(const std::string& path) = 0;
+    // Appends bytes to a daily log file by the log file rules; false when they were lost.
+    virtual bool AppendToLog(const std::string& path, const std::string& bytes) = 0;
+
+    // Starts a program minimised at normal priority; false on failure (LastError() then
+    // tells why, read before any other platform call).
+    virtual bool StartProcess(const std::string& commandLine, MonitorHandles& started) = 0;
+    virtual bool CloseMonitorHandle(PlatformHandle handle) = 0;
+    // The system error code of the last failed operation.
+    virtual std::uint32_t LastError() = 0;
+
+    // A zero-terminated UTF-16 name (never null here) in the system's ANSI code page.
+    virtual std::string NarrowName(const char16_t* text) = 0;
+};
+
+}  // namespace tallyhorn::hook

@@ -1,0 +1,29 @@
+// The hook's platform seam on Win32.
+#pragma once
+
+#include "hook/hook_platform.h"
+
+namespace tallyhorn::hook::win {
+
+// Called once from DllMain: the thread locale's time separator, for every later line.
+void NoteLocaleTimeSeparator();
+
+class WinHookPlatform final : public HookPlatform {
+public:
+    std::string ReadProfileString(const std::string& file, std::string_view section, std::string_view key,
+                                  const std::string& defaultValue) override;
+    std::uint32_t TickCount() override;
+    void Sleep(std::uint32_t milliseconds) override;
+    LocalDateTime LocalTime() override;
+    char TimeSeparator() override;
+    void CreateFolder(const std::string& path) override;
+    bool FileExists(const std::string& path) override;
+    void RemoveFile(const std::string& path) override;
+    bool AppendToLog(const std::string& path, const std::string& bytes) override;
+    bool StartProcess(const std::string& commandLine, MonitorHandles& started) override;
+    bool CloseMonitorHandle(PlatformHandle handle) override;
+    std::uint32_t LastError() override;
+    std::string NarrowName(const char16_t* text) override;
+};
+
+}  // namespace tallyhorn::hook::win

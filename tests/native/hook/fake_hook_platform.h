@@ -1,0 +1,137 @@
+// A scripted stand-in for the hook's platform: profile files in memory, a clock that
+// only moves when the hook sleeps, and a trace of every operation in order.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "hook/hook_platform.h"
+
+namespace tallyhorn::hook::testing {
+
+class FakeHookPlatform : public HookPlatform {
+public:
+    // file -> "section/key" -> value; a value longer than 2047 characters is cut as the
+    // profile API's 2048-byte buffer cuts it.
+    std::map<std::string, std::map<std::string, std::string>> profiles;
+    std::uint32_t tick = 1000;
+    // Readings of the local clock, one per call; the last one repeats.
+    std::vector<LocalDateTime> clock{{2026, 12, 7, 14, 3, 27}};
+    char separator = ':';
+    std::set<std::string> files;                 // files a directory search finds
+    std::map<std::string, std::string> logs;     // log path -> bytes appended
+    std::vector<std::string> trace;              // every operation, in order
+
+    bool startSucceeds = true;
+    std::uint32_t startError = 2;
+    bool processCloseSucceeds = true;
+    std::uint32_t closeError = 6;
+    std::string commandLine;                     // of the last start
+    std::vector<PlatformHandle> closedHandles;
+
+    // Runs after every sleep: the monitor's side of the wait.
+    std::function<void(FakeHookPlatform&)> afterSleep;
+    // How long one directory search takes on this clock.
+    std::uint32_t lookCostMs = 0;
+    // An operation whose trace entry starts with this text throws instead.
+    std::string throwAt;
+
+    static constexpr PlatformHandle kProcess = 0x11;
+    static constexpr PlatformHandle kThread = 0x22;
+
+    void SetSetting(const std::string& key, const std::string& value) {
+        profiles["Tallyhorn.ini"]["Tallyhorn/" + key] = value;
+    }
+    // The bytes appended to one log file.
+    std::string Log(const std::string& path) const {
+        const auto found = logs.find(path);
+        return found == logs.end() ? std::string() : found->second;
+    }
+    int Count(const std::string& prefix) const {
+        int count = 0;
+        for (const auto& entry : trace) count += entry.rfind(prefix, 0) == 0 ? 1 : 0;
+        return count;
+    }
+
+    std::string ReadProfileString(const std::string& file, std::string_view section, std::string_view key,
+                                  const std::string& defaultValue) override {
+        Note("read " + file + " " + std::string(section) + "/" + std::string(key));
+        const auto inFile = profiles.find(file);
+        if (inFile == profiles.end()) return defaultValue;
+        const auto value = inFile->second.find(std::string(section) + "/" + std::string(key));
+        if (value == inFile->second.end()) return defaultValue;
+        return value->second.substr(0, 2047);
+    }
+    std::uint32_t TickCount() override {
+        Note("tick");
+        return tick;
+    }
+    void Sleep(std::uint32_t milliseconds) override {
+        Note("sleep " + std::to_string(milliseconds));
+        tick += milliseconds;
+        if (afterSleep) afterSleep(*this);
+    }
+    LocalDateTime LocalTime() override {
+        Note("time");
+        const LocalDateTime now = clock.front();
+        if (clock.size() > 1) clock.erase(clock.begin());
+        return now;
+    }
+    char TimeSeparator() override { return separator; }
+    void CreateFolder(const std::string& path) override { Note("mkdir " + path); }
+    bool FileExists(const std::string& path) override {
+        Note("exists " + path);
+        tick += lookCostMs;
+        return files.count(path) != 0;
+    }
+    void RemoveFile(const std::string& path) override {
+        Note("remove " + path);
+        files.erase(path);
+    }
+    bool AppendToLog(const std::string& path, const std::string& bytes) override {
+        Note("append " + path);
+        logs[path] += bytes;
+        return true;
+    }
+    bool StartProcess(const std::string& line, MonitorHandles& started) override {
+        Note("start");
+        commandLine = line;
+        if (!startSucceeds) {
+            lastError = startError;
+            return false;
+        }
+        started = {kProcess, kThread};
+        return true;
+    }
+    bool CloseMonitorHandle(PlatformHandle handle) override {
+        Note("close " + std::to_string(handle));
+        closedHandles.push_back(handle);
+        if (handle == kProcess && !processCloseSucceeds) {
+            lastError = closeError;
+            return false;
+        }
+        lastError = 0;  // a later success must not hide the error read before it
+        return true;
+    }
+    std::uint32_t LastError() override { return lastError; }
+    std::string NarrowName(const char16_t* text) override {
+        Note("narrow");
+        std::string narrow;
+        for (; *text != 0; ++text) narrow += *text < 0x80 ? static_cast<char>(*text) : '?';
+        return narrow;
+    }
+
+private:
+    void Note(const std::string& entry) {
+        trace.push_back(entry);
+        if (!throwAt.empty() && entry.rfind(throwAt, 0) == 0) throw std::runtime_error("injected: " + entry);
+    }
+
+    std::uint32_t lastError = 0;
+};
+
+}  // namespace tallyhorn::hook::testing

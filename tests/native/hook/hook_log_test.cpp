@@ -1,0 +1,115 @@
+// The hook settings and the hook log: defaults, normalisation, paths, lines and folders.
+#include <gtest/gtest.h>
+
+#include "fake_hook_platform.h"
+#include "hook/Tallyhorn_DLL.h"
+
+namespace tallyhorn::hook {
+namespace {
+
+using testing::FakeHookPlatform;
+
+TEST(HookSettings, MissingFileGivesDriveCLoggingOnAndNoServer) {
+    FakeHookPlatform platform;
+    const HookSettings settings = Read_Hook_Settings(platform);
+    EXPECT_EQ(settings.ProgDir, "c:\\");
+    EXPECT_TRUE(settings.WriteToLog);
+    EXPECT_EQ(settings.ServerIP, "");
+    const std::vector<std::string> reads = {"read Tallyhorn.ini Tallyhorn/ProgDir",
+                                            "read Tallyhorn.ini Tallyhorn/Tallyhorn ServerIP",
+                                            "read Tallyhorn.ini Tallyhorn/WriteToLog"};
+    EXPECT_EQ(platform.trace, reads);
+}
+
+TEST(HookSettings, ProgDirGetsOneTrailingBackslashUnlessEmpty) {
+    EXPECT_EQ(NormalisedProgDir("D:\\Jobs"), "D:\\Jobs\\");
+    EXPECT_EQ(NormalisedProgDir("D:\\Jobs\\"), "D:\\Jobs\\");
+    EXPECT_EQ(NormalisedProgDir("D:\\Jobs/"), "D:\\Jobs/\\");
+    EXPECT_EQ(NormalisedProgDir(""), "");
+    FakeHookPlatform platform;
+    platform.SetSetting("ProgDir", "");
+    EXPECT_EQ(Read_Hook_Settings(platform).ProgDir, "");
+    platform.SetSetting("ProgDir", std::string(3000, 'p'));
+    EXPECT_EQ(Read_Hook_Settings(platform).ProgDir, std::string(2047, 'p') + "\\");
+}
+
+TEST(HookSettings, WriteToLogFollowsTheNumberRule) {
+    const std::pair<const char*, bool> cases[] = {
+        {"0", false}, {"0x0", false}, {"$0", false}, {"1", true}, {"false", true}, {"", true}, {"no", true}};
+    for (const auto& [value, logging] : cases) {
+        FakeHookPlatform platform;
+        platform.SetSetting("WriteToLog", value);
+        EXPECT_EQ(Read_Hook_Settings(platform).WriteToLog, logging) << value;
+    }
+}
+
+TEST(HookSettings, AFailureWhileReadingKeepsWhatWasReadBefore) {
+    FakeHookPlatform platform;
+    platform.SetSetting("ProgDir", "E:\\Hook");
+    platform.SetSetting("Tallyhorn ServerIP", "10.0.0.1");
+    platform.throwAt = "read Tallyhorn.ini Tallyhorn/WriteToLog";
+    HookSettings settings = Read_Hook_Settings(platform);
+    EXPECT_EQ(settings.ProgDir, "E:\\Hook\\");  // still normalised: its own guard
+    EXPECT_EQ(settings.ServerIP, "10.0.0.1");
+    EXPECT_FALSE(settings.WriteToLog);            // not read: logging stays as loaded, off
+
+    platform.throwAt = "read Tallyhorn.ini Tallyhorn/Tallyhorn ServerIP";
+    settings = Read_Hook_Settings(platform);
+    EXPECT_EQ(settings.ProgDir, "E:\\Hook\\");
+    EXPECT_EQ(settings.ServerIP, "");
+}
+
+TEST(HookLog, PathAndLineLayout) {
+    const LocalDateTime now{2026, 12, 7, 14, 3, 27};
+    EXPECT_EQ(HookLogPath("D:\\Jobs\\", now), "D:\\Jobs\\Debug\\Tallyhorn_Hk_07_12_2026.log");
+    EXPECT_EQ(HookLogPath("", now), "Debug\\Tallyhorn_Hk_07_12_2026.log");
+    EXPECT_EQ(HookLogLine(now, ':', 42, "Monitor created OK"), "14:03:27  [42]\tMonitor created OK\r\n");
+    EXPECT_EQ(HookLogLine(now, '.', -1, ""), "14.03.27  [-1]\t\r\n");
+    const std::string longName(100000, 'n');
+    EXPECT_EQ(HookLogLine(now, ':', 0, longName).size(), 100000u + 16);
+}
+
+TEST(HookLog, EachLineTriesBothFoldersThenAppendsToTheDaysFile) {
+    FakeHookPlatform platform;
+    const HookSettings settings{"D:\\Jobs\\", true, "srv"};
+    Write_Hook_Log(platform, settings, "one", 7);
+    Write_Hook_Log(platform, settings, "two", 7);
+    const std::string path = "D:\\Jobs\\Debug\\Tallyhorn_Hk_07_12_2026.log";
+    EXPECT_EQ(platform.Log(path), "14:03:27  [7]\tone\r\n14:03:27  [7]\ttwo\r\n");
+    const std::vector<std::string> oneLine = {"mkdir D:\\Jobs\\Debug\\", "mkdir D:\\Jobs\\Temp\\", "time", "time",
+                                              "append " + path};
+    EXPECT_EQ(std::vector<std::string>(platform.trace.begin(), platform.trace.begin() + 5), oneLine);
+    EXPECT_EQ(platform.Count("mkdir"), 4);
+}
+
+TEST(HookLog, LoggingOffWritesNothingAndCreatesNoFolder) {
+    FakeHookPlatform platform;
+    Write_Hook_Log(platform, HookSettings{"D:\\Jobs\\", false, "srv"}, "one", 7);
+    EXPECT_TRUE(platform.trace.empty());
+    EXPECT_TRUE(platform.logs.empty());
+}
+
+TEST(HookLog, DateNamesTheFileAndASecondReadingStampsTheLine) {
+    FakeHookPlatform platform;
+    platform.separator = '.';
+    platform.clock = {{2026, 12, 7, 23, 59, 59}, {2026, 12, 8, 0, 0, 0}, {2026, 12, 8, 0, 0, 1}};
+    const HookSettings settings{"c:\\", true, "srv"};
+    Write_Hook_Log(platform, settings, "late", 1);
+    Write_Hook_Log(platform, settings, "early", 1);
+    EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"), "00.00.00  [1]\tlate\r\n");
+    EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_08_12_2026.log"), "00.00.01  [1]\tearly\r\n");
+}
+
+TEST(HookLog, FailuresStayInsideTheWriter) {
+    FakeHookPlatform platform;
+    const HookSettings settings{"c:\\", true, "srv"};
+    platform.throwAt = "mkdir c:\\Debug";
+    Write_Hook_Log(platform, settings, "kept", 1);  // a folder failure still tries the line
+    EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"), "14:03:27  [1]\tkept\r\n");
+    platform.throwAt = "append";
+    Write_Hook_Log(platform, settings, "lost", 1);
+    EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"), "14:03:27  [1]\tkept\r\n");
+}
+
+}  // namespace
+}  // namespace tallyhorn::hook

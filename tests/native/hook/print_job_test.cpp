@@ -1,0 +1,314 @@
+// The print-job call against the fake platform: every path with its log lines in order,
+// the wait's poll, bound and tick wrap, and failures inside the call.
+#include <gtest/gtest.h>
+
+#include "contract/contract.h"
+#include "fake_hook_platform.h"
+#include "hook/Tallyhorn_DLL.h"
+
+namespace tallyhorn::hook {
+namespace {
+
+using testing::FakeHookPlatform;
+
+constexpr char kLog[] = "C:\\Tallyhorn\\Debug\\Tallyhorn_Hk_07_12_2026.log";
+constexpr char kJobFile[] = "C:\\Tallyhorn\\Temp\\5000_42.txt";
+constexpr char kResultFile[] = "C:\\Tallyhorn\\Temp\\5000_42.txt.rslt";
+constexpr char kFirstLine[] = "Handle_Print_Job, DeviceName = Office Laser,  JobType = 1,  pDocumentName = Report.docx";
+constexpr char kStartingLine[] = "Starting the Tallyhorn monitor, Job file is C:\\Tallyhorn\\Temp\\5000_42.txt";
+constexpr char kCommandLine[] =
+    "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"Office Laser\" \"Report.docx\" 42 1";
+
+class PrintJob : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform.SetSetting("ProgDir", "C:\\Tallyhorn");
+        platform.SetSetting("Tallyhorn ServerIP", "192.0.2.7");
+        platform.tick = 5000;
+    }
+
+    bool Call(const char16_t* device = u"Office Laser", const char16_t* document = u"Report.docx",
+              std::int32_t jobId = 42, std::int32_t jobType = 1) {
+        return Handle_Print_Job(platform, device, document, jobId, jobType);
+    }
+
+    // The messages of one log file; every line must carry the time and the job's tag.
+    std::vector<std::string> Messages(const std::string& path = kLog, std::int32_t jobId = 42) {
+        const std::string prefix = "14:03:27  [" + std::to_string(jobId) + "]\t";
+        std::vector<std::string> messages;
+        const std::string log = platform.Log(path);
+        for (std::size_t at = 0; at < log.size();) {
+            const std::size_t end = log.find("\r\n", at);
+            EXPECT_NE(end, std::string::npos) << "line without CR LF";
+            if (end == std::string::npos) break;
+            const std::string line = log.substr(at, end - at);
+            EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
+            messages.push_back(line.substr(std::min(prefix.size(), line.size())));
+            at = end + 2;
+        }
+        return messages;
+    }
+
+    // The monitor writes the result file once the wait has run this long.
+    void ResultAfter(std::uint32_t milliseconds, const std::string& value, const std::string& file = kResultFile) {
+        const std::uint32_t start = platform.tick;
+        platform.afterSleep = [=](FakeHookPlatform& p) {
+            if (p.tick - start >= milliseconds && !p.files.count(file)) {
+                p.files.insert(file);
+                p.profiles[file]["PrintJob/Result"] = value;
+            }
+        };
+    }
+
+    // Back to the first job's clock and an empty log, for one more call with the same names.
+    void NextJob() {
+        platform.tick = 5000;
+        platform.logs.clear();
+        platform.trace.clear();
+        platform.closedHandles.clear();
+        platform.files.clear();
+    }
+
+    FakeHookPlatform platform;
+};
+
+TEST_F(PrintJob, WithoutServerAddressOnlyThatIsLoggedAndTheAnswerIsTrue) {
+    platform.SetSetting("Tallyhorn ServerIP", "");
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Server IP is empty"});
+    EXPECT_EQ(platform.Count("start"), 0);
+    EXPECT_EQ(platform.Count("tick"), 0);    // no job file is named
+    EXPECT_EQ(platform.Count("narrow"), 0);
+}
+
+TEST_F(PrintJob, MonitorThatCannotStartIsLoggedWithErrorAndCommandLineWithoutWait) {
+    platform.startSucceeds = false;
+    platform.startError = 2;
+    EXPECT_TRUE(Call());
+    const std::vector<std::string> expected = {
+        kFirstLine, kStartingLine, std::string("Error creating Monitor,   error 2, Command Line=") + kCommandLine,
+        "Result = 1"};
+    EXPECT_EQ(Messages(), expected);
+    EXPECT_EQ(platform.commandLine, kCommandLine);
+    EXPECT_EQ(platform.Count("sleep"), 0);
+    EXPECT_TRUE(platform.closedHandles.empty());
+
+    NextJob();
+    platform.startError = 0xFFFFFFFFu;  // written unsigned
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(Messages()[2].substr(0, 43), "Error creating Monitor,   error 4294967295,");
+}
+
+TEST_F(PrintJob, ResultZeroIsReadDeletedAndAnswered) {
+    ResultAfter(500, "0");
+    EXPECT_FALSE(Call());
+    const std::vector<std::string> expected = {kFirstLine,
+                                               kStartingLine,
+                                               "Monitor created OK",
+                                               "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt found",
+                                               "Monitor Handle closed OK",
+                                               "Result = 0"};
+    EXPECT_EQ(Messages(), expected);
+    EXPECT_EQ(platform.commandLine, kCommandLine);
+    EXPECT_EQ(platform.files.count(kResultFile), 0u);
+    EXPECT_EQ(platform.closedHandles, (std::vector<PlatformHandle>{FakeHookPlatform::kProcess, FakeHookPlatform::kThread}));
+    EXPECT_EQ(platform.Count("sleep"), 1);
+}
+
+TEST_F(PrintJob, ResultValuesThatAreNoZeroNumberAnswerTrue) {
+    for (const char* value : {"1", "-1", "false", "", "0.0", "no"}) {
+        SCOPED_TRACE(value);
+        NextJob();
+        ResultAfter(500, value);
+        EXPECT_TRUE(Call());
+        EXPECT_EQ(platform.files.count(kResultFile), 0u);
+    }
+    for (const char* value : {"0x0", "$0", "00", "+0"}) {
+        SCOPED_TRACE(value);
+        NextJob();
+        ResultAfter(500, value);
+        EXPECT_FALSE(Call());
+    }
+    // A result file without the key: found, read as true, deleted.
+    NextJob();
+    platform.afterSleep = [](FakeHookPlatform& p) { p.files.insert(kResultFile); };
+    platform.profiles.erase(kResultFile);
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(platform.files.count(kResultFile), 0u);
+}
+
+TEST_F(PrintJob, NoResultWithinTheBoundIsLoggedAndAnswersTrue) {
+    EXPECT_TRUE(Call());
+    const std::vector<std::string> expected = {kFirstLine,
+                                               kStartingLine,
+                                               "Monitor created OK",
+                                               "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt not found",
+                                               "Monitor Handle closed OK",
+                                               "Result = 1"};
+    EXPECT_EQ(Messages(), expected);
+    EXPECT_EQ(platform.closedHandles.size(), 2u);
+    EXPECT_EQ(platform.Count("remove"), 0);
+}
+
+TEST_F(PrintJob, HandleCloseFailureIsAWarningAndBothHandlesAreStillClosed) {
+    platform.processCloseSucceeds = false;
+    platform.closeError = 6;
+    ResultAfter(1000, "0");
+    EXPECT_FALSE(Call());
+    const std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), 6u);
+    EXPECT_EQ(messages[4], "Warning: Monitor Handle close error 6");
+    EXPECT_EQ(messages[5], "Result = 0");
+    EXPECT_EQ(platform.closedHandles, (std::vector<PlatformHandle>{FakeHookPlatform::kProcess, FakeHookPlatform::kThread}));
+}
+
+TEST_F(PrintJob, PollsEvery500MsAndSeesAResultAtTheNextLook) {
+    ResultAfter(1001, "0");  // just after the second look
+    EXPECT_FALSE(Call());
+    EXPECT_EQ(platform.Count("sleep 500"), 3);
+    EXPECT_EQ(platform.Count("exists " + std::string(kResultFile)), 3);
+    // The clock is read for the job file, for the start, then after each look that found nothing.
+    EXPECT_EQ(platform.Count("tick"), 2 + 2);
+}
+
+TEST_F(PrintJob, WaitEndsAtTheFirstLookAfterMoreThan120000Ms) {
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(platform.Count("sleep 500"), 241);  // 240 looks leave exactly 120000 ms: not yet more
+    NextJob();
+    platform.lookCostMs = 100;                   // 200 looks of 600 ms leave exactly 120000 ms
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(platform.Count("sleep 500"), 201);
+}
+
+TEST_F(PrintJob, AResultAtTheLastLookIsFoundOneAfterItIsNot) {
+    ResultAfter(120500, "0");
+    EXPECT_FALSE(Call());
+    EXPECT_EQ(platform.Count("sleep 500"), 241);
+
+    NextJob();
+    ResultAfter(121000, "0");
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(platform.Count("sleep"), 241);
+    EXPECT_EQ(platform.Count("remove"), 0);
+}
+
+TEST_F(PrintJob, WaitLastsItsFullLengthWhereverTheTickCounterStands) {
+    for (const std::uint32_t startTick :
+         {0u, 1u, 2147483647u, 2147483648u, 4294967295u - 60000u, 4294967295u - 120000u, 4294967295u - 499u, 4294967295u}) {
+        SCOPED_TRACE(startTick);
+        platform.tick = startTick;
+        platform.trace.clear();
+        platform.logs.clear();
+        EXPECT_TRUE(Call());
+        EXPECT_EQ(platform.Count("sleep 500"), 241);
+        EXPECT_EQ(platform.tick - startTick, 241u * 500u);
+        const std::string jobFile = "C:\\Tallyhorn\\Temp\\" + contract::TickNumber(startTick) + "_42.txt";
+        EXPECT_EQ(Messages()[1], "Starting the Tallyhorn monitor, Job file is " + jobFile);
+    }
+}
+
+TEST_F(PrintJob, TickNumberOfTheJobFileAtTheEdgesOfTheCounter) {
+    platform.startSucceeds = false;
+    platform.tick = 4294967295u;
+    Call();
+    EXPECT_EQ(Messages()[1], "Starting the Tallyhorn monitor, Job file is C:\\Tallyhorn\\Temp\\1_42.txt");
+    NextJob();
+    platform.tick = 2147483648u;
+    Call();
+    EXPECT_EQ(Messages()[1], "Starting the Tallyhorn monitor, Job file is C:\\Tallyhorn\\Temp\\-2147483648_42.txt");
+}
+
+TEST_F(PrintJob, NegativeJobIdKeepsItsSignEverywhere) {
+    platform.startSucceeds = false;
+    EXPECT_TRUE(Call(u"P", u"D", -5, -3));
+    const std::vector<std::string> messages = Messages(kLog, -5);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = P,  JobType = -3,  pDocumentName = D");
+    EXPECT_EQ(messages[1], "Starting the Tallyhorn monitor, Job file is C:\\Tallyhorn\\Temp\\5000_-5.txt");
+    EXPECT_EQ(platform.commandLine,
+              "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_-5.txt\" \"P\" \"D\" -5 -3");
+}
+
+TEST_F(PrintJob, NullNamesAreEmptyTexts) {
+    platform.startSucceeds = false;
+    EXPECT_TRUE(Call(nullptr, nullptr));
+    EXPECT_EQ(Messages()[0], "Handle_Print_Job, DeviceName = ,  JobType = 1,  pDocumentName = ");
+    EXPECT_EQ(platform.commandLine,
+              "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"\" \"\" 42 1");
+    EXPECT_EQ(platform.Count("narrow"), 0);
+}
+
+TEST_F(PrintJob, QuotesInNamesAreMendedOnTheCommandLineOnly) {
+    platform.startSucceeds = false;
+    EXPECT_TRUE(Call(u"Laser \"2\"", u"a\" \"b"));
+    EXPECT_EQ(Messages()[0], "Handle_Print_Job, DeviceName = Laser \"2\",  JobType = 1,  pDocumentName = a\" \"b");
+    EXPECT_EQ(platform.commandLine,
+              "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"Laser '2'\" \"a' 'b\" 42 1");
+}
+
+TEST_F(PrintJob, LongNamesAreNotCut) {
+    platform.startSucceeds = false;
+    const std::u16string longName(100000, u'n');
+    EXPECT_TRUE(Call(longName.c_str(), longName.c_str()));
+    EXPECT_EQ(Messages()[0].size(), std::string(kFirstLine).size() - 12 - 11 + 200000);
+    EXPECT_EQ(platform.commandLine.size(), std::string(kCommandLine).size() - 12 - 11 + 200000);
+}
+
+TEST_F(PrintJob, LoggingOffStillRunsTheJob) {
+    platform.SetSetting("WriteToLog", "0");
+    ResultAfter(500, "0");
+    EXPECT_FALSE(Call());
+    EXPECT_TRUE(platform.logs.empty());
+    EXPECT_EQ(platform.Count("mkdir"), 0);
+}
+
+TEST_F(PrintJob, AFailureInsideTheCallAnswersTrueWithALineAndClosesTheHandles) {
+    struct Case {
+        const char* at;
+        std::size_t handlesClosed;
+    };
+    for (const Case& c : {Case{"narrow", 0}, Case{"start", 0}, Case{"sleep", 2}, Case{"exists", 2},
+                          Case{"read C:\\Tallyhorn\\Temp", 2}, Case{"remove", 2}}) {
+        SCOPED_TRACE(c.at);
+        NextJob();
+        ResultAfter(500, "0");
+        platform.throwAt = c.at;
+        EXPECT_TRUE(Call());
+        const std::vector<std::string> messages = Messages();
+        ASSERT_GE(messages.size(), 2u);
+        EXPECT_EQ(messages[messages.size() - 2].rfind("Error in Handle_Print_Job, the job is printed: injected: ", 0), 0u)
+            << messages[messages.size() - 2];
+        EXPECT_EQ(messages.back(), "Result = 1");
+        EXPECT_EQ(platform.closedHandles.size(), c.handlesClosed);
+    }
+}
+
+TEST_F(PrintJob, FailureWhileClosingHandlesChangesNoVerdict) {
+    ResultAfter(500, "0");
+    platform.throwAt = "close";
+    EXPECT_FALSE(Call());
+    EXPECT_EQ(Messages().back(), "Result = 0");
+}
+
+TEST_F(PrintJob, EachCallKeepsTheSettingsItRead) {
+    // A second job starts, with other settings, while the first one waits.
+    bool nested = false;
+    platform.afterSleep = [&](FakeHookPlatform& p) {
+        if (nested) return;
+        nested = true;
+        p.SetSetting("ProgDir", "D:\\Other");
+        p.SetSetting("WriteToLog", "0");
+        p.SetSetting("Tallyhorn ServerIP", "");
+        EXPECT_TRUE(Handle_Print_Job(p, u"X", u"Y", 7, 1));
+        p.files.insert(kResultFile);
+        p.profiles[kResultFile]["PrintJob/Result"] = "0";
+    };
+    EXPECT_FALSE(Call());
+    const std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), 6u);
+    EXPECT_EQ(messages[3], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt found");
+    EXPECT_EQ(platform.Log("D:\\Other\\Debug\\Tallyhorn_Hk_07_12_2026.log"), "");
+}
+
+}  // namespace
+}  // namespace tallyhorn::hook

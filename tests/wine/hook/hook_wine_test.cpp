@@ -1,0 +1,410 @@
+// The real Tallyhorn.dll under Wine, called through the print-host harness, with the
+// stand-in monitor in the test's own installation folder and the settings file in the
+// prefix's Windows directory.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "wine_helpers.h"
+
+namespace tallyhorn::wine_test {
+namespace {
+
+struct Binaries {
+    std::string harness;
+    std::string dll;
+    std::string monitor;
+};
+Binaries binaries;
+
+// One line of the hook log split into its pieces; empty when it breaks the layout
+// "hh:nn:ss  [JobId]<tab>message".
+struct LogLine {
+    char separator;
+    std::string jobId;
+    std::string message;
+};
+std::optional<LogLine> ParseLogLine(const std::string& line) {
+    const auto digit = [&](std::size_t at) { return at < line.size() && line[at] >= '0' && line[at] <= '9'; };
+    if (line.size() < 13 || !digit(0) || !digit(1) || !digit(3) || !digit(4) || !digit(6) || !digit(7) ||
+        line[2] != line[5] || line.compare(8, 3, "  [") != 0)
+        return std::nullopt;
+    const std::size_t close = line.find("]\t", 11);
+    if (close == std::string::npos || close == 11) return std::nullopt;
+    const std::string jobId = line.substr(11, close - 11);
+    if (jobId.find_first_not_of("-0123456789") != std::string::npos) return std::nullopt;
+    return LogLine{line[2], jobId, line.substr(close + 2)};
+}
+
+class HookUnderWine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        progDir = std::string("C:\\th_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
+        RemoveTree(progDir);
+        ASSERT_TRUE(CreateDirectoryA(progDir.c_str(), nullptr));
+        ASSERT_TRUE(CopyFileA(binaries.monitor.c_str(), (progDir + "Tallyhorn_Mon.exe").c_str(), FALSE));
+        char windows[MAX_PATH] = {};
+        GetWindowsDirectoryA(windows, MAX_PATH);
+        settingsFile = std::string(windows) + "\\Tallyhorn.ini";
+        if (Exists(settingsFile)) savedSettings = ReadBytes(settingsFile);
+        DeleteFileA(settingsFile.c_str());
+    }
+
+    void TearDown() override {
+        if (savedSettings)
+            WriteBytes(settingsFile, *savedSettings);
+        else
+            DeleteFileA(settingsFile.c_str());
+        RemoveTree(progDir);
+    }
+
+    // "Tallyhorn.ini" with these lines under [Tallyhorn]; by default this test's folder
+    // and a server address.
+    void Settings(const std::vector<std::string>& lines) {
+        std::string text = "[Tallyhorn]\r\n";
+        for (const auto& line : lines) text += line + "\r\n";
+        WriteBytes(settingsFile, text);
+    }
+    void UsualSettings() { Settings({"ProgDir=" + progDir.substr(0, progDir.size() - 1), "Tallyhorn ServerIP=127.0.0.1"}); }
+
+    // The monitor's script; every monitor records its start in rec_<JobId>.txt.
+    void Script(const std::vector<std::string>& lines) {
+        std::string text = "[Monitor]\r\nRecord=" + progDir + "rec_{job}.txt\r\n";
+        for (const auto& line : lines) text += line + "\r\n";
+        WriteBytes(progDir + "Tallyhorn_Mon.ini", text);
+    }
+
+    ProgramRun Harness(const std::string& arguments) {
+        return wine_test::Run(Quoted(binaries.harness) + " --dll " + Quoted(binaries.dll) + " " + arguments);
+    }
+
+    // JobId -> verdict, from the harness's lines "job N: verdict V ...".
+    static std::map<long, int> Verdicts(const ProgramRun& run) {
+        std::map<long, int> verdicts;
+        for (const auto& line : SplitLines(run.output, "\n")) {
+            long job = 0;
+            int verdict = 0;
+            if (std::sscanf(line.c_str(), "job %ld: verdict %d", &job, &verdict) == 2) verdicts[job] = verdict;
+        }
+        return verdicts;
+    }
+    static int Verdict(const ProgramRun& run, long job) {
+        const auto verdicts = Verdicts(run);
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
+        const auto found = verdicts.find(job);
+        EXPECT_NE(found, verdicts.end()) << run.output;
+        return found == verdicts.end() ? -1 : found->second;
+    }
+
+    std::string LogPath(const std::string& folder = "") const {
+        return (folder.empty() ? progDir : folder) + "Debug\\Tallyhorn_Hk_" + TodaysLogDate() + ".log";
+    }
+
+    // The messages of one job in the day's log, after checking every line's layout.
+    std::vector<std::string> Messages(long jobId, const std::string& logPath = "") {
+        const std::string bytes = ReadBytes(logPath.empty() ? LogPath() : logPath);
+        EXPECT_TRUE(bytes.empty() || (bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0));
+        std::vector<std::string> messages;
+        for (const auto& line : SplitLines(bytes)) {
+            const auto parsed = ParseLogLine(line);
+            EXPECT_TRUE(parsed) << "not a hook log line: " << line.substr(0, 200);
+            if (parsed && parsed->jobId == std::to_string(jobId)) messages.push_back(parsed->message);
+        }
+        return messages;
+    }
+
+    // What the monitor of one job recorded: key -> value.
+    std::map<std::string, std::string> Record(long jobId) {
+        std::map<std::string, std::string> record;
+        for (const auto& line : SplitLines(ReadBytes(progDir + "rec_" + std::to_string(jobId) + ".txt"))) {
+            const std::size_t equals = line.find('=');
+            if (equals != std::string::npos) record[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+        return record;
+    }
+
+    // The job file path that the call logged, or empty.
+    static std::string LoggedJobFile(const std::vector<std::string>& messages) {
+        const std::string prefix = "Starting the Tallyhorn monitor, Job file is ";
+        for (const auto& message : messages)
+            if (message.rfind(prefix, 0) == 0) return message.substr(prefix.size());
+        return {};
+    }
+
+    std::string progDir;
+    std::string settingsFile;
+    std::optional<std::string> savedSettings;
+};
+
+TEST_F(HookUnderWine, ResultZeroIsTheVerdictWithEveryLineAndTheMonitorsCommandLine) {
+    UsualSettings();
+    Script({"Mode=result", "Delay=200", "Result=0"});
+    const ProgramRun run = Harness("\"Office Laser\" \"Report 2026.docx\" 42 1");
+    EXPECT_EQ(Verdict(run, 42), 0);
+
+    const std::vector<std::string> messages = Messages(42);
+    const std::string jobFile = LoggedJobFile(messages);
+    ASSERT_EQ(jobFile.rfind(progDir + "Temp\\", 0), 0u) << jobFile;
+    const std::string tick = jobFile.substr(progDir.size() + 5, jobFile.size() - progDir.size() - 5 - 7);
+    EXPECT_EQ(jobFile.substr(jobFile.size() - 7), "_42.txt");
+    EXPECT_FALSE(tick.empty());
+    EXPECT_EQ(tick.find_first_not_of("0123456789"), std::string::npos) << tick;
+    const std::vector<std::string> expected = {
+        "Handle_Print_Job, DeviceName = Office Laser,  JobType = 1,  pDocumentName = Report 2026.docx",
+        "Starting the Tallyhorn monitor, Job file is " + jobFile,
+        "Monitor created OK",
+        "Rslt file " + jobFile + ".rslt found",
+        "Monitor Handle closed OK",
+        "Result = 0"};
+    EXPECT_EQ(messages, expected);
+
+    auto record = Record(42);
+    EXPECT_EQ(record["CommandLine"], "\"" + progDir + "Tallyhorn_Mon.exe\" \"" + jobFile +
+                                         "\" \"Office Laser\" \"Report 2026.docx\" 42 1");
+    EXPECT_EQ(record["StartupFlags"], "1");  // STARTF_USESHOWWINDOW
+    EXPECT_EQ(record["ShowWindow"], "2");    // SW_SHOWMINIMIZED
+    EXPECT_FALSE(Exists(jobFile + ".rslt"));
+    EXPECT_TRUE(IsFolder(progDir + "Temp"));
+}
+
+TEST_F(HookUnderWine, ResultValuesFollowTheNumberRule) {
+    UsualSettings();
+    // Jobs 1.. each get their own result text; a blank key value writes "Result=".
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"0", 0},     {"00", 0}, {"+0", 0},   {"$0", 0},     {"0x0", 0},  {"0X0", 0}, {"1", 1},
+        {"-1", 1},    {"5", 1},  {"$A", 1},   {"0x10", 1},   {"false", 1}, {"", 1},   {"1.0", 1}};
+    std::vector<std::string> script = {"Mode=result"};
+    for (std::size_t i = 0; i < cases.size(); ++i) script.push_back("Result." + std::to_string(i + 1) + "=" + cases[i].first);
+    const long emptyFile = static_cast<long>(cases.size()) + 1;
+    const long binaryFile = emptyFile + 1;
+    script.push_back("Mode." + std::to_string(emptyFile) + "=empty");
+    script.push_back("Mode." + std::to_string(binaryFile) + "=binary");
+    Script(script);
+
+    const ProgramRun run = Harness("--threads " + std::to_string(binaryFile) + " P D 1 1");
+    const auto verdicts = Verdicts(run);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const long job = static_cast<long>(i) + 1;
+        EXPECT_EQ(verdicts.count(job) ? verdicts.at(job) : -1, cases[i].second) << "Result=" << cases[i].first;
+        EXPECT_EQ(Messages(job).back(), cases[i].second ? "Result = 1" : "Result = 0");
+    }
+    EXPECT_EQ(verdicts.count(emptyFile) ? verdicts.at(emptyFile) : -1, 1) << "empty result file";
+    EXPECT_EQ(verdicts.count(binaryFile) ? verdicts.at(binaryFile) : -1, 1) << "binary result file";
+}
+
+TEST_F(HookUnderWine, MissingMonitorIsErrorTwoWithTheCommandLineAndNoWait) {
+    UsualSettings();
+    DeleteFileA((progDir + "Tallyhorn_Mon.exe").c_str());
+    const ProgramRun run = Harness("P D -7 3");
+    EXPECT_EQ(Verdict(run, -7), 1);
+    const std::vector<std::string> messages = Messages(-7);
+    const std::string jobFile = LoggedJobFile(messages);
+    const std::vector<std::string> expected = {
+        "Handle_Print_Job, DeviceName = P,  JobType = 3,  pDocumentName = D",
+        "Starting the Tallyhorn monitor, Job file is " + jobFile,
+        "Error creating Monitor,   error 2, Command Line=\"" + progDir + "Tallyhorn_Mon.exe\" \"" + jobFile +
+            "\" \"P\" \"D\" -7 3",
+        "Result = 1"};
+    EXPECT_EQ(messages, expected);
+    EXPECT_EQ(jobFile.substr(jobFile.size() - 7), "_-7.txt");
+}
+
+TEST_F(HookUnderWine, WithoutServerAddressOnlyThatLineAndNoMonitor) {
+    Settings({"ProgDir=" + progDir});  // given with its backslash: used as it is
+    Script({"Mode=result", "Result=0"});
+    const ProgramRun run = Harness("P D 5 1");
+    EXPECT_EQ(Verdict(run, 5), 1);
+    EXPECT_EQ(Messages(5), std::vector<std::string>{"Server IP is empty"});
+    EXPECT_TRUE(IsFolder(progDir + "Debug"));
+    EXPECT_TRUE(IsFolder(progDir + "Temp"));
+    Sleep(300);
+    EXPECT_FALSE(Exists(progDir + "rec_5.txt"));
+}
+
+TEST_F(HookUnderWine, WithoutSettingsFileTheLogIsAtTheRootOfDriveC) {
+    const bool hadDebug = Exists("C:\\Debug");
+    const bool hadTemp = Exists("C:\\Temp");
+    const ProgramRun run = Harness("P D 77 1");
+    EXPECT_EQ(Verdict(run, 77), 1);
+    EXPECT_EQ(Messages(77, LogPath("C:\\")), std::vector<std::string>{"Server IP is empty"});
+    EXPECT_TRUE(IsFolder("C:\\Temp"));
+    if (!hadDebug) RemoveTree("C:\\Debug");
+    if (!hadTemp) RemoveTree("C:\\Temp");
+}
+
+TEST_F(HookUnderWine, WriteToLogZeroAndHexZeroSwitchLoggingOffButFalseDoesNot) {
+    for (const auto& [value, logging] : std::vector<std::pair<std::string, bool>>{{"0", false}, {"0x0", false}, {"false", true}}) {
+        SCOPED_TRACE(value);
+        RemoveTree(progDir + "Debug");
+        RemoveTree(progDir + "Temp");
+        Settings({"ProgDir=" + progDir, "WriteToLog=" + value});
+        EXPECT_EQ(Verdict(Harness("P D 8 1"), 8), 1);
+        EXPECT_EQ(IsFolder(progDir + "Debug"), logging);
+        EXPECT_EQ(IsFolder(progDir + "Temp"), logging);
+        EXPECT_EQ(Messages(8), logging ? std::vector<std::string>{"Server IP is empty"} : std::vector<std::string>{});
+    }
+}
+
+TEST_F(HookUnderWine, ConcurrentCallsKeepEveryLineOfTheSharedLog) {
+    UsualSettings();
+    Script({"Mode=result", "Delay=100", "Result=0"});
+    // Under Wine, 32 calls that start their monitors at the same moment can keep the
+    // wineserver busy past the 200 ms retry (see the bench); 16 stay well inside it.
+    constexpr long kCalls = 16;
+    const ProgramRun run = Harness("--threads 16 P D 1000 1");
+    const auto verdicts = Verdicts(run);
+    EXPECT_EQ(verdicts.size(), static_cast<std::size_t>(kCalls)) << run.output;
+    for (long job = 1000; job < 1000 + kCalls; ++job) {
+        SCOPED_TRACE(job);
+        EXPECT_EQ(verdicts.count(job) ? verdicts.at(job) : -1, 0);
+        const std::vector<std::string> messages = Messages(job);
+        ASSERT_EQ(messages.size(), 6u);
+        EXPECT_EQ(messages[2], "Monitor created OK");
+        EXPECT_EQ(messages[5], "Result = 0");
+    }
+    EXPECT_EQ(SplitLines(ReadBytes(LogPath())).size(), static_cast<std::size_t>(6 * kCalls));
+}
+
+TEST_F(HookUnderWine, ByOrdinalTheSameExportAnswers) {
+    UsualSettings();
+    Script({"Mode=result", "Result=0"});
+    const ProgramRun run = Harness("--by-ordinal P D 9 1");
+    EXPECT_NE(run.output.find("export Handle_Print_Job@16 at ordinal 1"), std::string::npos) << run.output;
+    EXPECT_EQ(Verdict(run, 9), 0);
+}
+
+TEST_F(HookUnderWine, QuotesInNamesAreSingleQuotesOnTheCommandLineOnly) {
+    UsualSettings();
+    Script({"Mode=result", "Result=0"});
+    const ProgramRun run = Harness(Quoted("Laser \"A\"") + " " + Quoted("x\" \"99\" \"y") + " 11 2");
+    EXPECT_EQ(Verdict(run, 11), 0);
+    const std::vector<std::string> messages = Messages(11);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = Laser \"A\",  JobType = 2,  pDocumentName = x\" \"99\" \"y");
+    auto record = Record(11);
+    EXPECT_EQ(record["Arguments"], "5");  // the names did not add or shift arguments
+    EXPECT_EQ(record["Argument2"], "Laser 'A'");
+    EXPECT_EQ(record["Argument3"], "x' '99' 'y");
+    EXPECT_EQ(record["Argument4"], "11");
+    EXPECT_EQ(record["Argument5"], "2");
+}
+
+TEST_F(HookUnderWine, NullAndUnpairedSurrogateNames) {
+    UsualSettings();
+    Script({"Mode=result", "Result=0"});
+    EXPECT_EQ(Verdict(Harness("--null-device --null-document P D 12 1"), 12), 0);
+    EXPECT_EQ(Messages(12)[0], "Handle_Print_Job, DeviceName = ,  JobType = 1,  pDocumentName = ");
+    auto record = Record(12);
+    EXPECT_EQ(record["CommandLine"].substr(record["CommandLine"].size() - 12), "\" \"\" \"\" 12 1");
+    EXPECT_EQ(record["Arguments"], "5");
+
+    // A lone surrogate is no character of the code page: it becomes the default one.
+    EXPECT_EQ(Verdict(Harness("--escapes \"A\\uD800B\" \"\\uDC00\" 13 1"), 13), 0);
+    EXPECT_EQ(Messages(13)[0], "Handle_Print_Job, DeviceName = A?B,  JobType = 1,  pDocumentName = ?");
+    EXPECT_EQ(Record(13)["Argument2"], "A?B");
+}
+
+TEST_F(HookUnderWine, ANameLongerThanACommandLineIsLoggedWholeAndAnswersTrue) {
+    UsualSettings();
+    const ProgramRun run = Harness("--repeat-document 100000 P n 14 1");
+    EXPECT_EQ(Verdict(run, 14), 1);
+    const std::vector<std::string> messages = Messages(14);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = P,  JobType = 1,  pDocumentName = " + std::string(100000, 'n'));
+    EXPECT_EQ(messages[2].rfind("Error creating Monitor,   error ", 0), 0u);
+    EXPECT_NE(messages[2].find(std::string(100000, 'n') + "\" 14 1"), std::string::npos);
+    EXPECT_EQ(messages[3], "Result = 1");
+}
+
+TEST_F(HookUnderWine, AResultFileThatCannotBeReadAnswersTrueAndStays) {
+    UsualSettings();
+    Script({"Mode=locked", "Hold=2500"});
+    EXPECT_EQ(Verdict(Harness("P D 15 1"), 15), 1);
+    const std::vector<std::string> messages = Messages(15);
+    const std::string jobFile = LoggedJobFile(messages);
+    ASSERT_EQ(messages.size(), 6u);
+    EXPECT_EQ(messages[3], "Rslt file " + jobFile + ".rslt found");
+    EXPECT_TRUE(Exists(jobFile + ".rslt"));  // held by the monitor: the delete failed quietly
+}
+
+TEST_F(HookUnderWine, SettingsValuesAreCutAndAMissingFolderLosesOnlyTheLines) {
+    // A folder that does not exist: no folder can be made, the lines are lost, no monitor.
+    Settings({"ProgDir=C:\\th_no_such_folder\\" + std::string(3000, 'x'), "Tallyhorn ServerIP=" + std::string(5000, '1')});
+    const ProgramRun run = Harness("P D 16 1");
+    EXPECT_EQ(Verdict(run, 16), 1);
+    EXPECT_FALSE(Exists("C:\\th_no_such_folder"));
+}
+
+TEST_F(HookUnderWine, AnotherWriterHoldingTheLogLosesTheLineCtrlZCutsTheTail) {
+    Settings({"ProgDir=" + progDir});
+    ASSERT_TRUE(CreateDirectoryA((progDir + "Debug").c_str(), nullptr));
+    const std::string earlier = "10:00:00  [1]\tearlier\r\n";
+    WriteBytes(LogPath(), earlier + "\x1A" + "junk after the end mark");
+    {
+        HANDLE held = CreateFileA(LogPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(Verdict(Harness("P D 17 1"), 17), 1);
+        CloseHandle(held);
+    }
+    EXPECT_EQ(ReadBytes(LogPath()), earlier + "\x1A" + "junk after the end mark");  // lost while held
+    EXPECT_EQ(Verdict(Harness("P D 18 1"), 18), 1);
+    const std::string bytes = ReadBytes(LogPath());
+    EXPECT_EQ(bytes.substr(0, earlier.size()), earlier);
+    EXPECT_EQ(bytes.find('\x1A'), std::string::npos);
+    EXPECT_EQ(Messages(18), std::vector<std::string>{"Server IP is empty"});
+}
+
+// The time separator is the thread locale's when the library is loaded: Finnish has ".".
+TEST_F(HookUnderWine, TimeSeparatorOfTheThreadLocaleAtLoad) {
+    Settings({"ProgDir=" + progDir});
+    EXPECT_EQ(Verdict(Harness("--thread-locale 040B P D 21 1"), 21), 1);
+    EXPECT_EQ(Verdict(Harness("--thread-locale 0409 P D 22 1"), 22), 1);
+    std::map<std::string, char> separators;
+    for (const auto& line : SplitLines(ReadBytes(LogPath())))
+        if (const auto parsed = ParseLogLine(line)) separators[parsed->jobId] = parsed->separator;
+    EXPECT_EQ(separators["21"], '.');
+    EXPECT_EQ(separators["22"], ':');
+}
+
+// Real time: a monitor that writes no result makes the call wait its whole 120 s.
+TEST_F(HookUnderWine, FullWaitWithoutResult) {
+    UsualSettings();
+    // Job 31's monitor makes a folder where the result file belongs, job 32's writes nothing.
+    Script({"Mode.31=folder", "Mode.32=none"});
+    const DWORD began = GetTickCount();
+    const ProgramRun run = Harness("--threads 2 P D 31 1");
+    std::printf("two calls without a result returned after %lu ms\n", GetTickCount() - began);
+    for (long job : {31L, 32L}) {
+        SCOPED_TRACE(job);
+        EXPECT_EQ(Verdict(run, job), 1);
+        const std::vector<std::string> messages = Messages(job);
+        ASSERT_EQ(messages.size(), 6u);
+        EXPECT_EQ(messages[3], "Rslt file " + LoggedJobFile(messages) + ".rslt not found");
+        EXPECT_EQ(messages[5], "Result = 1");
+    }
+    EXPECT_TRUE(IsFolder(LoggedJobFile(Messages(31)) + ".rslt"));
+}
+
+}  // namespace
+}  // namespace tallyhorn::wine_test
+
+// Arguments after GoogleTest's own: the harness, the library and the monitor, as paths
+// of the build tree.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: hook_wine_tests HARNESS DLL MONITOR\n");
+        return 2;
+    }
+    tallyhorn::wine_test::binaries = {tallyhorn::wine_test::WindowsPath(argv[1]),
+                                      tallyhorn::wine_test::WindowsPath(argv[2]),
+                                      tallyhorn::wine_test::WindowsPath(argv[3])};
+    return RUN_ALL_TESTS();
+}

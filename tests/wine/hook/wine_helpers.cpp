@@ -1,0 +1,147 @@
+// What the hook's Wine tests need around the real binaries: running a program and
+// reading its output, whole files, folder trees and Windows paths of the build tree.
+#include "wine_helpers.h"
+
+#include <windows.h>
+
+#include "common/daily_log.h"
+#include "common/windows/handles.h"
+
+namespace tallyhorn::wine_test {
+
+using win::ProcessHandles;
+using win::UniqueFile;
+using win::UniqueFind;
+using win::UniqueHandle;
+
+std::string WindowsPath(const std::string& path) {
+    if (path.empty() || path[0] != '/') return path;
+    std::string windows = "Z:" + path;
+    for (char& c : windows)
+        if (c == '/') c = '\\';
+    return windows;
+}
+
+std::string Quoted(const std::string& argument) {
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+ProgramRun Run(const std::string& commandLine) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ProgramRun run;
+    run.exitCode = ~0ul;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return run;
+    UniqueHandle reader(readEnd);
+    UniqueHandle writer(writeEnd);
+    SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writer.get();
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::string line = commandLine;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+        return run;
+    const ProcessHandles process(started);
+    writer.reset();  // the pipe ends when the program's copy is closed
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(reader.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) run.output.append(buffer, read);
+    WaitForSingleObject(process.process.get(), INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.process.get(), &code);
+    run.exitCode = code;
+    return run;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string ReadBytes(const std::string& path) {
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    if (!file) return bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+    return bytes;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file) WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+namespace {
+
+bool RemoveTreeOnce(const std::string& folder) {
+    bool removed = true;
+    WIN32_FIND_DATAA found{};
+    {
+        UniqueFind search(FindFirstFileA((folder + "\\*").c_str(), &found));
+        if (search) {
+            do {
+                const std::string name = found.cFileName;
+                if (name == "." || name == "..") continue;
+                const std::string path = folder + "\\" + name;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    removed = RemoveTreeOnce(path) && removed;
+                else
+                    removed = DeleteFileA(path.c_str()) && removed;
+            } while (FindNextFileA(search.get(), &found));
+        }
+    }
+    return RemoveDirectoryA(folder.c_str()) && removed;
+}
+
+}  // namespace
+
+void RemoveTree(const std::string& path) {
+    std::string folder = path;
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    for (int attempt = 0; attempt < 100 && Exists(folder); ++attempt) {
+        if (RemoveTreeOnce(folder)) return;
+        Sleep(100);
+    }
+}
+
+std::vector<std::string> SplitLines(const std::string& text, const std::string& separator) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find(separator, at)) != std::string::npos; at = end + separator.size())
+        lines.push_back(text.substr(at, end - at));
+    if (at < text.size()) lines.push_back(text.substr(at));
+    return lines;
+}
+
+std::string TodaysLogDate() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return DailyLogDate({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond});
+}
+
+}  // namespace tallyhorn::wine_test
