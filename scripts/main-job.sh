@@ -1,53 +1,72 @@
 #!/usr/bin/env bash
-# The main job: builds the Windows binaries, installs them in a fresh Wine prefix as
-# C:\Tallyhorn, runs one print job through the print-host harness, Tallyhorn.dll and the
-# stand-in job monitor (which answers "print" after a short delay), and prints the
-# verdict and that day's hook log.
+# The main job: one print job end to end. Builds the Windows binaries, installs them in
+# a fresh Wine prefix as C:\Tallyhorn, and sends a job through the print-host harness,
+# Tallyhorn.dll, the stand-in job monitor, the dialog and the stand-in comment server.
+#
+#   ./scripts/main-job.sh [comment|reject|quota|hook]     (default: comment)
+#
+# comment: the dialog asks for a comment, which goes to the server; the job prints.
+# reject:  the dialog says the job will not be printed; the verdict is 0.
+# quota:   the dialog asks to print in spite of the quota; confirming prints.
+# hook:    no dialog: the monitor answers "print" by itself after 1.5 s.
+#
+# With a display ($DISPLAY set) the dialog is yours to answer. Without one the job runs
+# under Xvfb and a driver plays the user: it types a comment (or answers the question),
+# and a screenshot of the dialog is saved in build/main-job/. Then the verdict, what the
+# server received and both logs are printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+mode=${1:-comment}
+case "$mode" in comment|reject|quota|hook) ;; *) sed -n 2,17p "$0" >&2; exit 2 ;; esac
 
-if [ "${1:-}" != "--in-session" ]; then
+if [ -z "${TALLYHORN_IN_MAIN_JOB:-}" ]; then
   ./scripts/setup.sh
   ./scripts/build.sh win32
-  exec ./scripts/wine-session.sh "$0" --in-session
+  export TALLYHORN_IN_MAIN_JOB=1
+  # A person at a display answers the dialog; headless, the driver does.
+  if [ -n "${DISPLAY:-}" ]; then export TALLYHORN_PERSON=1; fi
+  exec ./scripts/wine-session.sh "$0" "$mode"
 fi
 
-build=$PWD/build/win32
-drive_c=$WINEPREFIX/drive_c
-prog_dir=$drive_c/Tallyhorn
+BUILD=$PWD/build/win32
+out=$PWD/build/main-job
+mkdir -p "$out"
+# shellcheck source=lib/print-job.sh
+. ./scripts/lib/print-job.sh
+trap 'stop_comment_server' EXIT
 
-# Profile files are written with CR LF, as Windows programs write them.
-write_profile() {  # FILE LINE...
-  local file=$1; shift
-  printf '%s\r\n' "$@" > "$file"
-}
+install_tallyhorn
+case "$mode" in
+  hook)    monitor_script 'Mode=result' 'Delay=1500' 'Result=1' ;;
+  comment) monitor_script 'Mode=dialog' 'Action=COMMENT' 'Pages=3' ;;
+  reject)  monitor_script 'Mode=dialog' 'Action=REJECT' 'Pages=3' \
+             'ErrorMsg=The printer Office Laser is reserved for the finance team' ;;
+  quota)   monitor_script 'Mode=dialog' 'Action=USER QUOTA' 'Pages=3' \
+             'ErrorMsg=You have used 212 of your 200 pages this month' ;;
+esac
+[ "$mode" = comment ] && start_comment_server ack
 
-install_hook() {
-  mkdir -p "$prog_dir"
-  cp "$build/hook/windows/Tallyhorn.dll" "$build/tools/harness/Tallyhorn_Harness.exe" \
-     "$build/tools/monitor/Tallyhorn_Mon.exe" "$prog_dir/"
-  write_profile "$drive_c/windows/Tallyhorn.ini" '[Tallyhorn]' 'ProgDir=C:\Tallyhorn' \
-    'Tallyhorn ServerIP=127.0.0.1' 'WriteToLog=1'
-}
+echo "== print job 42: \"Quarterly report.docx\" on \"Office Laser\" ($mode)"
+start_print_job "Office Laser" "Quarterly report.docx" 42 1
 
-# The stand-in monitor's script: its keys under [Monitor] (docs/hook.md).
-monitor_script() {  # KEY=VALUE...
-  write_profile "$prog_dir/Tallyhorn_Mon.ini" '[Monitor]' "$@"
-}
+if [ "$mode" != hook ]; then
+  echo "dialog: $(driver wait-dialog --timeout 30000)"
+  if [ -n "${TALLYHORN_PERSON:-}" ]; then
+    echo "(answer the dialog; the verdict follows when it closes)"
+  else
+    sleep 0.5
+    screenshot "$out/$mode.png"
+    echo "screenshot: build/main-job/$mode.png"
+    case "$mode" in
+      comment) driver type-comment "Proof copy for the board meeting" --press-enter ;;
+      reject)  driver press enter ;;
+      quota)   driver press enter; echo "box: $(driver answer-box yes)" ;;
+    esac
+  fi
+fi
 
-print_job() {  # DEVICE DOCUMENT JOBID JOBTYPE
-  echo "== print job $3: \"$2\" on \"$1\""
-  wine "$prog_dir/Tallyhorn_Harness.exe" "$@" | tr -d '\r'
-}
-
-show_hook_log() {
-  local log
-  log=$prog_dir/Debug/Tallyhorn_Hk_$(date +%d_%m_%Y).log
-  echo "== hook log C:\\Tallyhorn\\Debug\\$(basename "$log")"
-  tr -d '\r' < "$log"
-}
-
-install_hook
-monitor_script 'Mode=result' 'Delay=1500' 'Result=1'
-print_job "Office Laser" "Quarterly report.docx" 42 1
-show_hook_log
+finish_print_job
+verdict=$(last_verdict)
+echo "== verdict: ${verdict:-none} ($([ "${verdict:-}" = 1 ] && echo print || echo "do not print"))"
+[ "$mode" = comment ] && show_file "the server received" "$prog_dir/server_received.txt"
+show_logs

@@ -1,0 +1,93 @@
+# Shell functions that install the Windows binaries in a Wine prefix and run one print
+# job through harness, hook, stand-in monitor, dialog and stand-in comment server.
+# Sourced by scripts/main-job.sh and the end-to-end Wine test; needs WINEPREFIX and
+# BUILD (the win32 build folder).
+
+: "${WINEPREFIX:?WINEPREFIX must be set}"
+: "${BUILD:?BUILD must be the win32 build folder}"
+drive_c=$WINEPREFIX/drive_c
+prog_dir=$drive_c/Tallyhorn
+today=$(date +%d_%m_%Y)
+server_pid=
+harness_pid=
+
+# Profile files are written with CR LF, as Windows programs write them.
+write_profile() {  # FILE LINE...
+  local file=$1; shift
+  printf '%s\r\n' "$@" > "$file"
+}
+
+install_tallyhorn() {
+  mkdir -p "$prog_dir/Debug"
+  cp "$BUILD/hook/windows/Tallyhorn.dll" "$BUILD/tools/harness/Tallyhorn_Harness.exe" \
+     "$BUILD/tools/monitor/Tallyhorn_Mon.exe" "$BUILD/client/windows/TallyhornClient.exe" \
+     "$BUILD/tools/comment_server/comment_server.exe" "$BUILD/tools/uidriver/uidriver.exe" "$prog_dir/"
+  write_profile "$drive_c/windows/Tallyhorn.ini" '[Tallyhorn]' 'ProgDir=C:\Tallyhorn' \
+    'Tallyhorn ServerIP=127.0.0.1' 'WriteToLog=1'
+}
+
+# The stand-in monitor's script: its keys under [Monitor] (docs/hook.md).
+monitor_script() {  # KEY=VALUE...
+  write_profile "$prog_dir/Tallyhorn_Mon.ini" '[Monitor]' "$@"
+}
+
+# The stand-in comment server on 127.0.0.1:5052, recording what it receives.
+start_comment_server() {  # MODE
+  rm -f "$prog_dir/server_received.txt" "$prog_dir/server_ready.txt"
+  wine "$prog_dir/comment_server.exe" --mode "$1" --record 'C:\Tallyhorn\server_received.txt' \
+    --ready 'C:\Tallyhorn\server_ready.txt' --seconds 180 >/dev/null 2>&1 &
+  server_pid=$!
+  local waited=0
+  until [ -f "$prog_dir/server_ready.txt" ]; do
+    sleep 0.1; waited=$((waited + 1))
+    [ $waited -lt 200 ] || { echo "the comment server did not start" >&2; return 1; }
+  done
+}
+
+stop_comment_server() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  [ -n "$server_pid" ] && wait "$server_pid" 2>/dev/null || true
+  server_pid=
+}
+
+# The print host's call, in the background; its output lands in harness.out.
+start_print_job() {  # DEVICE DOCUMENT JOBID JOBTYPE
+  wine "$prog_dir/Tallyhorn_Harness.exe" "$@" > "$prog_dir/harness.out" 2>&1 &
+  harness_pid=$!
+}
+
+# Waits for the call's verdict line and prints it; the harness's exit status.
+finish_print_job() {
+  local status=0
+  wait "$harness_pid" || status=$?
+  harness_pid=
+  tr -d '\r' < "$prog_dir/harness.out"
+  return $status
+}
+
+# The verdict of the last call, 0 or 1, from the harness's line.
+last_verdict() {
+  tr -d '\r' < "$prog_dir/harness.out" | sed -n 's/.*: verdict \([01]\).*/\1/p' | tail -n 1
+}
+
+driver() {  # uidriver COMMAND ARG...
+  wine "$prog_dir/uidriver.exe" "$@" | tr -d '\r'
+}
+
+# The dialog as a PNG file (ImageMagick converts the driver's BMP).
+screenshot() {  # FILE.png
+  driver screenshot 'C:\Tallyhorn\screen.bmp' --dialog >/dev/null
+  convert "$prog_dir/screen.bmp" "$1"
+  rm -f "$prog_dir/screen.bmp"
+}
+
+show_file() {  # TITLE FILE
+  echo "== $1"
+  if [ -f "$2" ]; then tr -d '\r' < "$2"; echo; else echo "(none)"; fi
+}
+
+show_logs() {
+  show_file "hook log C:\\Tallyhorn\\Debug\\Tallyhorn_Hk_$today.log" "$prog_dir/Debug/Tallyhorn_Hk_$today.log"
+  show_file "client log C:\\Tallyhorn\\Debug\\Tallyhorn_Client_$today.log" \
+    "$prog_dir/Debug/Tallyhorn_Client_$today.log"
+}

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# One print job per dialog mode through every party, each user answer played by the UI
+# driver; checks the verdict, the bytes the server received and the files left behind.
+set -uo pipefail
+BUILD=$1
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../../scripts/lib/print-job.sh"
+trap 'stop_comment_server; rm -f "$drive_c/windows/Tallyhorn.ini"' EXIT
+
+failures=0
+check() {  # WHAT EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then echo "ok: $1"; else echo "FAIL: $1: expected [$2], got [$3]"; failures=$((failures + 1)); fi
+}
+client_log() { tr -d '\r' < "$prog_dir/Debug/Tallyhorn_Client_$today.log" 2>/dev/null | cut -c11-; }
+leftovers() { find "$prog_dir/Temp" -type f | wc -l; }
+fresh() { rm -rf "$prog_dir"; install_tallyhorn; }
+
+# Comment mode: the comment is typed, Enter sends it; the acknowledgement closes the
+# dialog and the job prints.
+fresh
+monitor_script 'Mode=dialog' 'Action=COMMENT'
+start_comment_server ack
+start_print_job "Office Laser" 'Budget "final".xls' 42 1
+driver wait-dialog --timeout 30000 >/dev/null
+driver type-comment "Proof copy" --press-enter
+finish_print_job >/dev/null
+stop_comment_server
+check "comment: verdict" 1 "$(last_verdict)"
+check "comment: the server got the message once" "Client Comment42##Proof copy##" \
+  "$(cat "$prog_dir/server_received.txt" 2>/dev/null)"
+# Enter runs OK on its press and again on its release, unless the acknowledgement
+# has closed the dialog in between: one or two clicks, and no other line.
+check "comment: client log" "$(printf '%s\n' ActionType=COMMENT JobID=42 'OKBtn Click')" \
+  "$(client_log | uniq)"
+check "comment: history" "Proof copy" "$(tr -d '\r' < "$prog_dir/Tallyhorn.Cmt")"
+check "comment: no job, result or response file left" 0 "$(leftovers)"
+
+# Reject mode: OK closes; the monitor answers "do not print".
+fresh
+monitor_script 'Mode=dialog' 'Action=REJECT' 'ErrorMsg=Colour pages are not allowed'
+start_print_job "Office Laser" "poster.pdf" 43 1
+driver wait-dialog --timeout 30000 >/dev/null
+driver press enter
+finish_print_job >/dev/null
+check "reject: verdict" 0 "$(last_verdict)"
+check "reject: client log" "$(printf '%s\n' ActionType=REJECT JobID=43 'OKBtn Click')" "$(client_log)"
+
+# Quota mode, confirmed: the response file says go on, and the job prints.
+fresh
+monitor_script 'Mode=dialog' 'Action=USER QUOTA' 'ErrorMsg=Over the monthly quota' 'Record=C:\Tallyhorn\monitor.record'
+start_print_job "Office Laser" "thesis.pdf" 44 1
+driver wait-dialog --timeout 30000 >/dev/null
+driver press enter
+box=$(driver answer-box yes)
+finish_print_job >/dev/null
+check "quota confirmed: the question" "Confirm: Print the job in spite of the quota violation ?" "$box"
+check "quota confirmed: verdict" 1 "$(last_verdict)"
+check "quota confirmed: monitor saw the response" "Response=OK, GO ON44" \
+  "$(tr -d '\r' < "$prog_dir/monitor.record" 2>/dev/null | grep '^Response=' | tail -n 1)"
+
+# Quota mode, cancelled with Escape: the job does not print.
+fresh
+monitor_script 'Mode=dialog' 'Action=ADMIN QUOTA' 'Record=C:\Tallyhorn\monitor.record'
+start_print_job "Office Laser" "thesis.pdf" 45 1
+driver wait-dialog --timeout 30000 >/dev/null
+driver press escape
+box=$(driver answer-box yes)
+finish_print_job >/dev/null
+check "quota cancelled: the question" "Confirm: The Print job will be canceled, ok to go on ?" "$box"
+check "quota cancelled: verdict" 0 "$(last_verdict)"
+check "quota cancelled: client log" \
+  "$(printf '%s\n' ActionType=QUOTA JobID=45 QuotaType=ADMIN 'CancelBtn Click')" "$(client_log)"
+
+echo "$failures failure(s)"
+[ "$failures" -eq 0 ]
