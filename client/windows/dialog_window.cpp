@@ -4,6 +4,7 @@
 
 #include <winsock.h>
 
+#include <optional>
 #include <stdexcept>
 
 #include "client/uTallyhornClient.h"
@@ -191,23 +192,20 @@ void DialogWindow::SetEnabled(Control control, bool enabled) {
     if (HWND target = ControlWindow(control)) EnableWindow(target, enabled ? TRUE : FALSE);
 }
 
-void DialogWindow::SetLeft(Control control, int left) {
+// Moves a control to a designed left or top; the other coordinate stays.
+void DialogWindow::MoveControl(Control control, std::optional<int> left, std::optional<int> top) {
     HWND target = ControlWindow(control);
     if (!target || control == Control::Form) return;
     RECT place{};
     GetWindowRect(target, &place);
     MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
-    SetWindowPos(target, nullptr, Scale(left), place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(target, nullptr, left ? Scale(*left) : place.left, top ? Scale(*top) : place.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void DialogWindow::SetTop(Control control, int top) {
-    HWND target = ControlWindow(control);
-    if (!target || control == Control::Form) return;
-    RECT place{};
-    GetWindowRect(target, &place);
-    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
-    SetWindowPos(target, nullptr, place.left, Scale(top), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
+void DialogWindow::SetLeft(Control control, int left) { MoveControl(control, left, std::nullopt); }
+
+void DialogWindow::SetTop(Control control, int top) { MoveControl(control, std::nullopt, top); }
 
 void DialogWindow::SetOkIsDefault(bool isDefault) {
     okIsDefault_ = isDefault;

@@ -5,6 +5,7 @@
 #include "win32.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,7 @@ public:
     int Scale(int designed) const { return MulDiv(designed, dpi_, 96); }
 
 private:
+    void MoveControl(Control control, std::optional<int> left, std::optional<int> top);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -16,6 +16,7 @@ namespace tallyhorn::client::win {
 namespace {
 
 using ::tallyhorn::win::UniqueFile;
+using ::tallyhorn::win::WriteAll;
 
 constexpr UINT_PTR TimerId(Timer timer) { return timer == Timer::WatchDog_Timer ? 1 : 2; }
 
@@ -79,17 +80,6 @@ LRESULT CALLBACK BoxHookProc(int code, WPARAM wParam, LPARAM lParam) {
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".\\") : path.substr(0, slash + 1);
-}
-
-bool WriteAll(HANDLE file, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-        DWORD written = 0;
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
-        done += written;
-    }
-    return true;
 }
 
 }  // namespace

@@ -67,6 +67,8 @@ bool CutAtCtrlZAndSeekEnd(HANDLE file) {
     return SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
 }
 
+}  // namespace
+
 bool WriteAll(HANDLE file, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -77,8 +79,6 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     }
     return true;
 }
-
-}  // namespace
 
 bool FileExistsForLog(const std::string& path) {
     WIN32_FIND_DATAA found{};

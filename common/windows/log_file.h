@@ -1,9 +1,14 @@
 // Appends lines to the daily log files and tests files the way both deliverables need.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace tallyhorn::win {
+
+// WriteFile until every byte is written; false on the first failure.
+bool WriteAll(HANDLE file, const std::string& bytes);
 
 // True when a directory search for exactly this path finds a file (not a folder) whose
 // last-write time converts to a DOS date and time (the years 1980 to 2107).
