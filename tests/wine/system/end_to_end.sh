@@ -45,29 +45,29 @@ finish_print_job >/dev/null
 check "reject: verdict" 0 "$(last_verdict)"
 check "reject: client log" "$(printf '%s\n' ActionType=REJECT JobID=43 'OKBtn Click')" "$(client_log)"
 
-# Quota mode, confirmed: the response file says go on, and the job prints.
-fresh
-monitor_script 'Mode=dialog' 'Action=USER QUOTA' 'ErrorMsg=Over the monthly quota' 'Record=C:\Tallyhorn\monitor.record'
-start_print_job "Office Laser" "thesis.pdf" 44 1
-driver wait-dialog --timeout 30000 >/dev/null
-driver press enter
-box=$(driver answer-box yes)
-finish_print_job >/dev/null
+# A quota job answered with KEY and Yes to its question; sets box to the question.
+quota_job() {  # ACTION JOBID KEY
+  fresh
+  monitor_script 'Mode=dialog' "Action=$1" 'ErrorMsg=Over the monthly quota' 'Record=C:\Tallyhorn\monitor.record'
+  start_print_job "Office Laser" "thesis.pdf" "$2" 1
+  driver wait-dialog --timeout 30000 >/dev/null
+  driver press "$3"
+  box=$(driver answer-box yes)
+  finish_print_job >/dev/null
+}
+monitor_response() { tr -d '\r' < "$prog_dir/monitor.record" 2>/dev/null | grep '^Response=' | tail -n 1; }
+
+# Quota mode, confirmed with Enter: the response file says go on, and the job prints.
+quota_job "USER QUOTA" 44 enter
 check "quota confirmed: the question" "Confirm: Print the job in spite of the quota violation ?" "$box"
 check "quota confirmed: verdict" 1 "$(last_verdict)"
-check "quota confirmed: monitor saw the response" "Response=OK, GO ON44" \
-  "$(tr -d '\r' < "$prog_dir/monitor.record" 2>/dev/null | grep '^Response=' | tail -n 1)"
+check "quota confirmed: monitor saw the response" "Response=OK, GO ON44" "$(monitor_response)"
 
 # Quota mode, cancelled with Escape: the job does not print.
-fresh
-monitor_script 'Mode=dialog' 'Action=ADMIN QUOTA' 'Record=C:\Tallyhorn\monitor.record'
-start_print_job "Office Laser" "thesis.pdf" 45 1
-driver wait-dialog --timeout 30000 >/dev/null
-driver press escape
-box=$(driver answer-box yes)
-finish_print_job >/dev/null
+quota_job "ADMIN QUOTA" 45 escape
 check "quota cancelled: the question" "Confirm: The Print job will be canceled, ok to go on ?" "$box"
 check "quota cancelled: verdict" 0 "$(last_verdict)"
+check "quota cancelled: monitor saw the response" "Response=QUOTA VIOLATION" "$(monitor_response)"
 check "quota cancelled: client log" \
   "$(printf '%s\n' ActionType=QUOTA JobID=45 QuotaType=ADMIN 'CancelBtn Click')" "$(client_log)"
 
