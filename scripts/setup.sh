@@ -7,7 +7,8 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 pkgs=(cmake ninja-build g++ make googletest python3
       g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-      wine wine32:i386 fonts-wine xvfb xauth imagemagick clang libclang-rt-14-dev iproute2)
+      g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick clang libclang-rt-14-dev iproute2
+      msitools wixl osslsigncode openssl)
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 [ ${#need[@]} -eq 0 ] && exit 0
 
