@@ -52,15 +52,6 @@ std::string MachineName(WORD machine) {
     }
 }
 
-std::string Narrow(const std::wstring& wide) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return std::string();
-    std::string narrow(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, narrow.data(), size, nullptr, nullptr);
-    narrow.resize(static_cast<std::size_t>(size - 1));
-    return narrow;
-}
-
 // "error 5: Access is denied": the number for a search, the words for a person.
 std::string ErrorText(DWORD code) {
     std::string text = "error " + std::to_string(code);
@@ -188,6 +179,11 @@ private:
         std::fflush(stdout);
     }
     const std::string& KeyName(Key key) const { return platform_.reads()[key].key; }
+    // In the ANSI code page, as the hook turns the print host's names.
+    std::string Narrow(const std::wstring& text) {
+        static_assert(sizeof(wchar_t) == sizeof(char16_t));
+        return platform_.NarrowName(reinterpret_cast<const char16_t*>(text.c_str()));
+    }
 
     void Settings() {
         settings_ = hook::Read_Hook_Settings(platform_);
@@ -286,7 +282,7 @@ private:
 
     void Library() {
         const std::string what = "library " + Narrow(dllPath_);
-        const std::string library = Narrow(kLibraryName);
+        const std::string library = Narrow(std::wstring(kLibraryName));
         const std::optional<WORD> machine = FileMachine(dllPath_);
         if (!machine) {
             Fail(what + " not found or no Windows library", "install " + library + " beside this program, or name it with --dll");
