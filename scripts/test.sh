@@ -12,8 +12,13 @@ cd "$(dirname "$0")/.."
 echo "== native tests"
 ctest --preset native -j "$(nproc 2>/dev/null || echo 2)"
 # One test program at a time in a session: they share the prefix's Windows folder and
-# the display.
-echo "== Wine tests, 32-bit"
-WINEARCH=win32 ./scripts/wine-session.sh ctest --preset win32
-echo "== Wine tests, 64-bit"
-WINEARCH=win64 ./scripts/wine-session.sh ctest --preset win64
+# the display. Both architectures run even when the first fails.
+failed=()
+for arch in win32 win64; do
+  echo "== Wine tests, $arch"
+  WINEARCH=$arch ./scripts/wine-session.sh ctest --preset "$arch" || failed+=("$arch")
+done
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "== Wine tests failed: ${failed[*]}"
+  exit 1
+fi
