@@ -161,6 +161,8 @@ public:
             Server();
         } catch (const std::exception& failure) {
             Fail(std::string("the check itself failed: ") + failure.what(), "run it again");
+        } catch (...) {
+            Fail("the check itself failed", "run it again");
         }
         return allOk_;
     }
