@@ -2,7 +2,9 @@
 # Runs a command inside a fresh Wine prefix with one wineserver kept alive for it, under
 # a virtual X display when none is given, and removes the prefix afterwards.
 #   scripts/wine-session.sh COMMAND [ARG...]
-# TALLYHORN_KEEP_PREFIX=1 keeps the prefix; WINEPREFIX set beforehand is used as it is.
+# The prefix is 32-bit unless WINEARCH=win64 asks for a 64-bit one (which runs 32-bit
+# programs too). TALLYHORN_KEEP_PREFIX=1 keeps the prefix; WINEPREFIX set beforehand is
+# used as it is.
 # Where the system allows it (root, unshare), the session gets a network of its own, so
 # that its servers on fixed ports (the comment server's 5052) never meet another
 # session's; TALLYHORN_SHARED_NETWORK=1 keeps the machine's network.

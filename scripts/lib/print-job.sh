@@ -1,10 +1,10 @@
 # Shell functions that install the Windows binaries in a Wine prefix and run one print
 # job through harness, hook, stand-in monitor, dialog and stand-in comment server.
 # Sourced by scripts/main-job.sh and the end-to-end Wine test; needs WINEPREFIX and
-# BUILD (the win32 build folder).
+# BUILD (a Windows build folder: build/win32, or build/win64 in a 64-bit prefix).
 
 : "${WINEPREFIX:?WINEPREFIX must be set}"
-: "${BUILD:?BUILD must be the win32 build folder}"
+: "${BUILD:?BUILD must be a Windows build folder}"
 drive_c=$WINEPREFIX/drive_c
 prog_dir=$drive_c/Tallyhorn
 today=$(date +%d_%m_%Y)

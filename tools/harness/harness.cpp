@@ -1,5 +1,6 @@
 // Print-host harness: loads Tallyhorn.dll and calls Handle_Print_Job as a print host
-// does, from one or more threads at once, and prints each verdict and its time.
+// does, from one or more threads at once, and prints each verdict and its time; or, with
+// --check, checks an installation without calling the export.
 #include <windows.h>
 
 #include <chrono>
@@ -15,19 +16,23 @@
 #include <vector>
 
 #include "common/windows/handles.h"
+#include "hook_export.h"
+#include "installation_check.h"
 
 namespace {
 
-constexpr char kExportName[] = "Handle_Print_Job@16";
-constexpr WORD kExportOrdinal = 1;
-
-// As a print host declares it: cdecl, four 32-bit arguments; only the low byte of the
-// result carries the verdict.
-using HandlePrintJob = std::uint32_t(__cdecl*)(const wchar_t*, const wchar_t*, std::int32_t, std::int32_t);
+using tallyhorn::harness::BesideThisProgram;
+using tallyhorn::harness::HandlePrintJob;
+using tallyhorn::harness::kExportName;
+using tallyhorn::harness::kExportOrdinal;
 
 const char kUsage[] =
     "Usage: Tallyhorn_Harness [options] DEVICE DOCUMENT JOBID JOBTYPE\n"
+    "       Tallyhorn_Harness --check [--dll PATH]\n"
     "Calls Handle_Print_Job of Tallyhorn.dll as a print host does and prints each verdict.\n"
+    "  --check             check the installation instead, one line each (OK or FAIL and\n"
+    "                      what to do): settings file, folders, monitor, library, server;\n"
+    "                      calls no export and starts no monitor\n"
     "  --dll PATH          the hook library (default: Tallyhorn.dll beside this program)\n"
     "  --threads N         N calls at once from N threads, with job ids JOBID, JOBID+1, ...\n"
     "  --by-ordinal        call the export through ordinal 1 instead of its name\n"
@@ -38,9 +43,11 @@ const char kUsage[] =
     "  --thread-locale ID  the thread locale (hexadecimal LCID, e.g. 040B) in force when the\n"
     "                      library is loaded, which gives the log's time separator\n"
     "Exit status: 0 when every call returned, 1 bad usage, 2 library not loaded,\n"
-    "3 the export is missing or its name and ordinal differ.\n";
+    "3 the export is missing or its name and ordinal differ; with --check 0 when every\n"
+    "line is OK, 4 when one is not.\n";
 
 struct Options {
+    bool check = false;
     std::wstring dll;
     int threads = 1;
     bool byOrdinal = false;
@@ -54,11 +61,6 @@ struct Options {
     std::int32_t jobId = 0;
     std::int32_t jobType = 0;
 };
-
-// GetProcAddress gives every export one generic type; void(*)() converts to any other.
-HandlePrintJob Export(HMODULE library, LPCSTR nameOrOrdinal) {
-    return reinterpret_cast<HandlePrintJob>(reinterpret_cast<void (*)()>(GetProcAddress(library, nameOrOrdinal)));
-}
 
 std::optional<long long> Number(const wchar_t* text, long long low, long long high) {
     wchar_t* end = nullptr;
@@ -86,20 +88,15 @@ std::wstring Unescaped(const std::wstring& text) {
     return out;
 }
 
-std::wstring BesideThisProgram(const wchar_t* fileName) {
-    std::wstring path(MAX_PATH, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(length);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + fileName;
-}
-
 std::optional<Options> Parse(int argc, wchar_t** argv) {
     Options options;
     std::vector<std::wstring> positional;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == L"--dll" && hasValue) {
+        if (arg == L"--check") {
+            options.check = true;
+        } else if (arg == L"--dll" && hasValue) {
             options.dll = argv[++i];
         } else if (arg == L"--threads" && hasValue) {
             const auto n = Number(argv[++i], 1, 1024);
@@ -128,6 +125,11 @@ std::optional<Options> Parse(int argc, wchar_t** argv) {
             positional.push_back(arg);
         }
     }
+    if (options.dll.empty()) options.dll = BesideThisProgram(tallyhorn::harness::kLibraryName);
+    if (options.check) {
+        if (!positional.empty()) return std::nullopt;
+        return options;
+    }
     if (positional.size() != 4) return std::nullopt;
     const auto jobId = Number(positional[2].c_str(), INT32_MIN, INT32_MAX);
     const auto jobType = Number(positional[3].c_str(), INT32_MIN, INT32_MAX);
@@ -141,7 +143,6 @@ std::optional<Options> Parse(int argc, wchar_t** argv) {
     options.document = std::move(repeated);
     options.jobId = static_cast<std::int32_t>(*jobId);
     options.jobType = static_cast<std::int32_t>(*jobType);
-    if (options.dll.empty()) options.dll = BesideThisProgram(L"Tallyhorn.dll");
     return options;
 }
 
@@ -154,6 +155,7 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     const Options& options = *parsed;
+    if (options.check) return tallyhorn::harness::CheckInstallation(options.dll) ? 0 : 4;
 
     if (options.threadLocale != 0 && !SetThreadLocale(options.threadLocale)) {
         std::fprintf(stderr, "cannot set the thread locale %04lx\n", static_cast<unsigned long>(options.threadLocale));
@@ -165,16 +167,15 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "cannot load %ls: error %lu\n", options.dll.c_str(), error);
         return 2;
     }
-    const HandlePrintJob byName = Export(library.get(), kExportName);
-    const HandlePrintJob byOrdinal = Export(library.get(), MAKEINTRESOURCEA(kExportOrdinal));
-    if (byName == nullptr || byName != byOrdinal) {
+    std::string problem;
+    const HandlePrintJob call = tallyhorn::harness::FindExport(library.get(), problem, options.byOrdinal);
+    if (call == nullptr) {
         std::fprintf(stderr, "%ls: export %s at ordinal %u %s\n", options.dll.c_str(), kExportName, kExportOrdinal,
-                     byName == nullptr ? "is missing" : "differs from the one by name");
+                     problem.c_str());
         return 3;
     }
     std::printf("%ls: export %s at ordinal %u\n", options.dll.c_str(), kExportName, kExportOrdinal);
     std::fflush(stdout);
-    const HandlePrintJob call = options.byOrdinal ? byOrdinal : byName;
 
     const wchar_t* device = options.nullDevice ? nullptr : options.device.c_str();
     const wchar_t* document = options.nullDocument ? nullptr : options.document.c_str();
