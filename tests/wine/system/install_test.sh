@@ -130,6 +130,10 @@ check "x86: the upgrade keeps the settings" 'C:\Print Tools\Tallyhorn\|192.0.2.2
 check "x86: one product, the higher version" "Tallyhorn (x86) $higher" "$(installed_products)"
 check "x86: files in place after the upgrade" "Tallyhorn.dll TallyhornClient.exe Tallyhorn_Harness.exe" \
   "$(cd "$folder" && ls Tallyhorn.dll TallyhornClient.exe Tallyhorn_Harness.exe | xargs)"
+rm "$folder/Tallyhorn.dll"
+check "x86: a repair with a new SERVERIP puts the DLL back and changes only that setting" \
+  '0 yes C:\Print Tools\Tallyhorn\|192.0.2.21|1' \
+  "$(msiexec /i "$work/higher/Tallyhorn-$higher-x86.msi" REINSTALL=ALL REINSTALLMODE=omus SERVERIP=192.0.2.21) $([ -f "$folder/Tallyhorn.dll" ] && echo yes) $(settings)"
 
 check "x86: uninstall" 0 "$(msiexec /x "$work/higher/Tallyhorn-$higher-x86.msi")"
 check "x86: uninstall removes the ini keys" "||" "$(settings)"
