@@ -13,17 +13,19 @@
 # TALLYHORN_SIGN_TIMESTAMP names an RFC 3161 timestamp server (none by default). Without
 # TALLYHORN_SIGN_PFX the packages are built unsigned, and the script says so.
 set -euo pipefail
+caller=$PWD
 cd "$(dirname "$0")/.."
 root=$PWD
+in_caller() { (cd "$caller" && realpath -m -- "$1"); }  # paths given are the caller's
 
 die() { echo "package: $*" >&2; exit 1; }
 usage() { sed -n 2,14p "$0" >&2; exit 2; }
 
-version_override= out=$root/build/dist archs=()
+version_override='' out=$root/build/dist archs=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --version) [ $# -ge 2 ] || usage; version_override=$2; shift 2 ;;
-    --out) [ $# -ge 2 ] || usage; out=$(realpath -m "$2"); shift 2 ;;
+    --out) [ $# -ge 2 ] || usage; out=$(in_caller "$2"); shift 2 ;;
     x86|x64) archs+=("$1"); shift ;;
     *) usage ;;
   esac
@@ -34,7 +36,7 @@ done
 # reaches the signing tool through a pipe, never its command line.
 sign_password=${TALLYHORN_SIGN_PASSWORD-}
 unset TALLYHORN_SIGN_PASSWORD
-sign_pfx=${TALLYHORN_SIGN_PFX-}
+sign_pfx=${TALLYHORN_SIGN_PFX:+$(in_caller "$TALLYHORN_SIGN_PFX")}
 if [ -n "$sign_pfx" ]; then
   [ -r "$sign_pfx" ] || die "TALLYHORN_SIGN_PFX: cannot read $sign_pfx"
   sign_options=(-pkcs12 "$sign_pfx" -readpass - -h sha256 -n Tallyhorn)
@@ -45,7 +47,7 @@ fi
 
 sign() {  # FILE: signed in place
   printf '%s' "$sign_password" | osslsigncode sign "${sign_options[@]}" -in "$1" -out "$1.signed" >/dev/null ||
-    die "signing $(basename "$1") failed (wrong password, or not a code-signing PKCS#12 file?)"
+    die "signing $(basename "$1") failed (the signing tool's words are above)"
   mv "$1.signed" "$1"
 }
 
@@ -66,6 +68,7 @@ for arch in "${archs[@]}"; do
   version=${version_override:-$project_version}
   valid_version "$version" || die "version $version: a package needs MAJOR.MINOR.PATCH (at most 255.255.65535)"
   msi=$out/Tallyhorn-$version-$arch.msi
+  rm -f "$msi"  # a failed run leaves no older package under the new one's name
 
   # wixl takes relative sources only: everything the package holds is staged beside its source.
   stage=$(mktemp -d "$out/.stage-$arch.XXXXXX")
