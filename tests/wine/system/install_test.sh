@@ -2,10 +2,10 @@
 # The packages as an administrator meets them: built and signed by scripts/package.sh
 # with a throwaway certificate, then installed silently into fresh Wine prefixes. In a
 # 32-bit one: a refused first install without a server, an install into a chosen folder
-# with a print job through the installed files, an upgrade that keeps the settings,
-# removal, a refused downgrade and a rebuilt package of the same version. In a 64-bit
-# one: the other architecture's package blocks, and the x64 package's DLL answers the
-# installed 64-bit harness, also after an upgrade.
+# with a print job through the installed files, an upgrade that keeps the settings, a
+# repair, removal, a refused downgrade and a rebuilt package of the same version. In a
+# 64-bit one: the other architecture's package blocks, and the x64 package's DLL
+# answers the installed 64-bit harness, also after an upgrade.
 set -uo pipefail
 BUILD=$1   # the win32 build folder: the stand-in monitor comes from there
 root=$(cd "$(dirname "$0")/../../.." && pwd)
