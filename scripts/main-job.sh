@@ -3,12 +3,15 @@
 # a fresh Wine prefix as C:\Tallyhorn, and sends a job through the print-host harness,
 # Tallyhorn.dll, the stand-in job monitor, the dialog and the stand-in comment server.
 #
-#   ./scripts/main-job.sh [comment|reject|quota|hook]     (default: comment)
+#   ./scripts/main-job.sh [comment|reject|quota|hook|msi]     (default: comment)
 #
 # comment: the dialog asks for a comment, which goes to the server; the job prints.
 # reject:  the dialog says the job will not be printed; the verdict is 0.
 # quota:   the dialog asks to print in spite of the quota; confirming prints.
 # hook:    no dialog: the monitor answers "print" by itself after 1.5 s.
+# msi:     builds the packages (scripts/package.sh), installs the 32-bit one silently,
+#          puts the stand-in monitor into the installed folder, then runs comment mode
+#          through the installed files.
 #
 # With a display ($DISPLAY set) the dialog is yours to answer. Without one the job runs
 # under Xvfb and a driver plays the user: it types a comment (or answers the question),
@@ -17,11 +20,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-comment}
-case "$mode" in comment|reject|quota|hook) ;; *) sed -n 2,17p "$0" >&2; exit 2 ;; esac
+case "$mode" in comment|reject|quota|hook|msi) ;; *) sed -n 2,20p "$0" >&2; exit 2 ;; esac
 
 if [ -z "${TALLYHORN_IN_MAIN_JOB:-}" ]; then
   ./scripts/setup.sh
   ./scripts/build.sh win32
+  [ "$mode" = msi ] && ./scripts/package.sh
   export TALLYHORN_IN_MAIN_JOB=1
   # A person at a display answers the dialog; headless, the driver does.
   if [ -n "${DISPLAY:-}" ]; then export TALLYHORN_PERSON=1; fi
@@ -35,7 +39,16 @@ mkdir -p "$out"
 . ./scripts/lib/print-job.sh
 trap 'stop_comment_server' EXIT
 
-install_tallyhorn
+if [ "$mode" = msi ]; then
+  version=$(cmake -DBUILD="$BUILD" -P packaging/project_version.cmake)
+  install_package "$PWD/build/dist/Tallyhorn-$version-x86.msi" SERVERIP=127.0.0.1
+  show_file "C:\\windows\\Tallyhorn.ini" "$drive_c/windows/Tallyhorn.ini"
+  echo "== installed in C:\\Tallyhorn: $(ls "$prog_dir" | xargs)"
+  install_stand_ins
+  mode=comment
+else
+  install_tallyhorn
+fi
 case "$mode" in
   hook)    monitor_script 'Mode=result' 'Delay=1500' 'Result=1' ;;
   comment) monitor_script 'Mode=dialog' 'Action=COMMENT' 'Pages=3' ;;

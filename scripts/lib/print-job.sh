@@ -20,10 +20,28 @@ write_profile() {  # FILE LINE...
 install_tallyhorn() {
   mkdir -p "$prog_dir/Debug"
   cp "$BUILD/hook/windows/Tallyhorn.dll" "$BUILD/tools/harness/Tallyhorn_Harness.exe" \
-     "$BUILD/tools/monitor/Tallyhorn_Mon.exe" "$BUILD/client/windows/TallyhornClient.exe" \
-     "$BUILD/tools/comment_server/comment_server.exe" "$BUILD/tools/uidriver/uidriver.exe" "$prog_dir/"
+     "$BUILD/client/windows/TallyhornClient.exe" "$prog_dir/"
+  install_stand_ins
   write_profile "$drive_c/windows/Tallyhorn.ini" '[Tallyhorn]' 'ProgDir=C:\Tallyhorn' \
     'Tallyhorn ServerIP=127.0.0.1' 'WriteToLog=1'
+}
+
+# What the package leaves to others: the monitor (stand-in), the server and the user.
+install_stand_ins() {
+  cp "$BUILD/tools/monitor/Tallyhorn_Mon.exe" "$BUILD/tools/comment_server/comment_server.exe" \
+     "$BUILD/tools/uidriver/uidriver.exe" "$prog_dir/"
+}
+
+# Installs a package as an administrator does, silently, with its log in C:\msiexec.log;
+# prints the command and its outcome.
+install_package() {  # MSI PROPERTY=VALUE...
+  local msi=$1 status=0 started
+  shift
+  echo "== msiexec /i $(basename "$msi") /qn $* /l*v C:\msiexec.log"
+  started=$(date +%s%N)
+  wine msiexec /i "$(winepath -w "$msi")" /qn "$@" /l*v 'C:\msiexec.log' >/dev/null 2>&1 || status=$?
+  echo "exit status $status after $(( ($(date +%s%N) - started) / 1000000 )) ms"
+  return $status
 }
 
 # The stand-in monitor's script: its keys under [Monitor] (docs/hook.md).

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Builds the Windows Installer packages of Tallyhorn, one per architecture, into build/dist:
+# Tallyhorn-<version>-x86.msi (32-bit print hosts) and Tallyhorn-<version>-x64.msi (64-bit).
+#
+#   ./scripts/package.sh [--version X.Y.Z] [--out DIR] [x86] [x64]      (default: both)
+#
+# The version is the CMake project version of the build folders. --version gives the
+# package another one (for trying upgrades); the files inside keep the project version.
+#
+# Signing (Authenticode): with TALLYHORN_SIGN_PFX (a PKCS#12 file) and
+# TALLYHORN_SIGN_PASSWORD (its password, may be empty) in the environment, the DLL and
+# both programs are signed before they go into a package, and then each package.
+# TALLYHORN_SIGN_TIMESTAMP names an RFC 3161 timestamp server (none by default). Without
+# TALLYHORN_SIGN_PFX the packages are built unsigned, and the script says so.
+set -euo pipefail
+caller=$PWD
+cd "$(dirname "$0")/.."
+root=$PWD
+in_caller() { (cd "$caller" && realpath -m -- "$1"); }  # paths given are the caller's
+
+die() { echo "package: $*" >&2; exit 1; }
+usage() { sed -n 2,14p "$0" >&2; exit 2; }
+
+version_override='' out=$root/build/dist archs=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --version) [ $# -ge 2 ] || usage; version_override=$2; shift 2 ;;
+    --out) [ $# -ge 2 ] || usage; out=$(in_caller "$2"); shift 2 ;;
+    x86|x64) archs+=("$1"); shift ;;
+    *) usage ;;
+  esac
+done
+[ ${#archs[@]} -gt 0 ] || archs=(x86 x64)
+
+# The password stays in this shell: no program started from here inherits it, and it
+# reaches the signing tool through a pipe, never its command line.
+sign_password=${TALLYHORN_SIGN_PASSWORD-}
+unset TALLYHORN_SIGN_PASSWORD
+sign_pfx=${TALLYHORN_SIGN_PFX:+$(in_caller "$TALLYHORN_SIGN_PFX")}
+if [ -n "$sign_pfx" ]; then
+  [ -r "$sign_pfx" ] || die "TALLYHORN_SIGN_PFX: cannot read $sign_pfx"
+  sign_options=(-pkcs12 "$sign_pfx" -readpass - -h sha256 -n Tallyhorn)
+  [ -n "${TALLYHORN_SIGN_TIMESTAMP:-}" ] && sign_options+=(-ts "$TALLYHORN_SIGN_TIMESTAMP")
+elif [ -n "$sign_password" ]; then
+  die "TALLYHORN_SIGN_PASSWORD is set but TALLYHORN_SIGN_PFX is not: nothing to sign with"
+fi
+
+sign() {  # FILE: signed in place
+  printf '%s' "$sign_password" | osslsigncode sign "${sign_options[@]}" -in "$1" -out "$1.signed" >/dev/null ||
+    die "signing $(basename "$1") failed (the signing tool's words are above)"
+  mv "$1.signed" "$1"
+}
+
+valid_version() {  # what Windows Installer accepts as ProductVersion
+  [[ $1 =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)$ ]] &&
+    [ "${BASH_REMATCH[1]}" -le 255 ] && [ "${BASH_REMATCH[2]}" -le 255 ] && [ "${BASH_REMATCH[3]}" -le 65535 ]
+}
+
+./scripts/setup.sh
+mkdir -p "$out"
+for arch in "${archs[@]}"; do
+  preset=$([ "$arch" = x86 ] && echo win32 || echo win64)
+  build=$root/build/$preset
+  [ -f "$build/CMakeCache.txt" ] || cmake --preset "$preset" -G Ninja >/dev/null
+  cmake --build "$build" --target Tallyhorn TallyhornClient Tallyhorn_Harness
+
+  project_version=$(cmake -DBUILD="$build" -P packaging/project_version.cmake)
+  version=${version_override:-$project_version}
+  valid_version "$version" || die "version $version: a package needs MAJOR.MINOR.PATCH (at most 255.255.65535)"
+  msi=$out/Tallyhorn-$version-$arch.msi
+  rm -f "$msi"  # a failed run leaves no older package under the new one's name
+
+  # wixl takes relative sources only: everything the package holds is staged beside its source.
+  stage=$(mktemp -d "$out/.stage-$arch.XXXXXX")
+  trap 'rm -rf "$stage"' EXIT
+  cp "$build/hook/windows/Tallyhorn.dll" "$build/client/windows/TallyhornClient.exe" \
+     "$build/tools/harness/Tallyhorn_Harness.exe" client/res/TallyhornClient.ico \
+     packaging/Tallyhorn.wxs packaging/*.idt "$stage/"
+  if [ -n "$sign_pfx" ]; then
+    for file in Tallyhorn.dll TallyhornClient.exe Tallyhorn_Harness.exe; do sign "$stage/$file"; done
+  fi
+
+  ( cd "$stage"
+    wixl -a "$arch" -D Arch="$arch" -D Version="$version" -o package.msi Tallyhorn.wxs
+    # What wixl cannot write: the settings file, the search that reads it back before an
+    # upgrade, the public properties that reach the installing service, and an upgrade
+    # over the same version (a rebuilt package) instead of a second copy beside it.
+    for table in IniFile IniLocator AppSearch; do msibuild package.msi -i "$table.idt"; done
+    msibuild package.msi -q "UPDATE Property SET Value='PROGDIR;SERVERIP;WRITETOLOG;INI_PROGDIR;INI_SERVERIP;INI_WRITETOLOG;OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED' WHERE Property='SecureCustomProperties'"
+    # The upgrade row's range is part of its key: replaced whole, now with the maximum included.
+    upgrade_code=$(msiinfo export package.msi Property | tr -d '\r' | awk -F '\t' '$1 == "UpgradeCode" { print $2 }')
+    msibuild package.msi -q "DELETE FROM Upgrade WHERE ActionProperty='WIX_UPGRADE_DETECTED'"
+    msibuild package.msi -q "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('$upgrade_code', '$version', 513, 'WIX_UPGRADE_DETECTED')" )
+  [ -n "$sign_pfx" ] && sign "$stage/package.msi"
+  mv "$stage/package.msi" "$msi"
+  rm -rf "$stage"
+  trap - EXIT
+
+  note=$([ -n "$sign_pfx" ] && echo signed || echo UNSIGNED)
+  [ "$version" = "$project_version" ] || note+=", package version $version over files of $project_version"
+  echo "package: $msi ($(stat -c %s "$msi") bytes, $note)"
+done
+if [ -z "$sign_pfx" ]; then
+  echo "package: built UNSIGNED: set TALLYHORN_SIGN_PFX and TALLYHORN_SIGN_PASSWORD to sign (docs/deploy.md)"
+elif [ -z "${TALLYHORN_SIGN_TIMESTAMP:-}" ]; then
+  echo "package: signed without a timestamp: the signatures hold only while the certificate is valid"
+fi
