@@ -1,7 +1,9 @@
-// Figures for TallyhornClient.exe under Wine: start to dialog shown (with and without a
-// large history), OK to program exit against an immediate acknowledgement on loopback,
-// and the CPU time the dialog takes while it waits (countdown; watchdog), measured by
-// the script around it.
+// Figures for TallyhornClient.exe under Wine: start to dialog shown; with a history of
+// 100,000 entries and one of 20 MB, start to shown, to responsive and to a full
+// drop-down, the longest the dialog left a message unanswered meanwhile, and a close
+// made as soon as the job shows; OK to program exit against an immediate acknowledgement
+// on loopback; and the CPU time the dialog takes while it waits (countdown; watchdog),
+// measured by the script around it.
 #include <windows.h>
 
 #include <algorithm>
@@ -76,6 +78,111 @@ std::vector<double> StartToShown(int runs) {
     return samples;
 }
 
+void Stop(driver::Program& program);
+
+// Writes the bench's history anew (every close adds to it): entries of 33 bytes, in no
+// order, until it holds `bytes`; the number of entries.
+std::size_t WriteHistory(std::size_t bytes) {
+    std::string entries;
+    entries.reserve(bytes + 64);
+    char line[64];
+    std::size_t count = 0;
+    while (entries.size() < bytes) {
+        std::snprintf(line, sizeof line, "comment %06u for job %08X\r\n", static_cast<unsigned>((count * 7919) % 100000),
+                      static_cast<unsigned>(count));
+        entries += line;
+        ++count;
+    }
+    WriteBytes(std::string(kFolder) + "Tallyhorn.Cmt", entries);
+    return count;
+}
+
+// One start with a large history, probed every 10 ms with a message that the dialog
+// must answer: when its job shows (caption, read without asking the dialog), when it
+// first answers after that, when the drop-down holds every entry, and the longest wait
+// for an answer from start to then (the time a user finds the window frozen).
+struct LoadSample {
+    double shown = -1;
+    double responsive = -1;
+    double filled = -1;
+    double longestWait = 0;
+};
+
+LoadSample StartWithHistory(std::size_t bytes) {
+    LoadSample sample;
+    const std::size_t entries = WriteHistory(bytes);
+    WriteJob("COMMENT", "1");
+    const LARGE_INTEGER started = Now();
+    driver::Program client = StartClient();
+    HWND dialog = driver::FindDialog(client.processId, 60000);
+    HWND combo = dialog ? GetDlgItem(dialog, kIdComments_ComboBox) : nullptr;
+    while (dialog && Milliseconds(started, Now()) < 180000) {
+        wchar_t caption[64] = {};
+        InternalGetWindowText(dialog, caption, 64);
+        const bool shownBefore = sample.shown >= 0;
+        if (!shownBefore && std::wstring(caption) == L"Tallyhorn: enter comment") sample.shown = Milliseconds(started, Now());
+        const LARGE_INTEGER asked = Now();
+        DWORD_PTR count = 0;
+        if (!SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 120000, &count)) break;
+        const LARGE_INTEGER answered = Now();
+        sample.longestWait = std::max(sample.longestWait, Milliseconds(asked, answered));
+        if (shownBefore && sample.responsive < 0) sample.responsive = Milliseconds(started, answered);
+        if (count == entries) {
+            sample.filled = Milliseconds(started, answered);
+            if (sample.responsive >= 0) break;
+        }
+        Sleep(10);
+    }
+    if (dialog) PostMessageA(dialog, WM_CLOSE, 0, 0);
+    if (!driver::WaitForExit(client, 120000)) TerminateProcess(client.handles.process.get(), 1);
+    return sample;
+}
+
+// A close made as soon as the job shows: the time from the close to the program's end.
+double CloseAsSoonAsShown(std::size_t bytes) {
+    WriteHistory(bytes);
+    WriteJob("COMMENT", "1");
+    driver::Program client = StartClient();
+    HWND dialog = driver::FindDialog(client.processId, 60000);
+    double ms = -1;
+    for (int i = 0; dialog && i < 18000; ++i) {
+        wchar_t caption[64] = {};
+        InternalGetWindowText(dialog, caption, 64);
+        if (std::wstring(caption) == L"Tallyhorn: enter comment") {
+            const LARGE_INTEGER closed = Now();
+            PostMessageA(dialog, WM_CLOSE, 0, 0);
+            if (driver::WaitForExit(client, 120000)) ms = Milliseconds(closed, Now());
+            break;
+        }
+        Sleep(10);
+    }
+    Stop(client);
+    return ms;
+}
+
+// Runs StartWithHistory and prints each figure's median.
+void ReportLoad(const char* what, std::size_t bytes, int runs) {
+    std::vector<double> shown, responsive, filled, longest;
+    for (int i = 0; i < runs; ++i) {
+        const LoadSample sample = StartWithHistory(bytes);
+        if (sample.shown >= 0) shown.push_back(sample.shown);
+        if (sample.responsive >= 0) responsive.push_back(sample.responsive);
+        if (sample.filled >= 0) filled.push_back(sample.filled);
+        longest.push_back(sample.longestWait);
+    }
+    std::vector<double> closing;
+    for (int i = 0; i < runs; ++i) {
+        const double ms = CloseAsSoonAsShown(bytes);
+        if (ms >= 0) closing.push_back(ms);
+    }
+    std::printf("%s (%zu entries)\n", what, WriteHistory(bytes));
+    Report("  start to dialog shown", shown);
+    Report("  start to responsive (first answer once shown)", responsive);
+    Report("  start to every entry in the drop-down", filled);
+    Report("  longest wait for an answer until then", longest);
+    Report("  close as soon as shown, to program exit", closing);
+}
+
 // Asks the script around the bench to measure the dialog's CPU time for the next
 // `seconds` (Wine reports no CPU times for other processes, so Linux measures them).
 void MeasureCpu(const char* label, int seconds) {
@@ -120,15 +227,9 @@ int main(int argc, char** argv) {
 
     Report("start to dialog shown", StartToShown(runs));
 
-    // A history of 100,000 entries of about 30 bytes, loaded into the drop-down.
-    std::string entries;
-    char line[64];
-    for (int i = 0; i < 100000; ++i) {
-        std::snprintf(line, sizeof line, "comment %06d for job %08X\r\n", (i * 7919) % 100000, i);
-        entries += line;
-    }
-    WriteBytes(history, entries);
-    Report("start to dialog shown, 100,000-entry history", StartToShown(std::min(runs, 3)));
+    // A history of 100,000 entries of 33 bytes (3.3 MB), and one of 20 MB, in no order.
+    ReportLoad("history of 100,000 entries", 3300000, std::min(runs, 3));
+    ReportLoad("history of 20 MB", 20u << 20, std::min(runs, 2));
     DeleteFileA(history.c_str());
 
     // OK to program exit against an immediate acknowledgement.
