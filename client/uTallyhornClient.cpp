@@ -324,10 +324,20 @@ void TForm1::Impl::OKBtnClick() {
             Close();
         }
     } else {
+        const bool earlierAttemptWaiting = Running(Timer::WatchDog_Timer);
         EnableTimer(Timer::WatchDog_Timer);
         socket.SetAddress(job.serverIp);
         socket.SetPort(contract::kServerPort);
-        socket.Open();
+        try {
+            socket.Open();
+        } catch (...) {
+            // No connection was made, so none can time out: the error box is this attempt's
+            // only one. A watchdog still running for an earlier attempt keeps its expiry.
+            if (!earlierAttemptWaiting) {
+                DisableTimer(Timer::WatchDog_Timer);
+            }
+            throw;
+        }
     }
 }
 
