@@ -20,6 +20,9 @@ namespace {
 
 constexpr unsigned kQuotaIntervalMs = 1000;
 constexpr unsigned kWatchDogIntervalMs = 10000;
+// The history's steps follow each other as fast as the window lets them: its timer is a
+// low-priority message, so keys, painting and the user's work come first.
+constexpr unsigned kHistoryIntervalMs = 1;
 constexpr int kCountdownSeconds = 30;
 constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::Comment_Image) + 1;
 
@@ -62,12 +65,20 @@ struct TForm1::Impl final : ClientSocketEvents {
         platform.SetOkIsDefault(isDefault);
     }
 
-    bool& Running(Timer timer) { return timers[timer == Timer::Quota_Timer ? 1 : 0]; }
+    bool& Running(Timer timer) { return timers[static_cast<std::size_t>(timer)]; }
     // Enabling a running timer changes nothing, so its next tick stays where it was.
     void EnableTimer(Timer timer) {
         if (!Running(timer)) {
             Running(timer) = true;
-            platform.StartTimer(timer, timer == Timer::Quota_Timer ? kQuotaIntervalMs : kWatchDogIntervalMs);
+            platform.StartTimer(timer, timer == Timer::Quota_Timer      ? kQuotaIntervalMs
+                                       : timer == Timer::WatchDog_Timer ? kWatchDogIntervalMs
+                                                                        : kHistoryIntervalMs);
+        }
+    }
+    // A large history reaches the drop-down step by step after the dialog shows.
+    void KeepLoadingHistory() {
+        if (history.Busy()) {
+            EnableTimer(Timer::History_Timer);
         }
     }
     void DisableTimer(Timer timer) {
@@ -161,7 +172,7 @@ struct TForm1::Impl final : ClientSocketEvents {
     ClientSocket socket;
     ReplyGatherer reply;
     std::array<ControlState, kControlCount> controls{};
-    std::array<bool, 2> timers{};
+    std::array<bool, 3> timers{};
     // Enter and Escape pressed while the dialog had the keyboard, not yet released.
     std::array<bool, 2> pressed{};
     bool okIsDefault = true;
@@ -177,6 +188,7 @@ void TForm1::Impl::FormActivate() {
     DisableTimer(Timer::Quota_Timer);
     job.countdown = kCountdownSeconds;
     history.Load(job.programFolder);
+    KeepLoadingHistory();
 
     job.jobFilePath = platform.FirstArgument();
     if (job.jobFilePath.empty() || !platform.FileExists(job.jobFilePath)) {
@@ -304,6 +316,7 @@ void TForm1::Impl::Close() {
 
 void TForm1::Impl::FormCloseQuery(bool& canClose) {
     history.RecordAndSave(ProgramFolder(), platform.CommentText());
+    KeepLoadingHistory();
     if (IsQuota() && job.response.empty()) {
         canClose = false;
         CancelBtnClick();
@@ -508,6 +521,12 @@ void TForm1::TimerFired(Timer timer) {
     }
     if (timer == Timer::Quota_Timer) {
         impl_->Guarded([this] { impl_->Quota_TimerTimer(); });
+    } else if (timer == Timer::History_Timer) {
+        impl_->Guarded([this] {
+            if (!impl_->history.Continue()) {
+                impl_->DisableTimer(Timer::History_Timer);
+            }
+        });
     } else {
         impl_->Guarded([this] { impl_->WatchDog_TimerTimer(); });
     }

@@ -46,6 +46,20 @@ TEST_F(DialogTest, TheHistoryIsLoadedBeforeTheJobFileIsLookedAt) {
     EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\na\r\nb\r\n");
 }
 
+TEST_F(DialogTest, ALargeHistoryReachesTheDropDownAfterTheDialogIsArrangedThenItsTimerStops) {
+    std::string file;
+    for (int i = 9999; i >= 0; --i) file += "comment " + std::to_string(i) + "\r\n";
+    platform.files[platform.HistoryPath()] = file;
+    StartWith("COMMENT");
+    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn: enter comment");
+    EXPECT_LT(platform.items.size(), 10000u);
+    EXPECT_TRUE(Running(Timer::History_Timer));
+    Advance(1000);
+    ASSERT_EQ(platform.items.size(), 10000u);
+    EXPECT_EQ(platform.items.front(), "comment 0");
+    EXPECT_FALSE(Running(Timer::History_Timer));
+}
+
 TEST_F(DialogTest, AMissingJobFileClosesThroughTheCloseCheckWithoutALogLine) {
     platform.firstArgument = "C:\\Apps\\Temp\\gone.txt";
     form.FormActivate();
