@@ -21,6 +21,9 @@ namespace {
 constexpr std::size_t kEntriesAtOnce = 4096;
 constexpr std::size_t kKeysPerStep = 8192;
 constexpr std::size_t kShowPerStep = 4096;
+// Inserts in the middle of a long drop-down move all that follows; beyond this many
+// the list is handed over anew instead.
+constexpr std::size_t kInsertsAtMost = 256;
 // How long a save waits for another dialog's save before it goes ahead regardless.
 constexpr unsigned kSaveLockWaitMs = 5000;
 
@@ -392,7 +395,12 @@ void CommentHistory::MergeFew(std::vector<std::string> candidates) {
     }
     std::move(from, entries_.end(), std::back_inserter(merged));
     entries_ = std::move(merged);
-    // The drop-down holds a prefix of the list; what lands inside it goes in now.
+    // The drop-down holds a prefix of the list; what lands inside it goes in now, unless
+    // so much does that taking the whole list again costs less.
+    if (places.size() > kInsertsAtMost) {
+        ShowAgain();
+        return;
+    }
     for (const std::size_t place : places) {
         if (place > shown_) {
             break;

@@ -263,24 +263,26 @@ TEST_F(LargeHistoryTest, ACloseBeforeTheListIsFullFindsEveryEntryAndLosesNone) {
     EXPECT_EQ(platform.items, sorted);
 }
 
-TEST_F(LargeHistoryTest, AMergeOfManyNewEntriesKeepsEveryOneOnceInOrder) {
+TEST_F(LargeHistoryTest, MergesOfSomeAndOfManyNewEntriesKeepEveryOneOnceInOrder) {
     Drain();
-    // Another client saved thousands of its own and case variants of these.
+    // Another client saved 300 of its own, later thousands more and case variants of these.
+    const auto less = [&](const auto& a, const auto& b) { return platform.CompareIgnoringCase(a, b) < 0; };
     Entries theirs = sorted;
-    for (std::size_t i = 0; i < 5000; ++i) {
-        theirs.push_back("entry " + std::to_string(i));          // variants: not added
-        theirs.push_back("Other " + std::to_string(i * 7 % 5000));  // new
+    for (const std::size_t count : {300u, 5000u}) {
+        for (std::size_t i = 0; i < count; ++i) {
+            theirs.push_back("entry " + std::to_string(i));                             // variants: not added
+            theirs.push_back("Other " + std::to_string(count) + "." + std::to_string(i));  // new
+        }
+        File() = FormatHistory(theirs);
+        history.RecordAndSave(folder, "Entry 5");
+        Drain();
+        const Entries saved = ParseHistory(File());
+        EXPECT_EQ(saved.size(), theirs.size() - (count == 300 ? 300 : 5300));
+        EXPECT_TRUE(std::is_sorted(saved.begin(), saved.end(), less));
+        EXPECT_EQ(std::count(saved.begin(), saved.end(), "ENTRY 10"), 1);
+        EXPECT_EQ(std::count(saved.begin(), saved.end(), "entry 10"), 0);
+        EXPECT_EQ(platform.items, saved);
     }
-    File() = FormatHistory(theirs);
-    history.RecordAndSave(folder, "Entry 5");
-    Drain();
-    const Entries saved = ParseHistory(File());
-    EXPECT_EQ(saved.size(), kCount + 5000);
-    EXPECT_TRUE(std::is_sorted(saved.begin(), saved.end(),
-                               [&](const auto& a, const auto& b) { return platform.CompareIgnoringCase(a, b) < 0; }));
-    EXPECT_EQ(std::count(saved.begin(), saved.end(), "ENTRY 10"), 1);
-    EXPECT_EQ(std::count(saved.begin(), saved.end(), "entry 10"), 0);
-    EXPECT_EQ(platform.items, saved);
 }
 
 }  // namespace
