@@ -27,6 +27,16 @@ constexpr std::size_t kInsertsAtMost = 256;
 // How long a save waits for another dialog's save before it goes ahead regardless.
 constexpr unsigned kSaveLockWaitMs = 5000;
 
+// The texts, moved out, in the order found for them.
+std::vector<std::string> InOrder(std::vector<std::string>& texts, const StepwiseOrder& order) {
+    std::vector<std::string> ordered;
+    ordered.reserve(texts.size());
+    for (const std::uint32_t index : order.Order()) {
+        ordered.push_back(std::move(texts[index]));
+    }
+    return ordered;
+}
+
 }  // namespace
 
 std::vector<std::string> ParseHistory(std::string_view bytes) {
@@ -252,12 +262,7 @@ void CommentHistory::StepLoading() {
     if (loading.order.Step()) {
         return;
     }
-    std::vector<std::string> ordered;
-    ordered.reserve(count);
-    for (const std::uint32_t index : loading.order.Order()) {
-        ordered.push_back(std::move(loading.entries[index]));
-    }
-    entries_ = std::move(ordered);
+    entries_ = InOrder(loading.entries, loading.order);
     lastSeen_ = std::move(loading.bytes);
     loading_.reset();
 }
@@ -293,6 +298,12 @@ void CommentHistory::ShowAgain() {
     listFull_ = false;
     while (entries_.size() <= kEntriesAtOnce && Busy()) {
         ShowMore();
+    }
+}
+
+void CommentHistory::AddKeys(StepwiseOrder& order, const std::vector<std::string>& texts) {
+    for (const auto& text : texts) {
+        order.Add(platform_.SortKey(text));
     }
 }
 
@@ -381,12 +392,17 @@ void CommentHistory::MergeFew(std::vector<std::string> candidates) {
     if (added.empty()) {
         return;
     }
-    std::stable_sort(added.begin(), added.end(), less);
+    // By keys: the new ones can be a whole file's worth (one unreadable at the start).
+    StepwiseOrder order;
+    AddKeys(order, added);
+    while (order.Step()) {
+    }
+    std::vector<std::string> sortedAdded = InOrder(added, order);
     std::vector<std::string> merged;
     merged.reserve(entries_.size() + added.size());
     std::vector<std::size_t> places;
     auto from = entries_.begin();
-    for (auto& entry : added) {
+    for (auto& entry : sortedAdded) {
         const auto at = std::upper_bound(from, entries_.end(), entry, less);
         std::move(from, at, std::back_inserter(merged));
         places.push_back(merged.size());
@@ -417,12 +433,8 @@ void CommentHistory::MergeFew(std::vector<std::string> candidates) {
 // so that a candidate whose key no entry of the list shares is added at its place.
 void CommentHistory::MergeMany(std::vector<std::string> candidates) {
     StepwiseOrder order;
-    for (const auto& entry : entries_) {
-        order.Add(platform_.SortKey(entry));
-    }
-    for (const auto& candidate : candidates) {
-        order.Add(platform_.SortKey(candidate));
-    }
+    AddKeys(order, entries_);
+    AddKeys(order, candidates);
     while (order.Step()) {
     }
     const std::size_t listed = entries_.size();

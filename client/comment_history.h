@@ -102,6 +102,7 @@ private:
     void CompleteLoading();
     void ShowMore();
     void ShowAgain();
+    void AddKeys(StepwiseOrder& order, const std::vector<std::string>& texts);
     void Record(const std::string& comment);
     void MergeAndSave(const std::string& path);
     void MergeIn(std::vector<std::string> fileEntries);
