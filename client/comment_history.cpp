@@ -16,9 +16,10 @@ namespace tallyhorn::client {
 
 namespace {
 
-// A history this long is in the list before the dialog shows, as it always was; a
-// longer one goes on in steps of these sizes, each some milliseconds long.
-constexpr std::size_t kEntriesAtOnce = 4096;
+// A history of this size (some thousands of comments) is in the list before the dialog
+// shows, as it always was; a larger one is only read then, and goes on after the dialog
+// shows, in steps of these sizes, each some milliseconds long.
+constexpr std::size_t kBytesAtOnce = 64 * 1024;
 constexpr std::size_t kKeysPerStep = 8192;
 constexpr std::size_t kShowPerStep = 4096;
 // Inserts in the middle of a long drop-down move all that follows; beyond this many
@@ -179,8 +180,9 @@ bool StepwiseOrder::SameAsPrevious(std::size_t place) const {
 // A history read but not yet in the list: its entries in file order, their keys going
 // into the order step by step.
 struct CommentHistory::Loading {
-    std::vector<std::string> entries;
     std::string bytes;
+    bool parsed = false;
+    std::vector<std::string> entries;
     StepwiseOrder order;
     std::size_t keyed = 0;
 };
@@ -210,18 +212,10 @@ void CommentHistory::Load(const std::string& programFolder) {
             return;
         }
         auto loading = std::make_unique<Loading>();
-        loading->entries = ParseHistory(*bytes);
         loading->bytes = std::move(*bytes);
-        std::size_t textBytes = 0;
-        for (const auto& entry : loading->entries) {
-            textBytes += entry.size() + 1;
-        }
-        platform_.ClearHistoryItems(loading->entries.size(), textBytes);
         entries_.clear();
-        shown_ = 0;
-        listFull_ = false;
         lastSeen_.clear();
-        const bool atOnce = loading->entries.size() <= kEntriesAtOnce;
+        const bool atOnce = loading->bytes.size() <= kBytesAtOnce;
         loading_ = std::move(loading);
         while (atOnce && Continue()) {
         }
@@ -251,6 +245,12 @@ bool CommentHistory::Continue() {
 
 void CommentHistory::StepLoading() {
     Loading& loading = *loading_;
+    if (!loading.parsed) {
+        loading.entries = ParseHistory(loading.bytes);
+        loading.parsed = true;
+        ClearDropDown(loading.entries);
+        return;
+    }
     const std::size_t count = loading.entries.size();
     if (loading.keyed < count) {
         const std::size_t end = std::min(loading.keyed + kKeysPerStep, count);
@@ -287,16 +287,20 @@ void CommentHistory::ShowMore() {
     }
 }
 
-// The drop-down takes the whole list again: a short one at once, a long one step by step.
-void CommentHistory::ShowAgain() {
+void CommentHistory::ClearDropDown(const std::vector<std::string>& coming) {
     std::size_t textBytes = 0;
-    for (const auto& entry : entries_) {
+    for (const auto& entry : coming) {
         textBytes += entry.size() + 1;
     }
-    platform_.ClearHistoryItems(entries_.size(), textBytes);
+    platform_.ClearHistoryItems(coming.size(), textBytes);
     shown_ = 0;
     listFull_ = false;
-    while (entries_.size() <= kEntriesAtOnce && Busy()) {
+}
+
+// The drop-down takes the whole list again: a short one at once, a long one step by step.
+void CommentHistory::ShowAgain() {
+    ClearDropDown(entries_);
+    while (entries_.size() <= kShowPerStep && Busy()) {
         ShowMore();
     }
 }

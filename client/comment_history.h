@@ -70,9 +70,9 @@ public:
     explicit CommentHistory(DialogPlatform& platform);
     ~CommentHistory();
 
-    // Reads the file and puts its entries in the list: at once for a history of a few
-    // thousand entries; a larger one is ordered and handed to the drop-down by
-    // Continue, so that the dialog shows and answers meanwhile. Best effort: nothing
+    // Reads the file and puts its entries in the list: at once for a history of some
+    // thousands of comments; a larger one is parsed, ordered and handed to the drop-down
+    // by Continue, so that the dialog shows and answers meanwhile. Best effort: nothing
     // changes when the file cannot be read, nothing escapes.
     void Load(const std::string& programFolder);
     // One bounded step of the work left (ordering a loaded history, handing entries to
@@ -100,6 +100,7 @@ private:
     bool Less(const std::string& a, const std::string& b);
     void StepLoading();
     void CompleteLoading();
+    void ClearDropDown(const std::vector<std::string>& coming);
     void ShowMore();
     void ShowAgain();
     void AddKeys(StepwiseOrder& order, const std::vector<std::string>& texts);
