@@ -80,10 +80,12 @@ TEST_F(PlatformFiles, ProfileValuesAreReadWholeUpTo2047Characters) {
 }
 
 TEST_F(PlatformFiles, SortKeysOrderAsTheListComparesTexts) {
-    // Letter case, accents, word-sort punctuation, digits, blanks and the empty text.
+    // Letter case, accents, word-sort punctuation, digits, blanks, the empty text and
+    // texts whose keys outgrow a first buffer.
     const std::vector<std::string> texts = {"", "a", "A", "ab", "a-b", "ab-", "co-op", "coop", "o'neil", "oneil",
                                             "\xc4pfel", "apfel", "Zebra", "z\xfcrich", "1", "10", "9", " lead",
-                                            "na\xefve", "naive", "r\xe9sum\xe9", "resume", "x y", "xy", "#1"};
+                                            "na\xefve", "naive", "r\xe9sum\xe9", "resume", "x y", "xy", "#1",
+                                            std::string(600, 'b'), std::string(600, 'B') + "a"};
     for (const std::string& a : texts) {
         for (const std::string& b : texts) {
             const int byKeys = platform_.SortKey(a).compare(platform_.SortKey(b));
