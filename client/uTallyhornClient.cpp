@@ -21,7 +21,7 @@ namespace {
 constexpr unsigned kQuotaIntervalMs = 1000;
 constexpr unsigned kWatchDogIntervalMs = 10000;
 // The history's steps follow each other as fast as the window lets them: its timer is a
-// low-priority message, so keys, painting and the user's work come first.
+// low-priority message, so keystrokes, clicks and painting come first.
 constexpr unsigned kHistoryIntervalMs = 1;
 constexpr int kCountdownSeconds = 30;
 constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::Comment_Image) + 1;
