@@ -8,6 +8,7 @@
 #include <iterator>
 #include <new>
 #include <unordered_set>
+#include <utility>
 
 #include "client/dialog_error.h"
 #include "client/dialog_texts.h"
@@ -203,7 +204,9 @@ bool CommentHistory::Contains(const std::string& text) {
     return at != entries_.end() && platform_.CompareIgnoringCase(*at, text) == 0;
 }
 
-bool CommentHistory::Busy() const { return loading_ || (shown_ < entries_.size() && !listFull_); }
+bool CommentHistory::Busy() const {
+    return loading_ || !noted_.empty() || (shown_ < entries_.size() && !listFull_);
+}
 
 void CommentHistory::Load(const std::string& programFolder) {
     try {
@@ -225,6 +228,11 @@ void CommentHistory::Load(const std::string& programFolder) {
 }
 
 bool CommentHistory::Continue() {
+    if (!loading_ && !noted_.empty()) {
+        // A step of its own: the ordering's last one was long enough.
+        SaveNoted(notedFolder_);
+        return Busy();
+    }
     try {
         if (loading_) {
             StepLoading();
@@ -466,7 +474,26 @@ void CommentHistory::MergeMany(std::vector<std::string> candidates) {
 }
 
 void CommentHistory::RecordAndSave(const std::string& programFolder, const std::string& comment) {
-    Record(comment);
+    noted_.push_back(comment);
+    SaveNoted(programFolder);
+}
+
+void CommentHistory::RecordAndSaveSoon(const std::string& programFolder, const std::string& comment) {
+    if (!Ordering()) {
+        RecordAndSave(programFolder, comment);
+        return;
+    }
+    noted_.push_back(comment);
+    notedFolder_ = programFolder;
+}
+
+void CommentHistory::SaveNoted(const std::string& programFolder) {
+    // Taken out first: after a refused insert the next close attempt records its own
+    // comment, as it would have after a save at once.
+    const std::vector<std::string> comments = std::exchange(noted_, {});
+    for (const auto& comment : comments) {
+        Record(comment);
+    }
     try {
         MergeAndSave(programFolder + std::string(texts::kHistoryFile));
     } catch (...) {

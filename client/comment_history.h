@@ -75,18 +75,28 @@ public:
     // by Continue, so that the dialog shows and answers meanwhile. Best effort: nothing
     // changes when the file cannot be read, nothing escapes.
     void Load(const std::string& programFolder);
-    // One bounded step of the work left (ordering a loaded history, handing entries to
-    // the drop-down); false once nothing is left.
+    // One bounded step of the work left (ordering a loaded history, the save that waits
+    // for it, handing entries to the drop-down); false once nothing is left. That save
+    // can raise the DialogError of RecordAndSave.
     bool Continue();
     bool Busy() const;
+    // A loaded history is still being ordered: a save now completes that first, which
+    // takes seconds for one of some megabytes.
+    bool Ordering() const { return loading_ != nullptr; }
 
     // The save of every close attempt: adds `comment` at its sorted place unless an entry
     // counts as that text, merges in what the file holds now, and puts the whole list in
     // place of the file in one step, under the lock that other dialogs respect. A load
-    // still in progress is completed first, so the whole file counts. Only a refused
+    // still in progress is completed first, so the whole file counts, and comments that
+    // RecordAndSaveSoon noted meanwhile are recorded before `comment`. Only a refused
     // insert escapes, as a DialogError "Unable to insert a line", and then the file is
     // not written.
     void RecordAndSave(const std::string& programFolder, const std::string& comment);
+    // The same for a close attempt after which the dialog stays: while the history is
+    // being ordered, `comment` is only noted, and recorded and saved by the Continue step
+    // after the ordering or by the next RecordAndSave, whichever comes first. So the
+    // dialog does not freeze, and the file ends up as a save at once would leave it.
+    void RecordAndSaveSoon(const std::string& programFolder, const std::string& comment);
 
     // Every entry in list order (once a load in progress is ordered).
     const std::vector<std::string>& Entries() const { return entries_; }
@@ -105,6 +115,7 @@ private:
     void ShowAgain();
     void AddKeys(StepwiseOrder& order, const std::vector<std::string>& texts);
     void Record(const std::string& comment);
+    void SaveNoted(const std::string& programFolder);
     void MergeAndSave(const std::string& path);
     void MergeIn(std::vector<std::string> fileEntries);
     void MergeFew(std::vector<std::string> candidates);
@@ -117,6 +128,10 @@ private:
     // The drop-down refused an entry: nothing more is handed to it.
     bool listFull_ = false;
     std::unique_ptr<Loading> loading_;
+    // Comments of close attempts made while the history was being ordered, in the order
+    // they came, not yet recorded; and the folder of their save.
+    std::vector<std::string> noted_;
+    std::string notedFolder_;
     // The file's bytes as this client last read or wrote them: while the file still holds
     // them, all its entries are in the list and the merge has nothing to add.
     std::string lastSeen_;

@@ -315,13 +315,31 @@ void TForm1::Impl::Close() {
 }
 
 void TForm1::Impl::FormCloseQuery(bool& canClose) {
-    history.RecordAndSave(ProgramFolder(), platform.CommentText());
-    KeepLoadingHistory();
     if (IsQuota() && job.response.empty()) {
+        // The dialog stays, and answers while a large history is still being ordered:
+        // the comment is saved once the order is complete.
+        history.RecordAndSaveSoon(ProgramFolder(), platform.CommentText());
+        KeepLoadingHistory();
         canClose = false;
         CancelBtnClick();
         return;
     }
+    // The program is ending: the user sees the dialog go at once, and the process ends
+    // once the ordering that the save needs is complete. Should the drop-down refuse the
+    // comment, the dialog comes back with that error and stays.
+    const bool hidden = history.Ordering();
+    if (hidden) {
+        Show(Control::Form, false);
+    }
+    try {
+        history.RecordAndSave(ProgramFolder(), platform.CommentText());
+    } catch (...) {
+        if (hidden) {
+            Show(Control::Form, true);
+        }
+        throw;
+    }
+    KeepLoadingHistory();
     canClose = true;
 }
 

@@ -102,6 +102,7 @@ int FakePlatform::CompareIgnoringCase(const std::string& a, const std::string& b
 
 // Lower-case bytes: their order is the order of CompareIgnoringCase above.
 std::string FakePlatform::SortKey(const std::string& text) {
+    keysWhileFormShown += controls[Control::Form].visible ? 1 : 0;
     std::string key = text;
     for (char& c : key) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

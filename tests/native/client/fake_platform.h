@@ -57,6 +57,7 @@ public:
     int clearHistoryCalls = 0;
     int insertCalls = 0;
     bool refuseInserts = false;
+    int keysWhileFormShown = 0;  // SortKey calls while the dialog was on the screen
 
     // ---- timers, on a clock of their own ----
     std::map<Timer, TimerView> timers;
