@@ -1,9 +1,9 @@
 // Figures for TallyhornClient.exe under Wine: start to dialog shown; with a history of
 // 100,000 entries and one of 20 MB, start to shown, to responsive and to a full
-// drop-down, the longest the dialog left a message unanswered meanwhile, and a close
-// made as soon as the job shows; OK to program exit against an immediate acknowledgement
-// on loopback; and the CPU time the dialog takes while it waits (countdown; watchdog),
-// measured by the script around it.
+// drop-down, the longest the dialog left a message unanswered meanwhile, and closes made
+// as soon as the job shows (one allowed, one refused in quota mode); OK to program exit
+// against an immediate acknowledgement on loopback; and the CPU time the dialog takes
+// while it waits (countdown; watchdog), measured by the script around it.
 #include <windows.h>
 
 #include <algorithm>
@@ -115,8 +115,13 @@ LoadSample StartWithHistory(std::size_t bytes) {
     const LARGE_INTEGER started = Now();
     driver::Program client = StartClient();
     HWND dialog = driver::FindDialog(client.processId, 60000);
-    HWND combo = dialog ? GetDlgItem(dialog, kIdComments_ComboBox) : nullptr;
     while (dialog && Milliseconds(started, Now()) < 180000) {
+        // Found once the window exists, the dialog may not have its controls yet.
+        HWND combo = GetDlgItem(dialog, kIdComments_ComboBox);
+        if (!combo) {
+            Sleep(1);
+            continue;
+        }
         wchar_t caption[64] = {};
         InternalGetWindowText(dialog, caption, 64);
         const bool shownBefore = sample.shown >= 0;
@@ -138,26 +143,87 @@ LoadSample StartWithHistory(std::size_t bytes) {
     return sample;
 }
 
-// A close made as soon as the job shows: the time from the close to the program's end.
-double CloseAsSoonAsShown(std::size_t bytes) {
+// Waits until the dialog shows this caption (read without asking the dialog).
+bool WaitForCaption(HWND dialog, const wchar_t* wanted) {
+    for (int i = 0; dialog && i < 18000; ++i) {
+        wchar_t caption[64] = {};
+        InternalGetWindowText(dialog, caption, 64);
+        if (std::wstring(caption) == wanted) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+// A close made as soon as the job shows: the time from the close to the dialog off the
+// screen, and to the program's end.
+struct CloseSample {
+    double hidden = -1;
+    double exited = -1;
+};
+
+CloseSample CloseAsSoonAsShown(std::size_t bytes) {
     WriteHistory(bytes);
     WriteJob("COMMENT", "1");
     driver::Program client = StartClient();
     HWND dialog = driver::FindDialog(client.processId, 60000);
-    double ms = -1;
-    for (int i = 0; dialog && i < 18000; ++i) {
-        wchar_t caption[64] = {};
-        InternalGetWindowText(dialog, caption, 64);
-        if (std::wstring(caption) == L"Tallyhorn: enter comment") {
-            const LARGE_INTEGER closed = Now();
-            PostMessageA(dialog, WM_CLOSE, 0, 0);
-            if (driver::WaitForExit(client, 120000)) ms = Milliseconds(closed, Now());
-            break;
-        }
-        Sleep(10);
+    CloseSample sample;
+    if (WaitForCaption(dialog, L"Tallyhorn: enter comment")) {
+        const LARGE_INTEGER closed = Now();
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        while (IsWindowVisible(dialog) && Milliseconds(closed, Now()) < 120000) Sleep(1);
+        if (!IsWindowVisible(dialog)) sample.hidden = Milliseconds(closed, Now());
+        if (driver::WaitForExit(client, 120000)) sample.exited = Milliseconds(closed, Now());
     }
     Stop(client);
-    return ms;
+    return sample;
+}
+
+// The bench's history holds no empty line until a save records the empty comment.
+bool SavedWithEmptyComment() {
+    const std::string path = std::string(kFolder) + "Tallyhorn.Cmt";
+    // Every kind of sharing, so that the dialog's own reads and its replace go on.
+    tallyhorn::win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char head[2] = {};
+    DWORD read = 0;
+    return file && ReadFile(file.get(), head, 2, &read, nullptr) && read == 2 && head[0] == '\r' && head[1] == '\n';
+}
+
+// A close in quota mode as soon as the job shows, refused: the time to the cancel
+// question, to the history saved with the (empty) comment, and the longest wait for an
+// answer from the close to then.
+struct RefusedSample {
+    double asked = -1;
+    double saved = -1;
+    double longestWait = 0;
+};
+
+RefusedSample RefusedCloseAsSoonAsShown(std::size_t bytes) {
+    WriteHistory(bytes);
+    WriteJob("USER QUOTA", "1");
+    driver::Program client = StartClient();
+    HWND dialog = driver::FindDialog(client.processId, 60000);
+    RefusedSample sample;
+    if (WaitForCaption(dialog, L"Tallyhorn: Quota alert")) {
+        // Found once the window exists, the dialog may not have had its controls then.
+        HWND combo = GetDlgItem(dialog, kIdComments_ComboBox);
+        const LARGE_INTEGER closed = Now();
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        while ((sample.asked < 0 || sample.saved < 0) && Milliseconds(closed, Now()) < 120000) {
+            const LARGE_INTEGER asked = Now();
+            DWORD_PTR count = 0;
+            if (!SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 120000, &count)) break;
+            sample.longestWait = std::max(sample.longestWait, Milliseconds(asked, Now()));
+            if (sample.asked < 0 && !driver::MessageBoxes(client.processId).empty()) {
+                sample.asked = Milliseconds(closed, Now());
+            }
+            if (sample.saved < 0 && SavedWithEmptyComment()) sample.saved = Milliseconds(closed, Now());
+            Sleep(10);
+        }
+    }
+    Stop(client);
+    return sample;
 }
 
 // Runs StartWithHistory and prints each figure's median.
@@ -170,17 +236,26 @@ void ReportLoad(const char* what, std::size_t bytes, int runs) {
         if (sample.filled >= 0) filled.push_back(sample.filled);
         longest.push_back(sample.longestWait);
     }
-    std::vector<double> closing;
+    std::vector<double> hidden, exited, asked, saved, longestRefused;
     for (int i = 0; i < runs; ++i) {
-        const double ms = CloseAsSoonAsShown(bytes);
-        if (ms >= 0) closing.push_back(ms);
+        const CloseSample close = CloseAsSoonAsShown(bytes);
+        if (close.hidden >= 0) hidden.push_back(close.hidden);
+        if (close.exited >= 0) exited.push_back(close.exited);
+        const RefusedSample refused = RefusedCloseAsSoonAsShown(bytes);
+        if (refused.asked >= 0) asked.push_back(refused.asked);
+        if (refused.saved >= 0) saved.push_back(refused.saved);
+        longestRefused.push_back(refused.longestWait);
     }
     std::printf("%s (%zu entries)\n", what, WriteHistory(bytes));
     Report("  start to dialog shown", shown);
     Report("  start to responsive (first answer once shown)", responsive);
     Report("  start to every entry in the drop-down", filled);
     Report("  longest wait for an answer until then", longest);
-    Report("  close as soon as shown, to program exit", closing);
+    Report("  close as soon as shown, to the dialog off screen", hidden);
+    Report("  close as soon as shown, to program exit", exited);
+    Report("  quota close as soon as shown, to the question", asked);
+    Report("  quota close as soon as shown, to the history saved", saved);
+    Report("  quota close: longest wait for an answer till saved", longestRefused);
 }
 
 // Asks the script around the bench to measure the dialog's CPU time for the next
