@@ -143,15 +143,20 @@ LoadSample StartWithHistory(std::size_t bytes) {
     return sample;
 }
 
-// Waits until the dialog shows this caption (read without asking the dialog).
-bool WaitForCaption(HWND dialog, const wchar_t* wanted) {
+// Starts the dialog with a history of `bytes` and a job of `action`: its window once
+// it shows `wanted` (read without asking the dialog), or nullptr.
+HWND StartShown(driver::Program& client, std::size_t bytes, const std::string& action, const wchar_t* wanted) {
+    WriteHistory(bytes);
+    WriteJob(action, "1");
+    client = StartClient();
+    HWND dialog = driver::FindDialog(client.processId, 60000);
     for (int i = 0; dialog && i < 18000; ++i) {
         wchar_t caption[64] = {};
         InternalGetWindowText(dialog, caption, 64);
-        if (std::wstring(caption) == wanted) return true;
+        if (std::wstring(caption) == wanted) return dialog;
         Sleep(10);
     }
-    return false;
+    return nullptr;
 }
 
 // A close made as soon as the job shows: the time from the close to the dialog off the
@@ -162,12 +167,9 @@ struct CloseSample {
 };
 
 CloseSample CloseAsSoonAsShown(std::size_t bytes) {
-    WriteHistory(bytes);
-    WriteJob("COMMENT", "1");
-    driver::Program client = StartClient();
-    HWND dialog = driver::FindDialog(client.processId, 60000);
+    driver::Program client;
     CloseSample sample;
-    if (WaitForCaption(dialog, L"Tallyhorn: enter comment")) {
+    if (HWND dialog = StartShown(client, bytes, "COMMENT", L"Tallyhorn: enter comment")) {
         const LARGE_INTEGER closed = Now();
         PostMessageA(dialog, WM_CLOSE, 0, 0);
         while (IsWindowVisible(dialog) && Milliseconds(closed, Now()) < 120000) Sleep(1);
@@ -200,12 +202,9 @@ struct RefusedSample {
 };
 
 RefusedSample RefusedCloseAsSoonAsShown(std::size_t bytes) {
-    WriteHistory(bytes);
-    WriteJob("USER QUOTA", "1");
-    driver::Program client = StartClient();
-    HWND dialog = driver::FindDialog(client.processId, 60000);
+    driver::Program client;
     RefusedSample sample;
-    if (WaitForCaption(dialog, L"Tallyhorn: Quota alert")) {
+    if (HWND dialog = StartShown(client, bytes, "USER QUOTA", L"Tallyhorn: Quota alert")) {
         // Found once the window exists, the dialog may not have had its controls then.
         HWND combo = GetDlgItem(dialog, kIdComments_ComboBox);
         const LARGE_INTEGER closed = Now();
