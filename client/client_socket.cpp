@@ -26,14 +26,14 @@ void ClientSocket::Open() {
     if (state_ != State::Idle) {
         return;
     }
+    // Without an address no socket is needed, and none is asked for.
+    if (address_.empty()) {
+        throw DialogError(std::string(texts::kNoAddress));
+    }
     int error = 0;
     const SocketId socket = platform_.CreateSocket(error);
     if (socket == kNoSocket) {
         throw DialogError(std::string(texts::kNoSocket));
-    }
-    if (address_.empty()) {
-        platform_.CloseSocket(socket);
-        throw DialogError(std::string(texts::kNoAddress));
     }
     const SocketCall call = platform_.Connect(socket, platform_.InetAddr(address_), port_);
     if (call.error != 0 && call.error != platform_.WouldBlockCode()) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,7 +31,9 @@ enum class Control {
     Comment_Image,
 };
 
-enum class Timer { WatchDog_Timer, Quota_Timer };
+// The designed timers, and the one that hands a large comment history to the drop-down
+// step by step while the dialog goes on answering.
+enum class Timer { WatchDog_Timer, Quota_Timer, History_Timer };
 
 // What the connection's notification window reports for the dialog's socket.
 enum class NetworkEvent { Connect, Read, Write, Close };
@@ -38,6 +41,12 @@ enum class NetworkEvent { Connect, Read, Write, Close };
 // A socket of the platform, as an opaque number; kNoSocket means none.
 using SocketId = std::uintptr_t;
 inline constexpr SocketId kNoSocket = ~SocketId{0};
+
+// Held while a save reads, merges and replaces a file; destroying it lets the next in.
+class FileLock {
+public:
+    virtual ~FileLock() = default;
+};
 
 // Results of the socket calls: the count or 0, and the platform's error code when the
 // call failed (0 otherwise). kWouldBlock is the platform's would-block code.
@@ -74,15 +83,19 @@ public:
 
     // The comment field (the edit text) of Comments_ComboBox.
     virtual std::string CommentText() = 0;
-    // Replaces the whole drop-down list with these entries, in this order; the comment
-    // field keeps its text.
-    virtual void SetHistoryItems(const std::vector<std::string>& entries) = 0;
-    // Inserts one entry at this index of the drop-down list; false when the list
-    // refused it (out of memory).
+    // Empties the drop-down list and makes room for `count` entries of `bytes` bytes in
+    // all; the comment field keeps its text.
+    virtual void ClearHistoryItems(std::size_t count, std::size_t bytes) = 0;
+    // Inserts one entry at this index of the drop-down list (its size appends); false
+    // when the list refused it (out of memory).
     virtual bool InsertHistoryItem(std::size_t index, const std::string& entry) = 0;
     // The order of the sorted drop-down list: case-insensitive and locale-aware.
     // Negative, zero or positive, as strcmp.
     virtual int CompareIgnoringCase(const std::string& a, const std::string& b) = 0;
+    // Bytes whose order (byte by byte, then the shorter first) is the order of
+    // CompareIgnoringCase, and equal exactly where it finds the texts equal: sorting
+    // many texts by their keys costs one platform call per text, not per comparison.
+    virtual std::string SortKey(const std::string& text) = 0;
 
     // ---- timers: Start when stopped begins a full interval; the core never starts a
     // running timer or stops a stopped one ----
@@ -115,6 +128,10 @@ public:
     // Writes the bytes to a temporary file beside `path` and puts it in place of `path`
     // in one step. False (and `path` untouched) on any failure.
     virtual bool ReplaceFile(const std::string& path, const std::string& bytes) = 0;
+    // The lock that every dialog on the machine, in any session and account, takes
+    // before it saves the file at `path`; waits at most `waitMs` for it and gives
+    // nothing when it could not be had in that time (the save then goes ahead).
+    virtual std::unique_ptr<FileLock> LockFile(const std::string& path, unsigned waitMs) = 0;
     // Appends the bytes to a daily log file (never creating its folder); false when lost.
     virtual bool AppendToLog(const std::string& path, const std::string& bytes) = 0;
 

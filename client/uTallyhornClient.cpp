@@ -20,6 +20,9 @@ namespace {
 
 constexpr unsigned kQuotaIntervalMs = 1000;
 constexpr unsigned kWatchDogIntervalMs = 10000;
+// The history's steps follow each other as fast as the window lets them: its timer is a
+// low-priority message, so keystrokes, clicks and painting come first.
+constexpr unsigned kHistoryIntervalMs = 1;
 constexpr int kCountdownSeconds = 30;
 constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::Comment_Image) + 1;
 
@@ -62,12 +65,20 @@ struct TForm1::Impl final : ClientSocketEvents {
         platform.SetOkIsDefault(isDefault);
     }
 
-    bool& Running(Timer timer) { return timers[timer == Timer::Quota_Timer ? 1 : 0]; }
+    bool& Running(Timer timer) { return timers[static_cast<std::size_t>(timer)]; }
     // Enabling a running timer changes nothing, so its next tick stays where it was.
     void EnableTimer(Timer timer) {
         if (!Running(timer)) {
             Running(timer) = true;
-            platform.StartTimer(timer, timer == Timer::Quota_Timer ? kQuotaIntervalMs : kWatchDogIntervalMs);
+            platform.StartTimer(timer, timer == Timer::Quota_Timer      ? kQuotaIntervalMs
+                                       : timer == Timer::WatchDog_Timer ? kWatchDogIntervalMs
+                                                                        : kHistoryIntervalMs);
+        }
+    }
+    // A large history reaches the drop-down step by step after the dialog shows.
+    void KeepLoadingHistory() {
+        if (history.Busy()) {
+            EnableTimer(Timer::History_Timer);
         }
     }
     void DisableTimer(Timer timer) {
@@ -161,7 +172,7 @@ struct TForm1::Impl final : ClientSocketEvents {
     ClientSocket socket;
     ReplyGatherer reply;
     std::array<ControlState, kControlCount> controls{};
-    std::array<bool, 2> timers{};
+    std::array<bool, 3> timers{};
     // Enter and Escape pressed while the dialog had the keyboard, not yet released.
     std::array<bool, 2> pressed{};
     bool okIsDefault = true;
@@ -177,6 +188,7 @@ void TForm1::Impl::FormActivate() {
     DisableTimer(Timer::Quota_Timer);
     job.countdown = kCountdownSeconds;
     history.Load(job.programFolder);
+    KeepLoadingHistory();
 
     job.jobFilePath = platform.FirstArgument();
     if (job.jobFilePath.empty() || !platform.FileExists(job.jobFilePath)) {
@@ -303,12 +315,31 @@ void TForm1::Impl::Close() {
 }
 
 void TForm1::Impl::FormCloseQuery(bool& canClose) {
-    history.RecordAndSave(ProgramFolder(), platform.CommentText());
     if (IsQuota() && job.response.empty()) {
+        // The dialog stays, and answers while a large history is still being ordered:
+        // the comment is saved once the order is complete.
+        history.RecordAndSaveSoon(ProgramFolder(), platform.CommentText());
+        KeepLoadingHistory();
         canClose = false;
         CancelBtnClick();
         return;
     }
+    // The program is ending: the user sees the dialog go at once, and the process ends
+    // once the ordering that the save needs is complete. Should the drop-down refuse the
+    // comment, the dialog comes back with that error and stays.
+    const bool hidden = history.Ordering();
+    if (hidden) {
+        Show(Control::Form, false);
+    }
+    try {
+        history.RecordAndSave(ProgramFolder(), platform.CommentText());
+    } catch (...) {
+        if (hidden) {
+            Show(Control::Form, true);
+        }
+        throw;
+    }
+    KeepLoadingHistory();
     canClose = true;
 }
 
@@ -324,10 +355,20 @@ void TForm1::Impl::OKBtnClick() {
             Close();
         }
     } else {
+        const bool earlierAttemptWaiting = Running(Timer::WatchDog_Timer);
         EnableTimer(Timer::WatchDog_Timer);
         socket.SetAddress(job.serverIp);
         socket.SetPort(contract::kServerPort);
-        socket.Open();
+        try {
+            socket.Open();
+        } catch (...) {
+            // No connection was made, so none can time out: the error box is this attempt's
+            // only one. A watchdog still running for an earlier attempt keeps its expiry.
+            if (!earlierAttemptWaiting) {
+                DisableTimer(Timer::WatchDog_Timer);
+            }
+            throw;
+        }
     }
 }
 
@@ -498,6 +539,12 @@ void TForm1::TimerFired(Timer timer) {
     }
     if (timer == Timer::Quota_Timer) {
         impl_->Guarded([this] { impl_->Quota_TimerTimer(); });
+    } else if (timer == Timer::History_Timer) {
+        impl_->Guarded([this] {
+            if (!impl_->history.Continue()) {
+                impl_->DisableTimer(Timer::History_Timer);
+            }
+        });
     } else {
         impl_->Guarded([this] { impl_->WatchDog_TimerTimer(); });
     }

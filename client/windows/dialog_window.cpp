@@ -16,9 +16,6 @@ namespace tallyhorn::client::win {
 
 namespace {
 
-constexpr UINT_PTR kWatchDogTimerId = 1;
-constexpr UINT_PTR kQuotaTimerId = 2;
-
 std::size_t Slot(Control control) { return static_cast<std::size_t>(control); }
 
 const ControlDesign* DesignOf(Control control) {
@@ -219,24 +216,14 @@ void DialogWindow::SetAlwaysOnTop(bool onTop) {
 
 std::string DialogWindow::CommentText() const { return WindowText(ControlWindow(Control::Comments_ComboBox)); }
 
-void DialogWindow::SetHistoryItems(const std::vector<std::string>& entries) {
+void DialogWindow::ClearHistoryItems(std::size_t count, std::size_t bytes) {
     HWND combo = ControlWindow(Control::Comments_ComboBox);
     const std::string comment = CommentText();  // emptying the list empties the field too
-    SendMessageA(combo, WM_SETREDRAW, FALSE, 0);
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-    std::size_t bytes = 0;
-    for (const std::string& entry : entries) bytes += entry.size() + 1;
-    SendMessageA(combo, CB_INITSTORAGE, entries.size(), static_cast<LPARAM>(bytes));
-    // The entries come sorted: appending keeps each insert cheap, where a sorted add
-    // would search and move the list for every entry.
-    for (const std::string& entry : entries) {
-        const LRESULT added =
-            SendMessageA(combo, CB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(entry.c_str()));
-        if (added == CB_ERR || added == CB_ERRSPACE) break;
-    }
+    // Room for all at once: a list that grows by a few entries at a time copies itself
+    // again and again.
+    if (count > 0) SendMessageA(combo, CB_INITSTORAGE, count, static_cast<LPARAM>(bytes));
     SetWindowTextA(combo, comment.c_str());
-    SendMessageA(combo, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(combo, nullptr, TRUE);
 }
 
 bool DialogWindow::InsertHistoryItem(std::size_t index, const std::string& entry) {
@@ -401,8 +388,9 @@ LRESULT DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             if (form_) form_->CloseRequested();
             return 0;
         case WM_TIMER:
-            if (form_ && wParam == kWatchDogTimerId) form_->TimerFired(Timer::WatchDog_Timer);
-            if (form_ && wParam == kQuotaTimerId) form_->TimerFired(Timer::Quota_Timer);
+            for (const Timer timer : kTimers) {
+                if (form_ && wParam == TimerIdOf(timer)) form_->TimerFired(timer);
+            }
             return 0;
         case kSocketMessage: {
             if (!form_) return 0;

@@ -22,6 +22,10 @@ namespace tallyhorn::client::win {
 inline constexpr UINT kSocketMessage = WM_APP + 1;
 inline constexpr UINT kActivateMessage = WM_APP + 2;
 
+// The dialog's window timers, one identifier each.
+inline constexpr Timer kTimers[] = {Timer::WatchDog_Timer, Timer::Quota_Timer, Timer::History_Timer};
+constexpr UINT_PTR TimerIdOf(Timer timer) { return static_cast<UINT_PTR>(timer) + 1; }
+
 class DialogWindow {
 public:
     // Creates the window and its controls in the designed state, hidden. Throws
@@ -52,7 +56,7 @@ public:
     void SetOkIsDefault(bool isDefault);
     void SetAlwaysOnTop(bool onTop);
     std::string CommentText() const;
-    void SetHistoryItems(const std::vector<std::string>& entries);
+    void ClearHistoryItems(std::size_t count, std::size_t bytes);
     bool InsertHistoryItem(std::size_t index, const std::string& entry);
 
     // Designed pixels to device pixels at the system DPI.

@@ -18,8 +18,6 @@ namespace {
 using ::tallyhorn::win::UniqueFile;
 using ::tallyhorn::win::WriteAll;
 
-constexpr UINT_PTR TimerId(Timer timer) { return timer == Timer::WatchDog_Timer ? 1 : 2; }
-
 constexpr char kOriginalBoxProc[] = "TallyhornBoxProc";
 
 // Escape and the box's close command arrive as IDCANCEL; a Yes/No box has no Cancel
@@ -77,6 +75,28 @@ LRESULT CALLBACK BoxHookProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(opening ? opening->hook : nullptr, code, wParam, lParam);
 }
 
+// Tries `attempt` every 15 ms while it reports the file busy, for at most `waitMs`.
+enum class Attempt { Done, Busy, Failed };
+template <typename Try>
+bool WhileBusy(unsigned waitMs, const Try& attempt) {
+    const ULONGLONG until = GetTickCount64() + waitMs;
+    for (;;) {
+        const Attempt result = attempt();
+        if (result != Attempt::Busy) return result == Attempt::Done;
+        if (GetTickCount64() >= until) return false;
+        Sleep(15);
+    }
+}
+
+// The lock file of a save, open without sharing; closing it deletes it.
+class HeldLockFile final : public FileLock {
+public:
+    explicit HeldLockFile(UniqueFile file) : file_(std::move(file)) {}
+
+private:
+    UniqueFile file_;
+};
+
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".\\") : path.substr(0, slash + 1);
@@ -98,8 +118,9 @@ Win32DialogPlatform::Win32DialogPlatform(DialogWindow& window) : window_(window)
 
 Win32DialogPlatform::~Win32DialogPlatform() {
     if (HWND dialog = window_.Handle()) {
-        KillTimer(dialog, TimerId(Timer::WatchDog_Timer));
-        KillTimer(dialog, TimerId(Timer::Quota_Timer));
+        for (const Timer timer : kTimers) {
+            KillTimer(dialog, TimerIdOf(timer));
+        }
     }
     for (SocketId socket : openSockets_) closesocket(static_cast<SOCKET>(socket));
 }
@@ -137,13 +158,26 @@ int Win32DialogPlatform::CompareIgnoringCase(const std::string& a, const std::st
     return order - CSTR_EQUAL;
 }
 
+std::string Win32DialogPlatform::SortKey(const std::string& text) {
+    constexpr DWORD kFlags = LCMAP_SORTKEY | NORM_IGNORECASE;  // as CompareIgnoringCase compares
+    char small[512];
+    int length = LCMapStringA(LOCALE_USER_DEFAULT, kFlags, text.c_str(), -1, small, sizeof small);
+    if (length > 0) return std::string(small, static_cast<std::size_t>(length));
+    length = LCMapStringA(LOCALE_USER_DEFAULT, kFlags, text.c_str(), -1, nullptr, 0);
+    if (length <= 0) return text;
+    std::string key(static_cast<std::size_t>(length), '\0');
+    length = LCMapStringA(LOCALE_USER_DEFAULT, kFlags, text.c_str(), -1, key.data(), length);
+    key.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return key;
+}
+
 // ---- timers: window timers on the dialog, so they tick inside message boxes too ----
 
 void Win32DialogPlatform::StartTimer(Timer timer, unsigned intervalMs) {
-    SetTimer(window_.Handle(), TimerId(timer), intervalMs, nullptr);
+    SetTimer(window_.Handle(), TimerIdOf(timer), intervalMs, nullptr);
 }
 
-void Win32DialogPlatform::StopTimer(Timer timer) { KillTimer(window_.Handle(), TimerId(timer)); }
+void Win32DialogPlatform::StopTimer(Timer timer) { KillTimer(window_.Handle(), TimerIdOf(timer)); }
 
 // ---- message boxes ----
 
@@ -239,11 +273,45 @@ bool Win32DialogPlatform::ReplaceFile(const std::string& path, const std::string
         written = file && WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
         written = file.reset() && written;
     }
-    if (written && MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A dialog that is reading the file as it starts holds it open for a moment.
+    if (written && WhileBusy(1000, [&] {
+            if (MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                return Attempt::Done;
+            }
+            const DWORD error = GetLastError();
+            const DWORD attributes = GetFileAttributesA(path.c_str());
+            const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+            return (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) && !readOnly ? Attempt::Busy
+                                                                                                    : Attempt::Failed;
+        })) {
         return true;
     }
     DeleteFileA(temporary);
     return false;
+}
+
+// A lock file beside the file, "Tallyhorn.Cmt.lock", open without sharing. Whoever may
+// save the history may create it, in any session and account, and on every machine that
+// shares the folder; a named kernel object would need the global namespace and a
+// security descriptor for every user, and would not reach across machines. Closing it
+// deletes it, and the system closes it when a dialog dies, so none is left behind.
+std::unique_ptr<FileLock> Win32DialogPlatform::LockFile(const std::string& path, unsigned waitMs) {
+    const std::string lockPath = path + ".lock";
+    UniqueFile file;
+    WhileBusy(waitMs, [&] {
+        file.reset(CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (file) return Attempt::Done;
+        const DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION) return Attempt::Busy;
+        // Denied: held and being deleted as its holder lets go, or a folder this user
+        // cannot write to at all, where the save fails anyway and need not wait.
+        const bool lockThere =
+            GetFileAttributesA(lockPath.c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND;
+        return error == ERROR_ACCESS_DENIED && lockThere ? Attempt::Busy : Attempt::Failed;
+    });
+    if (!file) return nullptr;
+    return std::make_unique<HeldLockFile>(std::move(file));
 }
 
 bool Win32DialogPlatform::AppendToLog(const std::string& path, const std::string& bytes) {

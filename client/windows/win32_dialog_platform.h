@@ -39,11 +39,12 @@ public:
     void SetOkIsDefault(bool isDefault) override { window_.SetOkIsDefault(isDefault); }
     void SetAlwaysOnTop(bool onTop) override { window_.SetAlwaysOnTop(onTop); }
     std::string CommentText() override { return window_.CommentText(); }
-    void SetHistoryItems(const std::vector<std::string>& entries) override { window_.SetHistoryItems(entries); }
+    void ClearHistoryItems(std::size_t count, std::size_t bytes) override { window_.ClearHistoryItems(count, bytes); }
     bool InsertHistoryItem(std::size_t index, const std::string& entry) override {
         return window_.InsertHistoryItem(index, entry);
     }
     int CompareIgnoringCase(const std::string& a, const std::string& b) override;
+    std::string SortKey(const std::string& text) override;
 
     void StartTimer(Timer timer, unsigned intervalMs) override;
     void StopTimer(Timer timer) override;
@@ -61,6 +62,7 @@ public:
     bool DeleteFile(const std::string& path) override;
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool ReplaceFile(const std::string& path, const std::string& bytes) override;
+    std::unique_ptr<FileLock> LockFile(const std::string& path, unsigned waitMs) override;
     bool AppendToLog(const std::string& path, const std::string& bytes) override;
 
     LocalDateTime Now() override;

@@ -1,11 +1,22 @@
 // TForm1's activation: the job file read and deleted, the log lines, the mode decision
 // and each mode's arrangement, and the closes of a missing file or an unknown action.
+#include <algorithm>
+
+#include "client/comment_history.h"
 #include "dialog_test_support.h"
 
 namespace tallyhorn::client::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
+
+// 10,000 comments (138 KB) in reverse order: too many to be in the list before the
+// dialog shows.
+std::string LargeHistory() {
+    std::string file;
+    for (int i = 9999; i >= 0; --i) file += "comment " + std::to_string(i) + "\r\n";
+    return file;
+}
 
 TEST_F(DialogTest, TheJobFileIsReadIntoTheLabelsAndTheJobValuesThenDeleted) {
     StartWith("COMMENT");
@@ -44,6 +55,78 @@ TEST_F(DialogTest, TheHistoryIsLoadedBeforeTheJobFileIsLookedAt) {
     EXPECT_EQ(platform.readPaths.front(), platform.HistoryPath());
     EXPECT_EQ(platform.items, (Lines{"", "a", "b"}));  // and the close added the empty comment
     EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\na\r\nb\r\n");
+}
+
+TEST_F(DialogTest, ALargeHistoryReachesTheDropDownAfterTheDialogIsArrangedThenItsTimerStops) {
+    platform.files[platform.HistoryPath()] = LargeHistory();
+    StartWith("COMMENT");
+    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn: enter comment");
+    EXPECT_LT(platform.items.size(), 10000u);
+    EXPECT_TRUE(Running(Timer::History_Timer));
+    Advance(1000);
+    ASSERT_EQ(platform.items.size(), 10000u);
+    EXPECT_EQ(platform.items.front(), "comment 0");
+    EXPECT_FALSE(Running(Timer::History_Timer));
+}
+
+// Closes while a large history is still being ordered: no key is made while the dialog
+// shows, outside the timer's steps, and the file ends up as saves at once would leave it.
+class OrderingAtCloseTest : public DialogTest {
+protected:
+    const std::string file = LargeHistory();
+    void SetUp() override { platform.files[platform.HistoryPath()] = file; }
+    std::string Saved() { return platform.files[platform.HistoryPath()]; }
+    std::string SavedAtOnce(const Lines& comments) {
+        Lines entries = ParseHistory(file);
+        entries.insert(entries.end(), comments.begin(), comments.end());
+        std::sort(entries.begin(), entries.end(),
+                  [&](const auto& a, const auto& b) { return platform.CompareIgnoringCase(a, b) < 0; });
+        return FormatHistory(entries);
+    }
+};
+
+TEST_F(OrderingAtCloseTest, AnAllowedCloseHidesTheDialogFirstAndSavesTheCommentsOfEveryAttempt) {
+    StartWith("ADMIN QUOTA");
+    platform.commentText = "first";
+    form.CloseRequested();  // refused, its question answered No before the next step
+    EXPECT_TRUE(platform.replaced.empty());
+    platform.commentText = "second";
+    Answer(true);
+    form.ButtonClicked(Control::OKBtn);  // printing confirmed: the close is allowed
+    EXPECT_FALSE(View(Control::Form).visible);
+    EXPECT_EQ(platform.keysWhileFormShown, 0);
+    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_EQ(platform.replaced.size(), 1u);
+    EXPECT_EQ(Saved(), SavedAtOnce({"first", "second"}));
+}
+
+TEST_F(OrderingAtCloseTest, ARefusedCloseAsksAtOnceAndTheStepsInsideItsBoxSave) {
+    StartWith("USER QUOTA");
+    platform.commentText = "typed blind";
+    Answer(false, [&] {
+        EXPECT_EQ(platform.keysWhileFormShown, 0);
+        Advance(100);  // the box's own message loop runs the timer
+        EXPECT_EQ(Saved(), SavedAtOnce({"typed blind"}));
+    });
+    form.CloseRequested();
+    EXPECT_EQ(platform.BoxesOf(BoxKind::Confirm).size(), 1u);
+    EXPECT_EQ(platform.replaced.size(), 1u);
+    EXPECT_TRUE(View(Control::Form).visible);
+    Advance(1000);
+    EXPECT_EQ(platform.items, ParseHistory(Saved()));
+    EXPECT_FALSE(Running(Timer::History_Timer));
+}
+
+TEST_F(OrderingAtCloseTest, ARefusedInsertBringsTheHiddenDialogBackWithTheError) {
+    StartWith("COMMENT");
+    platform.refuseInserts = true;  // the empty comment sorts first, into the drop-down
+    form.CloseRequested();
+    EXPECT_EQ(platform.keysWhileFormShown, 0);
+    EXPECT_TRUE(View(Control::Form).visible);
+    ASSERT_EQ(platform.BoxesOf(BoxKind::General).size(), 1u);
+    EXPECT_EQ(platform.BoxesOf(BoxKind::General)[0].text, "Unable to insert a line.");
+    EXPECT_EQ(platform.quitRequests, 0);
+    EXPECT_TRUE(platform.replaced.empty());
 }
 
 TEST_F(DialogTest, AMissingJobFileClosesThroughTheCloseCheckWithoutALogLine) {

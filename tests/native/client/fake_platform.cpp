@@ -74,9 +74,9 @@ std::optional<Timer> FakePlatform::NextDueTimer(long long untilMs) {
     return next;
 }
 
-void FakePlatform::SetHistoryItems(const std::vector<std::string>& entries) {
-    ++setHistoryCalls;
-    items = entries;
+void FakePlatform::ClearHistoryItems(std::size_t, std::size_t) {
+    ++clearHistoryCalls;
+    items.clear();
 }
 
 bool FakePlatform::InsertHistoryItem(std::size_t index, const std::string& entry) {
@@ -98,6 +98,16 @@ int FakePlatform::CompareIgnoringCase(const std::string& a, const std::string& b
         }
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Lower-case bytes: their order is the order of CompareIgnoringCase above.
+std::string FakePlatform::SortKey(const std::string& text) {
+    keysWhileFormShown += controls[Control::Form].visible ? 1 : 0;
+    std::string key = text;
+    for (char& c : key) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return key;
 }
 
 void FakePlatform::StartTimer(Timer timer, unsigned intervalMs) {
@@ -155,6 +165,7 @@ bool FakePlatform::WriteProfileString(const std::string& file, const std::string
 
 std::optional<std::string> FakePlatform::ReadWholeFile(const std::string& path) {
     readPaths.push_back(path);
+    fileSteps.push_back("read");
     const auto it = files.find(path);
     if (it == files.end() || lockedFiles.count(path)) {
         return std::nullopt;
@@ -168,7 +179,17 @@ bool FakePlatform::ReplaceFile(const std::string& path, const std::string& bytes
     }
     files[path] = bytes;
     replaced.push_back(path);
+    fileSteps.push_back("replace");
     return true;
+}
+
+std::unique_ptr<FileLock> FakePlatform::LockFile(const std::string&, unsigned) {
+    struct Held final : FileLock {
+        explicit Held(std::vector<std::string>& steps) : steps(steps) { steps.push_back("lock"); }
+        ~Held() override { steps.push_back("unlock"); }
+        std::vector<std::string>& steps;
+    };
+    return lockBusy ? nullptr : std::make_unique<Held>(fileSteps);
 }
 
 bool FakePlatform::AppendToLog(const std::string& path, const std::string& bytes) {

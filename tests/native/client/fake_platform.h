@@ -54,9 +54,10 @@ public:
     bool alwaysOnTop = true;
     std::string commentText;
     std::vector<std::string> items;
-    int setHistoryCalls = 0;
+    int clearHistoryCalls = 0;
     int insertCalls = 0;
     bool refuseInserts = false;
+    int keysWhileFormShown = 0;  // SortKey calls while the dialog was on the screen
 
     // ---- timers, on a clock of their own ----
     std::map<Timer, TimerView> timers;
@@ -79,6 +80,9 @@ public:
     std::set<std::string> unwritable;     // ReplaceFile and WriteProfileString fail
     std::vector<std::string> replaced;    // every ReplaceFile that succeeded, by path
     std::vector<std::string> readPaths;   // every ReadWholeFile, by path
+    bool lockBusy = false;                // LockFile gives nothing, as after its wait
+    // "lock", "read", "replace" and "unlock", in the order they happened.
+    std::vector<std::string> fileSteps;
 
     // ---- clock and locale: Now() takes the queued readings first ----
     std::deque<LocalDateTime> clockReadings;
@@ -123,9 +127,10 @@ public:
     void SetOkIsDefault(bool isDefault) override { okIsDefault = isDefault; }
     void SetAlwaysOnTop(bool onTop) override { alwaysOnTop = onTop; }
     std::string CommentText() override { return commentText; }
-    void SetHistoryItems(const std::vector<std::string>& entries) override;
+    void ClearHistoryItems(std::size_t count, std::size_t bytes) override;
     bool InsertHistoryItem(std::size_t index, const std::string& entry) override;
     int CompareIgnoringCase(const std::string& a, const std::string& b) override;
+    std::string SortKey(const std::string& text) override;
     void StartTimer(Timer timer, unsigned intervalMs) override;
     void StopTimer(Timer timer) override;
     bool Confirm(const std::string& text) override { return OpenBox(BoxKind::Confirm, "Confirm", text); }
@@ -142,6 +147,7 @@ public:
     bool DeleteFile(const std::string& path) override { return files.erase(path) + profiles.erase(path) > 0; }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool ReplaceFile(const std::string& path, const std::string& bytes) override;
+    std::unique_ptr<FileLock> LockFile(const std::string& path, unsigned waitMs) override;
     bool AppendToLog(const std::string& path, const std::string& bytes) override;
     LocalDateTime Now() override;
     std::string LocaleTimeSeparator() override { return timeSeparator; }

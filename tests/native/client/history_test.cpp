@@ -2,6 +2,10 @@
 // list, and the save that merges and replaces the file without losing comments.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <random>
+
 #include "client/comment_history.h"
 #include "client/dialog_error.h"
 #include "fake_platform.h"
@@ -28,12 +32,42 @@ TEST(HistoryParse, AFinalLineEndAddsNoEntryButALoneOneIsAnEmptyEntry) {
     EXPECT_EQ(ParseHistory("no line end at all"), Entries{"no line end at all"});
 }
 
-TEST(HistoryParse, AByteZeroEndsTheReading) {
+TEST(HistoryParse, ByteZeroIsDroppedAndEveryLineKept) {
     using namespace std::string_literals;
-    EXPECT_EQ(ParseHistory("a\r\nb\0c\r\nd"s), (Entries{"a", "b"}));
-    EXPECT_EQ(ParseHistory("a\r\0\nb"s), Entries{"a"});
-    EXPECT_EQ(ParseHistory("\0a"s), Entries{});
-    EXPECT_EQ(ParseHistory("\xff\xfe\x01\r\n"s), Entries{"\xff\xfe\x01"});  // other bytes pass through
+    EXPECT_EQ(ParseHistory("a\r\nb\0c\r\nd"s), (Entries{"a", "bc", "d"}));
+    EXPECT_EQ(ParseHistory("a\r\0\nb"s), (Entries{"a", "b"}));  // still one line end
+    EXPECT_EQ(ParseHistory("\0a\0"s), Entries{"a"});
+    // Saved as UTF-16 by an editor, either byte order: the ASCII text, no byte-order mark.
+    EXPECT_EQ(ParseHistory("\xff\xfeO\0n\0e\0\r\0\n\0\xe9\0\r\0\n\0"s), (Entries{"One", "\xe9"}));
+    EXPECT_EQ(ParseHistory("\xfe\xff\0O\0n\0e\0\r\0\n\0t\0w\0o"s), (Entries{"One", "two"}));
+    // Without a byte 0 those bytes are text like any other.
+    EXPECT_EQ(ParseHistory("\xff\xfe\x01\r\n"s), Entries{"\xff\xfe\x01"});
+}
+
+TEST(HistoryOrder, StepwiseOrderIsAStableSortInBoundedSteps) {
+    std::mt19937 random(7);
+    for (const std::size_t count : {0u, 1u, 5u, 97u, 300u}) {
+        std::vector<std::string> keys;
+        for (std::size_t i = 0; i < count; ++i) {
+            // Short keys from few letters: many equal keys and many equal first 8 bytes.
+            keys.push_back(std::string(8, 'k') + std::string(random() % 3, static_cast<char>('a' + random() % 3)));
+            if (random() % 4 == 0) keys.back().resize(random() % 9);
+        }
+        StepwiseOrder order(/*runLength=*/4, /*mergeStep=*/3);
+        for (const auto& key : keys) order.Add(key);
+        int steps = 0;
+        while (order.Step()) ++steps;
+        std::vector<std::uint32_t> expected(count);
+        std::iota(expected.begin(), expected.end(), 0u);
+        std::stable_sort(expected.begin(), expected.end(), [&](auto a, auto b) { return keys[a] < keys[b]; });
+        EXPECT_EQ(order.Order(), expected) << count << " keys";
+        for (std::size_t place = 0; place < count; ++place) {
+            EXPECT_EQ(order.SameAsPrevious(place), place > 0 && keys[expected[place]] == keys[expected[place - 1]]);
+        }
+        if (count == 300) {
+            EXPECT_GT(steps, 100);  // 75 runs, then 7 passes of 100 steps each
+        }
+    }
 }
 
 TEST(HistoryFormat, EveryEntryEndsWithCrLfAndAnEmptyHistoryIsAnEmptyFile) {
@@ -55,8 +89,8 @@ TEST_F(HistoryTest, LoadSortsOnceAndHandsTheListOverInOrder) {
     history.Load(folder);
     EXPECT_EQ(platform.items, (Entries{"Apple", "apple", "banana", "pear"}));
     EXPECT_EQ(history.Entries(), platform.items);
-    EXPECT_EQ(platform.setHistoryCalls, 1);
-    EXPECT_EQ(platform.insertCalls, 0);
+    EXPECT_EQ(platform.clearHistoryCalls, 1);
+    EXPECT_FALSE(history.Busy());
 }
 
 TEST_F(HistoryTest, AMissingOrLockedFileLoadsNothing) {
@@ -66,7 +100,7 @@ TEST_F(HistoryTest, AMissingOrLockedFileLoadsNothing) {
     platform.lockedFiles.insert(platform.HistoryPath());
     history.Load(folder);
     EXPECT_TRUE(platform.items.empty());
-    EXPECT_EQ(platform.setHistoryCalls, 0);
+    EXPECT_EQ(platform.clearHistoryCalls, 0);
 }
 
 TEST_F(HistoryTest, RecordAddsAtTheSortedPlaceAndWritesTheListSortedWithCrLf) {
@@ -84,9 +118,10 @@ TEST_F(HistoryTest, RecordAddsAtTheSortedPlaceAndWritesTheListSortedWithCrLf) {
 TEST_F(HistoryTest, ATextThatDiffersOnlyInCaseCountsAsTheEntryButBothVariantsFromTheFileStay) {
     File() = "Foo\r\n";
     history.Load(folder);
+    const int loaded = platform.insertCalls;
     history.RecordAndSave(folder, "foo");
     EXPECT_EQ(File(), "Foo\r\n");
-    EXPECT_EQ(platform.insertCalls, 0);
+    EXPECT_EQ(platform.insertCalls, loaded);
 
     File() = "foo\r\nFOO\r\n";
     history.Load(folder);
@@ -154,11 +189,100 @@ TEST_F(HistoryTest, AFileThatCannotBeReadOrWrittenAtTheSaveIsLeftWhole) {
     EXPECT_EQ(File(), "kept\r\n");
 }
 
-TEST_F(HistoryTest, LinesAfterAByteZeroAreDroppedFromTheNextSave) {
-    File() = std::string("a\r\nb\0c\r\n", 8);
+TEST_F(HistoryTest, AByteZeroLosesNoLineAtTheNextSave) {
+    File() = std::string("d\r\nb\0c\r\na\r\n", 11);
     history.Load(folder);
     history.RecordAndSave(folder, "a");
-    EXPECT_EQ(File(), "a\r\nb\r\n");
+    EXPECT_EQ(File(), "a\r\nbc\r\nd\r\n");
+}
+
+TEST_F(HistoryTest, TheSaveReadsMergesAndReplacesUnderTheLockOrWithoutItAfterTheWait) {
+    File() = "a\r\n";
+    history.RecordAndSave(folder, "b");
+    EXPECT_EQ(platform.fileSteps, (Entries{"lock", "read", "replace", "unlock"}));
+    platform.fileSteps.clear();
+    platform.lockBusy = true;
+    history.RecordAndSave(folder, "c");
+    EXPECT_EQ(platform.fileSteps, (Entries{"read", "replace"}));
+    EXPECT_EQ(File(), "a\r\nb\r\nc\r\n");
+}
+
+// A history too long to be in the list before the dialog shows: "Entry 0" ... "Entry N-1"
+// in no order, every tenth in capitals.
+class LargeHistoryTest : public HistoryTest {
+protected:
+    static constexpr std::size_t kCount = 10000;
+    Entries sorted;
+    void SetUp() override {
+        Entries entries;
+        for (std::size_t i = 0; i < kCount; ++i) {
+            const std::size_t k = (i * 7919) % kCount;
+            entries.push_back((k % 10 ? "Entry " : "ENTRY ") + std::to_string(k));
+        }
+        File() = FormatHistory(entries);
+        sorted = entries;
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [&](const auto& a, const auto& b) { return platform.CompareIgnoringCase(a, b) < 0; });
+        history.Load(folder);
+    }
+    // Runs the steps left; the most entries one step handed to the drop-down.
+    std::size_t Drain() {
+        std::size_t most = 0;
+        for (bool more = true; more;) {
+            const std::size_t before = platform.items.size();
+            more = history.Continue();
+            most = std::max(most, platform.items.size() - before);
+        }
+        return most;
+    }
+};
+
+TEST_F(LargeHistoryTest, IsOrderedAndHandedOverInBoundedStepsAfterTheLoad) {
+    EXPECT_TRUE(platform.items.empty());
+    EXPECT_TRUE(history.Busy());
+    EXPECT_LT(Drain(), kCount / 2);
+    EXPECT_EQ(platform.items, sorted);
+    EXPECT_EQ(history.Entries(), sorted);
+    EXPECT_FALSE(history.Busy());
+}
+
+TEST_F(LargeHistoryTest, ACloseBeforeTheListIsFullFindsEveryEntryAndLosesNone) {
+    history.RecordAndSave(folder, "entry 42");  // a case variant of an entry
+    EXPECT_EQ(File(), FormatHistory(sorted));
+    // Half handed over: a comment inside that half goes to the drop-down now, one beyond
+    // it with the rest.
+    while (platform.items.size() < kCount / 2) history.Continue();
+    history.RecordAndSave(folder, "Entry 1000a");
+    history.RecordAndSave(folder, "zzz");
+    Drain();
+    sorted.insert(std::upper_bound(sorted.begin(), sorted.end(), std::string("Entry 1000a"),
+                                   [&](const auto& a, const auto& b) { return platform.CompareIgnoringCase(a, b) < 0; }),
+                  "Entry 1000a");
+    sorted.push_back("zzz");
+    EXPECT_EQ(File(), FormatHistory(sorted));
+    EXPECT_EQ(platform.items, sorted);
+}
+
+TEST_F(LargeHistoryTest, MergesOfSomeAndOfManyNewEntriesKeepEveryOneOnceInOrder) {
+    Drain();
+    // Another client saved 300 of its own, later thousands more and case variants of these.
+    const auto less = [&](const auto& a, const auto& b) { return platform.CompareIgnoringCase(a, b) < 0; };
+    Entries theirs = sorted;
+    for (const std::size_t count : {300u, 5000u}) {
+        for (std::size_t i = 0; i < count; ++i) {
+            theirs.push_back("entry " + std::to_string(i));                             // variants: not added
+            theirs.push_back("Other " + std::to_string(count) + "." + std::to_string(i));  // new
+        }
+        File() = FormatHistory(theirs);
+        history.RecordAndSave(folder, "Entry 5");
+        Drain();
+        const Entries saved = ParseHistory(File());
+        EXPECT_EQ(saved.size(), theirs.size() - (count == 300 ? 300 : 5300));
+        EXPECT_TRUE(std::is_sorted(saved.begin(), saved.end(), less));
+        EXPECT_EQ(std::count(saved.begin(), saved.end(), "ENTRY 10"), 1);
+        EXPECT_EQ(std::count(saved.begin(), saved.end(), "entry 10"), 0);
+        EXPECT_EQ(platform.items, saved);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // file, the client log, the comment history, the closes at start, DPI and show states.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "client_fixture.h"
 
 namespace tallyhorn::client::wine_test {
@@ -253,6 +255,41 @@ TEST(CommentHistory, ACaseVariantOfAnEntryIsNotAdded) {
     PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);  // comment mode allows the close
     ASSERT_TRUE(run.WaitForExit());
     EXPECT_EQ(run.History(), "Foo\r\n");
+}
+
+TEST(CommentHistory, DialogsClosingTogetherKeepEveryComment) {
+    // A history long enough that the saves take a while, and that each dialog is still
+    // handing it to its drop-down when it closes.
+    ClientRun run;
+    std::string history;
+    for (int i = 0; i < 20000; ++i) history += "Earlier comment " + std::to_string(i) + "\r\n";
+    WriteFileBytes(run.HistoryFile(), history);
+    constexpr int kDialogs = 4;
+    std::vector<driver::Program> programs;
+    std::vector<HWND> dialogs;
+    for (int i = 0; i < kDialogs; ++i) {
+        const std::string job = run.Folder() + "job" + std::to_string(i) + ".txt";
+        WriteFileBytes(job, JobFileText(CommentJob(std::to_string(i))));
+        programs.push_back(driver::StartProgram(run.Folder() + "TallyhornClient.exe", "\"" + job + "\"", -1, run.Folder()));
+        dialogs.push_back(driver::FindDialog(programs.back().processId, 15000));
+        ASSERT_TRUE(dialogs.back());
+    }
+    for (int i = 0; i < kDialogs; ++i) {
+        ASSERT_TRUE(driver::WaitForText(dialogs[i], "Tallyhorn: enter comment", 10000));
+        // The last one types a case variant of an entry: found though its list is not full.
+        driver::SetText(GetDlgItem(dialogs[i], kIdComments_ComboBox),
+                        i + 1 < kDialogs ? "Comment of dialog " + std::to_string(i) : "EARLIER COMMENT 7");
+    }
+    for (HWND dialog : dialogs) PostMessageA(dialog, WM_CLOSE, 0, 0);
+    for (const driver::Program& program : programs) EXPECT_TRUE(driver::WaitForExit(program, 30000));
+
+    const std::string saved = run.History();
+    for (int i = 0; i + 1 < kDialogs; ++i) {
+        EXPECT_NE(("\r\n" + saved).find("\r\nComment of dialog " + std::to_string(i) + "\r\n"), std::string::npos) << i;
+    }
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 20000 + kDialogs - 1);
+    EXPECT_EQ(saved.find("EARLIER"), std::string::npos);
+    EXPECT_FALSE(FileExists(run.HistoryFile() + ".lock"));
 }
 
 TEST(DialogScaling, At144DpiEverythingIsHalfAsLargeAgain) {

@@ -2,7 +2,9 @@
 // server: what is sent, what the user is shown and what is written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "client_fixture.h"
 
@@ -108,6 +110,53 @@ TEST(CommentSubmission, RefusedConnectionIsLoggedAndShownInFrontOfTheDialog) {
     // The dialog stays open for another try.
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run.Dialog()) != FALSE; }, 5000));
     EXPECT_FALSE(run.WaitForExit(500));
+}
+
+TEST(CommentSubmission, AnOpenThatFailsAtOnceGivesOneBoxAndNoTimeout) {
+    // No address, a host name (never looked up) and an address inet_addr cannot read: no
+    // connection is ever made, so nothing can time out. Three dialogs side by side share
+    // the one wait past the 10-second watchdog.
+    const std::vector<std::string> addresses = {"", "printserver", "999.1.1.1"};
+    std::vector<std::unique_ptr<ClientRun>> runs;
+    DWORD lastOk = 0;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        SCOPED_TRACE(::testing::Message() << "ServerIP \"" << addresses[i] << '"');
+        runs.push_back(std::make_unique<ClientRun>(true, std::string(".") += std::to_string(i)));
+        ClientRun& run = *runs.back();
+        auto job = CommentJob(std::to_string(60 + i));
+        std::find_if(job.begin(), job.end(), [](const auto& key) { return key.first == "ServerIP"; })->second =
+            addresses[i];
+        run.WriteJob(job);
+        ASSERT_TRUE(run.Start());
+        ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+        run.Click(kIdOKBtn);
+        lastOk = GetTickCount();
+        const driver::MessageBoxInfo box = run.WaitForBox();
+        ASSERT_TRUE(box.window);
+        std::printf("ServerIP \"%s\": %s: %s\n", addresses[i].c_str(), box.caption.c_str(), box.text.c_str());
+        if (i == 0) {
+            EXPECT_EQ(box.caption, "Tallyhornclient");
+            EXPECT_EQ(box.text, "No address specified.");
+        } else {
+            // Refused at once by the platform, or reported by the connection: either way one box.
+            const std::string serverError =
+                std::string("Error occured while communicating to the Tallyhorn server (").append(addresses[i]);
+            EXPECT_TRUE(box.text.find("on API 'connect'") != std::string::npos || box.text.rfind(serverError, 0) == 0)
+                << box.text;
+        }
+        driver::ClickBoxButton(box.window, IDOK);
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run.Dialog()) != FALSE; }, 5000));
+    }
+    while (GetTickCount() - lastOk < 11000) Sleep(100);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        SCOPED_TRACE(::testing::Message() << "ServerIP \"" << addresses[i] << '"');
+        EXPECT_FALSE(runs[i]->WaitForBox(500).window);
+        const std::vector<std::string> log = runs[i]->LogMessages();
+        EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& line) { return line.rfind("Timeout", 0) == 0; }),
+                  0);
+        EXPECT_EQ(Count(log, "OKBtn Click"), 1);
+        EXPECT_FALSE(runs[i]->WaitForExit(0));
+    }
 }
 
 TEST(CommentSubmission, SilentServerGivesTheTimeoutBoxAndASecondOkTriesAgain) {

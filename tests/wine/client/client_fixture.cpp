@@ -118,9 +118,9 @@ std::vector<std::pair<std::string, std::string>> CommentJob(const std::string& j
 
 // ---- ClientRun ----
 
-ClientRun::ClientRun(bool withLogFolder) {
+ClientRun::ClientRun(bool withLogFolder, const std::string& name) {
     CreateDirectoryA(kTestRoot, nullptr);
-    folder_ = std::string(kTestRoot) + CurrentTestName() + "\\";
+    folder_ = std::string(kTestRoot) + CurrentTestName() + name + "\\";
     RemoveTree(folder_);
     CreateDirectoryA(folder_.c_str(), nullptr);
     if (withLogFolder) CreateDirectoryA((folder_ + "Debug").c_str(), nullptr);

@@ -32,11 +32,12 @@ std::string JobFileText(const std::vector<std::pair<std::string, std::string>>& 
 std::vector<std::pair<std::string, std::string>> CommentJob(const std::string& jobId = "1234");
 
 // One run of TallyhornClient.exe from a program folder of its own under C:\, with a
-// Debug\ subfolder (the client log) unless told otherwise. Ends the program if it is
-// still running at the end and removes the folder.
+// Debug\ subfolder (the client log) unless told otherwise; `name` tells apart several
+// runs of one test. Ends the program if it is still running at the end and removes the
+// folder.
 class ClientRun {
 public:
-    explicit ClientRun(bool withLogFolder = true);
+    explicit ClientRun(bool withLogFolder = true, const std::string& name = "");
     ~ClientRun();
     ClientRun(const ClientRun&) = delete;
     ClientRun& operator=(const ClientRun&) = delete;

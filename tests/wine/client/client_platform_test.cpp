@@ -79,6 +79,36 @@ TEST_F(PlatformFiles, ProfileValuesAreReadWholeUpTo2047Characters) {
     EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Missing"), "");
 }
 
+TEST_F(PlatformFiles, SortKeysOrderAsTheListComparesTexts) {
+    // Letter case, accents, word-sort punctuation, digits, blanks, the empty text and
+    // texts whose keys outgrow a first buffer.
+    const std::vector<std::string> texts = {"", "a", "A", "ab", "a-b", "ab-", "co-op", "coop", "o'neil", "oneil",
+                                            "\xc4pfel", "apfel", "Zebra", "z\xfcrich", "1", "10", "9", " lead",
+                                            "na\xefve", "naive", "r\xe9sum\xe9", "resume", "x y", "xy", "#1",
+                                            std::string(600, 'b'), std::string(600, 'B') + "a"};
+    for (const std::string& a : texts) {
+        for (const std::string& b : texts) {
+            const int byKeys = platform_.SortKey(a).compare(platform_.SortKey(b));
+            const int compared = platform_.CompareIgnoringCase(a, b);
+            EXPECT_EQ((byKeys > 0) - (byKeys < 0), (compared > 0) - (compared < 0)) << a << " / " << b;
+        }
+    }
+}
+
+TEST_F(PlatformFiles, OneSaveLockAtATimeAndNoneLeftBehind) {
+    const std::string path = run_.Folder() + "Tallyhorn.Cmt";
+    {
+        const auto held = platform_.LockFile(path, 0);
+        ASSERT_TRUE(held);
+        EXPECT_TRUE(FileExists(path + ".lock"));
+        EXPECT_FALSE(platform_.LockFile(path, 200));  // waited, then gave up
+    }
+    EXPECT_FALSE(FileExists(path + ".lock"));
+    EXPECT_TRUE(platform_.LockFile(path, 0));
+    // A folder that is not there: no lock, and the save goes ahead (and fails there).
+    EXPECT_FALSE(platform_.LockFile(run_.Folder() + "no such folder\\Tallyhorn.Cmt", 0));
+}
+
 TEST(PlatformSockets, ErrorTextsComeWithoutLineEnd) {
     const std::string refused = win::SystemErrorText(WSAECONNREFUSED);
     EXPECT_FALSE(refused.empty());
