@@ -1,0 +1,14 @@
+# What both cross builds with Debian's mingw-w64 (posix threads model) share. The
+# toolchain file of an architecture sets CMAKE_SYSTEM_PROCESSOR and includes this one.
+set(CMAKE_SYSTEM_NAME Windows)
+set(mingw ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER   ${mingw}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${mingw}-g++-posix)
+set(CMAKE_RC_COMPILER  ${mingw}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${mingw})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Packages too (GoogleTest among them): the build machine's own are for another system.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
