@@ -13,34 +13,20 @@ namespace {
 
 constexpr DWORD kCtrlZ = 26;
 constexpr DWORD kTailLength = 128;
-constexpr DWORD kSharingRetryMs = 200;
 constexpr DWORD kSharingRetryStepMs = 10;
 
-// Opens the log file for appending when the existence test finds it, else creates it.
-// While another writer holds the file, the test and the open are tried again for a
-// short while. A file that appears between the test and the creation was just made by
-// another writer: it is appended to, not emptied; only a file that the test does not
-// accept is replaced.
-UniqueFile OpenLogFile(const std::string& path, bool& appending) {
-    const DWORD started = GetTickCount();
-    bool replace = false;
-    for (;;) {
-        appending = FileExistsForLog(path);
-        const DWORD access = appending ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
-        const DWORD disposition = appending ? OPEN_EXISTING : replace ? CREATE_ALWAYS : CREATE_NEW;
-        HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        if (file != INVALID_HANDLE_VALUE) return UniqueFile(file);
-        const DWORD error = GetLastError();
-        if (!appending && !replace && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
-            replace = true;  // the test runs again first: a file it accepts is appended to
-            continue;
-        }
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return {};
-        if (GetTickCount() - started >= kSharingRetryMs) return {};
-        Sleep(kSharingRetryStepMs);
-    }
-}
+// Appends of this process take turns: a writer of the same process never meets the file
+// held by another, and a line waits only for the other lines' single attempts. An
+// SRWLOCK needs no initialisation and nothing beyond KERNEL32.
+SRWLOCK appendLock = SRWLOCK_INIT;
+
+class AppendTurn {
+public:
+    AppendTurn() { AcquireSRWLockExclusive(&appendLock); }
+    AppendTurn(const AppendTurn&) = delete;
+    AppendTurn& operator=(const AppendTurn&) = delete;
+    ~AppendTurn() { ReleaseSRWLockExclusive(&appendLock); }
+};
 
 // Cuts the file off at the first Ctrl-Z among its last 128 bytes, then moves to its end.
 bool CutAtCtrlZAndSeekEnd(HANDLE file) {
@@ -65,6 +51,35 @@ bool CutAtCtrlZAndSeekEnd(HANDLE file) {
         }
     }
     return SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}
+
+enum class Attempt { Written, Held, Failed };
+
+// One open, append and close of the bytes. The file is opened for appending when the
+// existence test finds it, else created. A file that appears between the test and the
+// creation was just made by another writer: it is appended to, not emptied; only a file
+// that the test does not accept is replaced.
+Attempt AppendOnce(const std::string& path, const std::string& bytes) {
+    bool replace = false;
+    for (;;) {
+        const bool appending = FileExistsForLog(path);
+        const DWORD access = appending ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
+        const DWORD disposition = appending ? OPEN_EXISTING : replace ? CREATE_ALWAYS : CREATE_NEW;
+        UniqueFile file(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            const DWORD error = GetLastError();
+            if (!appending && !replace && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
+                replace = true;  // the test runs again first: a file it accepts is appended to
+                continue;
+            }
+            return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? Attempt::Held
+                                                                                       : Attempt::Failed;
+        }
+        if (appending && !CutAtCtrlZAndSeekEnd(file.get())) return Attempt::Failed;
+        const bool written = WriteAll(file.get(), bytes);
+        return file.reset() && written ? Attempt::Written : Attempt::Failed;
+    }
 }
 
 }  // namespace
@@ -92,12 +107,23 @@ bool FileExistsForLog(const std::string& path) {
            FileTimeToDosDateTime(&local, &dosDate, &dosTime);
 }
 
-bool AppendToLogFile(const std::string& path, const std::string& bytes) {
-    bool appending = false;
-    UniqueFile file = OpenLogFile(path, appending);
-    if (!file || (appending && !CutAtCtrlZAndSeekEnd(file.get()))) return false;
-    const bool written = WriteAll(file.get(), bytes);
-    return file.reset() && written;
+bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs) {
+    DWORD firstHeld = 0;
+    for (bool held = false;; held = true) {
+        Attempt attempt;
+        {
+            const AppendTurn turn;
+            attempt = AppendOnce(path, bytes);
+        }
+        if (attempt != Attempt::Held) return attempt == Attempt::Written;
+        // Another process holds the file. The retry is timed from the first refusal, so
+        // that waiting for this process's own turns never uses it up.
+        if (!held)
+            firstHeld = GetTickCount();
+        else if (GetTickCount() - firstHeld >= sharingRetryMs)
+            return false;
+        Sleep(kSharingRetryStepMs);
+    }
 }
 
 }  // namespace tallyhorn::win
