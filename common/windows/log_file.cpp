@@ -15,10 +15,18 @@ constexpr DWORD kCtrlZ = 26;
 constexpr DWORD kTailLength = 128;
 constexpr DWORD kSharingRetryStepMs = 10;
 
-// Appends of this process take turns: a writer of the same process never meets the file
-// held by another, and a line waits only for the other lines' single attempts. An
-// SRWLOCK needs no initialisation and nothing beyond KERNEL32.
+// Lines of this process take turns, each for its open-append-close and the retries it
+// needs: a writer never meets the file held by its own process, and only one thread of
+// a process polls a file that another process holds. An SRWLOCK needs no
+// initialisation and nothing beyond KERNEL32.
 SRWLOCK appendLock = SRWLOCK_INIT;
+
+// Guarded by appendLock: a line of this process waited the whole retry in vain at
+// shutSince, and none has been written since. The file is then kept shut (a reader that
+// does not share writing): the lines that follow within one retry try only once, so
+// the lines queued behind cost their calls no further waits.
+bool shutNoted = false;
+DWORD shutSince = 0;
 
 class AppendTurn {
 public:
@@ -108,20 +116,24 @@ bool FileExistsForLog(const std::string& path) {
 }
 
 bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs) {
+    const AppendTurn turn;
     DWORD firstHeld = 0;
     for (bool held = false;; held = true) {
-        Attempt attempt;
-        {
-            const AppendTurn turn;
-            attempt = AppendOnce(path, bytes);
+        const Attempt attempt = AppendOnce(path, bytes);
+        if (attempt != Attempt::Held) {
+            if (attempt == Attempt::Written) shutNoted = false;
+            return attempt == Attempt::Written;
         }
-        if (attempt != Attempt::Held) return attempt == Attempt::Written;
-        // Another process holds the file. The retry is timed from the first refusal, so
-        // that waiting for this process's own turns never uses it up.
-        if (!held)
-            firstHeld = GetTickCount();
-        else if (GetTickCount() - firstHeld >= sharingRetryMs)
+        // Another process holds the file: retried for sharingRetryMs from this line's
+        // first refusal, unless a line just before found the file kept shut.
+        const DWORD now = GetTickCount();
+        if (!held) firstHeld = now;
+        if (shutNoted && now - shutSince < sharingRetryMs) return false;
+        if (now - firstHeld >= sharingRetryMs) {
+            shutNoted = true;
+            shutSince = now;
             return false;
+        }
         Sleep(kSharingRetryStepMs);
     }
 }
