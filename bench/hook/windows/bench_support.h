@@ -54,6 +54,23 @@ inline std::string SettingsFile() {
     return std::string(windows) + "\\Tallyhorn.ini";
 }
 
+// The settings file as it was when the bench began, put back when it ends.
+class SavedSettings {
+public:
+    SavedSettings() : bytes_(ReadBytes(SettingsFile())) {}
+    SavedSettings(const SavedSettings&) = delete;
+    SavedSettings& operator=(const SavedSettings&) = delete;
+    ~SavedSettings() {
+        if (bytes_.empty())
+            DeleteFileA(SettingsFile().c_str());
+        else
+            WriteBytes(SettingsFile(), bytes_);
+    }
+
+private:
+    std::string bytes_;
+};
+
 inline void WriteSettings(const std::string& progDir, bool withServer) {
     WriteBytes(SettingsFile(), "[Tallyhorn]\r\nProgDir=" + progDir + "\r\n" +
                                    (withServer ? "Tallyhorn ServerIP=127.0.0.1\r\n" : ""));

@@ -19,7 +19,6 @@ namespace {
 using namespace tallyhorn::bench;
 
 const std::string kProgDir = "C:\\th_bench\\";
-std::string settingsFile;
 
 void Settings(bool withServer) { WriteSettings(kProgDir, withServer); }
 
@@ -136,8 +135,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: hook_bench TALLYHORN_DLL TALLYHORN_MON_EXE\n");
         return 2;
     }
-    settingsFile = SettingsFile();
-    const std::string savedSettings = ReadBytes(settingsFile);
+    const SavedSettings savedSettings;
     CreateDirectoryA(kProgDir.c_str(), nullptr);
 
     HMODULE library = LoadLibraryA(argv[1]);
@@ -211,9 +209,5 @@ int main(int argc, char** argv) {
                 static_cast<long>(lines), kThreads * 6);
 
     FreeLibrary(library);
-    if (savedSettings.empty())
-        DeleteFileA(settingsFile.c_str());
-    else
-        WriteBytes(settingsFile, savedSettings);
     return 0;
 }

@@ -236,8 +236,7 @@ int main(int argc, char** argv) {
     const int threads = static_cast<int>(argc > 4 ? Count(argv[4], 16) : 16);
     const long sequential = argc > 5 ? Count(argv[5], 10000) : 10000;
 
-    const std::string settingsFile = SettingsFile();
-    const std::string savedSettings = ReadBytes(settingsFile);
+    const SavedSettings savedSettings;
     CreateDirectoryA(kProgDir.c_str(), nullptr);
     CopyFileA(argv[2], (kProgDir + "Tallyhorn_Mon.exe").c_str(), FALSE);
     // Every monitor answers "do not print" at once. One that is given no job id (its
@@ -260,9 +259,5 @@ int main(int argc, char** argv) {
     SequentialCalls(call, sequential);
 
     FreeLibrary(library);
-    if (savedSettings.empty())
-        DeleteFileA(settingsFile.c_str());
-    else
-        WriteBytes(settingsFile, savedSettings);
     return 0;
 }
