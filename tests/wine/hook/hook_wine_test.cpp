@@ -318,6 +318,27 @@ TEST_F(HookUnderWine, HostileNamesReachTheMonitorAsFiveArgumentsAndForgeNoLogLin
     EXPECT_EQ(Messages(22), std::vector<std::string>{});
 }
 
+// In code page 932, 予 and 表 are 0x97 0x5C and 0x95 0x5C: a name can end in the
+// backslash's byte without ending in a backslash, and doubling it would shift the
+// arguments again. Wine takes the code page from LANG when a program starts (a test of
+// its own runs this one with LANG=ja_JP.UTF-8; Wine needs no installed locale for it).
+TEST_F(HookUnderWine, InCodePage932ANameEndingInTheBackslashByteReachesTheMonitorWhole) {
+    if (GetACP() != 932) GTEST_SKIP() << "needs the ANSI code page 932";
+    UsualSettings();
+    Script({"Mode=result", "Result=0"});
+    EXPECT_EQ(Verdict(Harness("--escapes \\u8868 \\u4E88\\u5B9A\\u8868 16 1"), 16), 0);  // 表, 予定表
+    const std::string table = "\x95\x5C";
+    const std::string schedule = "\x97\x5C\x92\xE8\x95\x5C";
+    const std::vector<std::string> messages = Messages(16);
+    ASSERT_EQ(messages.size(), 6u);
+    EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + table + ",  JobType = 1,  pDocumentName = " + schedule);
+    auto record = Record(16);
+    EXPECT_EQ(record["Arguments"], "5");
+    EXPECT_EQ(record["Argument2"], table);
+    EXPECT_EQ(record["Argument3"], schedule);
+    EXPECT_EQ(record["Argument4"], "16");
+}
+
 TEST_F(HookUnderWine, NullAndUnpairedSurrogateNames) {
     UsualSettings();
     Script({"Mode=result", "Result=0"});
