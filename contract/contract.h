@@ -2,6 +2,8 @@
 // suffixes, sections, keys and the monitor's command line.
 #pragma once
 
+#include <bitset>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -67,21 +69,70 @@ inline std::string JobFilePath(const std::string& progDir, std::uint32_t tick, s
            std::string(kJobFileExtension);
 }
 
-// A name as it goes onto the monitor's command line: a double quote inside it would end
-// its argument early and shift the ones after it, so each becomes a single quote.
-inline std::string CommandLineName(std::string name) {
+// The longest name the monitor gets: the longest value a job file can carry (profile
+// values are read through a 2048-byte buffer). It also keeps the command line far below
+// the 32767 characters that starting a program allows.
+inline constexpr std::size_t kMaxNameBytes = 2047;
+
+// The bytes that open a two-byte character in the system's ANSI code page; none in a
+// single-byte code page. Parsers of the Windows argument rules read such a pair as one
+// character, so a second byte 0x5C there is no backslash.
+using LeadBytes = std::bitset<256>;
+
+// Calls see(offset, length) for each character of an ANSI text, in order. A lead byte
+// at the very end has no second byte: it is no character and is left out, since it
+// would take the quote after it as its second byte.
+template <typename See>
+void EachCharacter(std::string_view text, const LeadBytes& leadBytes, See see) {
+    for (std::size_t at = 0; at < text.size();) {
+        const bool lead = leadBytes[static_cast<unsigned char>(text[at])];
+        if (lead && at + 1 == text.size()) return;
+        const std::size_t length = lead ? 2 : 1;
+        if (!see(at, length)) return;
+        at += length;
+    }
+}
+
+// The longest run of whole characters at the start of the text that fits in maxBytes.
+inline std::size_t WholeCharactersWithin(std::string_view text, std::size_t maxBytes, const LeadBytes& leadBytes) {
+    std::size_t end = 0;
+    EachCharacter(text, leadBytes, [&](std::size_t at, std::size_t length) {
+        if (at + length > maxBytes) return false;
+        end = at + length;
+        return true;
+    });
+    return end;
+}
+
+// A name as it goes between the double quotes of its argument, so that every parser of
+// the Windows argument rules (CommandLineToArgvW, the C runtime) reads it back as one
+// argument, the name itself:
+// - a double quote would end the argument early: it becomes a single quote;
+// - the name is cut to whole characters within kMaxNameBytes;
+// - backslashes escape only a double quote, so only a run of backslashes that ends the
+//   name is doubled: the closing quote then stays a quote ("C:\reports\" reads back as
+//   C:\reports\ instead of swallowing the quote and the arguments after it).
+inline std::string CommandLineName(std::string name, const LeadBytes& leadBytes = {}) {
     for (char& c : name)
-        if (c == '"') c = '\'';
-    return name;
+        if (c == '"') c = '\'';  // never the second byte of a pair in any ANSI code page
+    name.resize(WholeCharactersWithin(name, kMaxNameBytes, leadBytes));
+    std::size_t endingBackslashes = 0;
+    EachCharacter(name, leadBytes, [&](std::size_t at, std::size_t length) {
+        endingBackslashes = length == 1 && name[at] == '\\' ? endingBackslashes + 1 : 0;
+        return true;
+    });
+    return name.append(endingBackslashes, '\\');
 }
 
 // "<progDir>Tallyhorn_Mon.exe" "<job file>" "<device>" "<document>" <JobId> <JobType>
+// The program and job file pieces end in "Tallyhorn_Mon.exe" and ".txt", never in a
+// backslash; only the names need the argument rules.
 inline std::string MonitorCommandLine(const std::string& progDir, const std::string& jobFilePath,
                                       const std::string& deviceName, const std::string& documentName,
-                                      std::int32_t jobId, std::int32_t jobType) {
+                                      std::int32_t jobId, std::int32_t jobType, const LeadBytes& leadBytes = {}) {
     const std::string between = "\" \"";
     return "\"" + progDir + std::string(kMonitorProgram) + between + jobFilePath + between +
-           CommandLineName(deviceName) + between + CommandLineName(documentName) + "\" " +
+           CommandLineName(deviceName, leadBytes) + between + CommandLineName(documentName, leadBytes) + "\" " +
            std::to_string(jobId) + " " + std::to_string(jobType);
 }
 

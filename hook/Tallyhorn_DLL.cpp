@@ -41,6 +41,8 @@ constexpr std::string_view kHandleClosed = "Monitor Handle closed OK";
 constexpr std::string_view kHandleCloseError = "Warning: Monitor Handle close error ";
 constexpr std::string_view kVerdictTrue = "Result = 1";
 constexpr std::string_view kVerdictFalse = "Result = 0";
+// Ends a name that the log shows cut.
+constexpr std::string_view kNameCut = "...";
 // Not one of the monitor's steps: something failed inside the call, which then answers true.
 constexpr std::string_view kCallFailed = "Error in Handle_Print_Job, the job is printed: ";
 
@@ -103,16 +105,20 @@ bool RunMonitor(HookPlatform& platform, const HookSettings& settings, const char
 
     const std::string device = NameText(platform, DeviceName);
     const std::string document = NameText(platform, pDocumentName);
-    log(Text(kCallStarted) + device + Text(kCallJobType) + std::to_string(JobType) + Text(kCallDocument) + document);
+    const contract::LeadBytes leadBytes = platform.AnsiLeadBytes();
+    log(Text(kCallStarted) + LogName(device, leadBytes) + Text(kCallJobType) + std::to_string(JobType) +
+        Text(kCallDocument) + LogName(document, leadBytes));
 
     const std::string jobFilePath = contract::JobFilePath(settings.ProgDir, platform.TickCount(), JobId);
     log(Text(kStartingMonitor) + jobFilePath);
 
     const std::string commandLine =
-        contract::MonitorCommandLine(settings.ProgDir, jobFilePath, device, document, JobId, JobType);
+        contract::MonitorCommandLine(settings.ProgDir, jobFilePath, device, document, JobId, JobType, leadBytes);
     MonitorHandles started;
     if (!platform.StartProcess(commandLine, started)) {
         const std::uint32_t error = platform.LastError();
+        // The whole command line, as started: its names are cut already, and the line's
+        // own rule blanks their control characters.
         log(Text(kStartFailed) + std::to_string(error) + Text(kStartFailedCommandLine) + commandLine);
         return true;
     }
@@ -168,7 +174,15 @@ std::string HookLogPath(const std::string& progDir, const LocalDateTime& date) {
 }
 
 std::string HookLogLine(const LocalDateTime& time, char separator, std::int32_t jobId, std::string_view message) {
-    return LogTime(time, separator) + "  [" + std::to_string(jobId) + "]\t" + Text(message) + "\r\n";
+    std::string text(message);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';  // never the second byte of a pair
+    return LogTime(time, separator) + "  [" + std::to_string(jobId) + "]\t" + text + "\r\n";
+}
+
+std::string LogName(std::string_view name, const contract::LeadBytes& leadBytes) {
+    const std::size_t kept = contract::WholeCharactersWithin(name, contract::kMaxNameBytes, leadBytes);
+    return kept == name.size() ? Text(name) : Text(name.substr(0, kept)) + Text(kNameCut);
 }
 
 void Write_Hook_Log(HookPlatform& platform, const HookSettings& settings, std::string_view message,

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/daily_log.h"
+#include "contract/contract.h"
 #include "hook/hook_platform.h"
 
 namespace tallyhorn::hook {
@@ -42,9 +43,14 @@ std::string NormalisedProgDir(std::string progDir);
 // progDir + "Debug\Tallyhorn_Hk_" + DD_MM_YYYY + ".log"
 std::string HookLogPath(const std::string& progDir, const LocalDateTime& date);
 
-// "hh:nn:ss  [JobId]<tab>message" and CR LF.
+// "hh:nn:ss  [JobId]<tab>message" and CR LF. A control character in the message is
+// written as a blank, so that no text from outside can end the line and forge another.
 std::string HookLogLine(const LocalDateTime& time, char separator, std::int32_t jobId,
                         std::string_view message);
+
+// A device or document name as the log shows it: cut to whole characters within the
+// longest name the monitor gets, with "..." when cut.
+std::string LogName(std::string_view name, const contract::LeadBytes& leadBytes);
 
 // The poll period and the bound of the wait for the result file.
 inline constexpr std::uint32_t kResultPollMs = 500;

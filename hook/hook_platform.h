@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/daily_log.h"
+#include "contract/contract.h"
 
 namespace tallyhorn::hook {
 
@@ -54,6 +55,8 @@ public:
 
     // A zero-terminated UTF-16 name (never null here) in the system's ANSI code page.
     virtual std::string NarrowName(const char16_t* text) = 0;
+    // The bytes that open a two-byte character in that code page.
+    virtual contract::LeadBytes AnsiLeadBytes() = 0;
 };
 
 }  // namespace tallyhorn::hook

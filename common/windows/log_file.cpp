@@ -13,34 +13,28 @@ namespace {
 
 constexpr DWORD kCtrlZ = 26;
 constexpr DWORD kTailLength = 128;
-constexpr DWORD kSharingRetryMs = 200;
 constexpr DWORD kSharingRetryStepMs = 10;
 
-// Opens the log file for appending when the existence test finds it, else creates it.
-// While another writer holds the file, the test and the open are tried again for a
-// short while. A file that appears between the test and the creation was just made by
-// another writer: it is appended to, not emptied; only a file that the test does not
-// accept is replaced.
-UniqueFile OpenLogFile(const std::string& path, bool& appending) {
-    const DWORD started = GetTickCount();
-    bool replace = false;
-    for (;;) {
-        appending = FileExistsForLog(path);
-        const DWORD access = appending ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
-        const DWORD disposition = appending ? OPEN_EXISTING : replace ? CREATE_ALWAYS : CREATE_NEW;
-        HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        if (file != INVALID_HANDLE_VALUE) return UniqueFile(file);
-        const DWORD error = GetLastError();
-        if (!appending && !replace && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
-            replace = true;  // the test runs again first: a file it accepts is appended to
-            continue;
-        }
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return {};
-        if (GetTickCount() - started >= kSharingRetryMs) return {};
-        Sleep(kSharingRetryStepMs);
-    }
-}
+// Lines of this process take turns, each for its open-append-close and the retries it
+// needs: a writer never meets the file held by its own process, and only one thread of
+// a process polls a file that another process holds. An SRWLOCK needs no
+// initialisation and nothing beyond KERNEL32.
+SRWLOCK appendLock = SRWLOCK_INIT;
+
+// Guarded by appendLock: a line of this process waited the whole retry in vain at
+// shutSince, and none has been written since. The file is then kept shut (a reader that
+// does not share writing): the lines that follow within one retry try only once, so
+// the lines queued behind cost their calls no further waits.
+bool shutNoted = false;
+DWORD shutSince = 0;
+
+class AppendTurn {
+public:
+    AppendTurn() { AcquireSRWLockExclusive(&appendLock); }
+    AppendTurn(const AppendTurn&) = delete;
+    AppendTurn& operator=(const AppendTurn&) = delete;
+    ~AppendTurn() { ReleaseSRWLockExclusive(&appendLock); }
+};
 
 // Cuts the file off at the first Ctrl-Z among its last 128 bytes, then moves to its end.
 bool CutAtCtrlZAndSeekEnd(HANDLE file) {
@@ -65,6 +59,35 @@ bool CutAtCtrlZAndSeekEnd(HANDLE file) {
         }
     }
     return SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}
+
+enum class Attempt { Written, Held, Failed };
+
+// One open, append and close of the bytes. The file is opened for appending when the
+// existence test finds it, else created. A file that appears between the test and the
+// creation was just made by another writer: it is appended to, not emptied; only a file
+// that the test does not accept is replaced.
+Attempt AppendOnce(const std::string& path, const std::string& bytes) {
+    bool replace = false;
+    for (;;) {
+        const bool appending = FileExistsForLog(path);
+        const DWORD access = appending ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
+        const DWORD disposition = appending ? OPEN_EXISTING : replace ? CREATE_ALWAYS : CREATE_NEW;
+        UniqueFile file(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            const DWORD error = GetLastError();
+            if (!appending && !replace && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
+                replace = true;  // the test runs again first: a file it accepts is appended to
+                continue;
+            }
+            return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? Attempt::Held
+                                                                                       : Attempt::Failed;
+        }
+        if (appending && !CutAtCtrlZAndSeekEnd(file.get())) return Attempt::Failed;
+        const bool written = WriteAll(file.get(), bytes);
+        return file.reset() && written ? Attempt::Written : Attempt::Failed;
+    }
 }
 
 }  // namespace
@@ -92,12 +115,27 @@ bool FileExistsForLog(const std::string& path) {
            FileTimeToDosDateTime(&local, &dosDate, &dosTime);
 }
 
-bool AppendToLogFile(const std::string& path, const std::string& bytes) {
-    bool appending = false;
-    UniqueFile file = OpenLogFile(path, appending);
-    if (!file || (appending && !CutAtCtrlZAndSeekEnd(file.get()))) return false;
-    const bool written = WriteAll(file.get(), bytes);
-    return file.reset() && written;
+bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs) {
+    const AppendTurn turn;
+    DWORD firstHeld = 0;
+    for (bool held = false;; held = true) {
+        const Attempt attempt = AppendOnce(path, bytes);
+        if (attempt != Attempt::Held) {
+            if (attempt == Attempt::Written) shutNoted = false;
+            return attempt == Attempt::Written;
+        }
+        // Another process holds the file: retried for sharingRetryMs from this line's
+        // first refusal, unless a line just before found the file kept shut.
+        const DWORD now = GetTickCount();
+        if (!held) firstHeld = now;
+        if (shutNoted && now - shutSince < sharingRetryMs) return false;
+        if (now - firstHeld >= sharingRetryMs) {
+            shutNoted = true;
+            shutSince = now;
+            return false;
+        }
+        Sleep(kSharingRetryStepMs);
+    }
 }
 
 }  // namespace tallyhorn::win

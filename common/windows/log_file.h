@@ -16,9 +16,11 @@ bool FileExistsForLog(const std::string& path);
 
 // Opens the log file, appending when it exists (a Ctrl-Z byte among its last 128 bytes
 // cuts the file off there first) or creating it; write access, read-only sharing.
-// Writes the bytes and closes the file. While another writer holds the file the open is
-// retried for up to 200 ms; a file that another writer created since the test is
-// appended to, not emptied. Returns false when the bytes were not written.
-bool AppendToLogFile(const std::string& path, const std::string& bytes);
+// Writes the bytes and closes the file. Lines from threads of one process take turns.
+// While another process holds the file the attempt is repeated for up to sharingRetryMs
+// after its first refusal; once a line has waited that long in vain, the lines after it
+// within sharingRetryMs try only once. A file that another writer created since the test
+// is appended to, not emptied. Returns false when the bytes were not written.
+bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs = 200);
 
 }  // namespace tallyhorn::win

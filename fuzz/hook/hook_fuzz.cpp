@@ -1,5 +1,6 @@
 // libFuzzer target for what the hook parses and builds from outside text: the profile
-// number rule, ProgDir normalisation and the monitor's command line.
+// number rule, ProgDir normalisation, the monitor's command line read back by the
+// Windows argument rules, and the log line of a name.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
 #include "hook/profile_number.h"
+#include "tests/native/hook/windows_arguments.h"
 
 namespace {
 
@@ -18,6 +20,19 @@ void Check(bool holds, const char* what) {
         std::fprintf(stderr, "broken: %s\n", what);
         __builtin_trap();
     }
+}
+
+// The name the monitor read back: the given one with ' for ", cut to the whole
+// characters that fit in 2047 bytes (a lead byte at the very end is no whole character).
+void CheckReadBack(const std::string& given, const std::string& readBack, const tallyhorn::contract::LeadBytes& leadBytes) {
+    std::string quoteless = given;
+    std::replace(quoteless.begin(), quoteless.end(), '"', '\'');
+    std::size_t whole = 0;
+    for (std::size_t at = 0; at < quoteless.size(); whole = at) {
+        at += leadBytes[static_cast<unsigned char>(quoteless[at])] ? 2 : 1;
+        if (at > quoteless.size() || at > tallyhorn::contract::kMaxNameBytes) break;
+    }
+    Check(readBack == quoteless.substr(0, whole), "the name read back, cut to whole characters");
 }
 
 }  // namespace
@@ -38,11 +53,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(progDir.empty() == text.empty(), "normalisation keeps emptiness");
     Check(progDir.empty() || progDir.back() == '\\', "normalised folder ends with a backslash");
 
-    // Whatever the names hold, the command line keeps its six arguments: eight quotes.
-    const std::size_t half = text.size() / 2;
-    const std::string line = contract::MonitorCommandLine("C:\\P\\", "C:\\P\\Temp\\1_2.txt", std::string(text.substr(0, half)),
-                                                          std::string(text.substr(half)), -2, 3);
-    Check(std::count(line.begin(), line.end(), '"') == 8, "eight double quotes");
-    Check(line.ends_with("\" -2 3"), "numbers last");
+    // Whatever the names hold, the monitor reads six arguments by the Windows argument
+    // rules, its names being the given ones with ' for " and cut to whole characters
+    // within 2047 bytes. The first byte chooses a single-byte code page or code page 932
+    // (bit 0) and how many times the names repeat (the rest), so that short inputs reach
+    // the cut too.
+    if (text.empty()) return 0;
+    contract::LeadBytes leadBytes;
+    if (text[0] & 1)
+        for (unsigned byte = 0x81; byte <= 0xFC; ++byte) leadBytes.set(byte, byte <= 0x9F || byte >= 0xE0);
+    const std::string_view names = text.substr(1);
+    // Names of up to about 4 KB: past the cut, and still fast.
+    const std::size_t repeat = std::min<std::size_t>(1 + (static_cast<unsigned char>(text[0]) >> 1), 1 + 8192 / (names.size() + 1));
+    std::string device;
+    std::string document;
+    for (std::size_t i = 0; i < repeat; ++i) {
+        device.append(names.substr(0, names.size() / 2));
+        document.append(names.substr(names.size() / 2));
+    }
+    const std::string line =
+        contract::MonitorCommandLine("C:\\P\\", "C:\\P\\Temp\\1_2.txt", device, document, -2, 3, leadBytes);
+    Check(line.size() < 32767, "the command line fits");
+    const auto parsed = windows_rules::Parse(line, leadBytes);
+    Check(!parsed.ambiguous, "no construct that parsers read differently");
+    Check(parsed.arguments.size() == 6, "six arguments");
+    if (parsed.arguments.size() != 6) return 0;
+    Check(parsed.arguments[0] == "C:\\P\\Tallyhorn_Mon.exe" && parsed.arguments[1] == "C:\\P\\Temp\\1_2.txt",
+          "program and job file");
+    Check(parsed.arguments[4] == "-2" && parsed.arguments[5] == "3", "numbers last");
+    CheckReadBack(device, parsed.arguments[2], leadBytes);
+    CheckReadBack(document, parsed.arguments[3], leadBytes);
+
+    // A log line keeps its one line whatever the name holds; a long name is cut with "...".
+    const std::string logged = hook::HookLogLine({2026, 12, 7, 1, 2, 3}, ':', -2, hook::LogName(document, leadBytes));
+    Check(logged.find_first_of("\r\n") == logged.size() - 2, "one line");
+    Check(std::count_if(logged.begin(), logged.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }) == 3,
+          "no control character but the tab and the line end");
+    const std::size_t prefix = std::string_view("01:02:03  [-2]\t").size();
+    Check(document.size() <= contract::kMaxNameBytes || logged.ends_with("...\r\n"), "a cut name ends with dots");
+    Check(logged.size() <= prefix + contract::kMaxNameBytes + 3 + 2, "a name in the log within 2047 bytes");
     return 0;
 }

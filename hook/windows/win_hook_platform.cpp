@@ -16,6 +16,11 @@ namespace {
 // Every profile value is read through a buffer of this size, so at most 2047 characters.
 constexpr DWORD kProfileBufferSize = 2048;
 
+// How long a log line waits for the day's file while another process holds it. The
+// hook's lines come from many print jobs at once, in several print hosts: long enough
+// that their turns never cost a line, yet it bounds a blocked call (docs/hook.md).
+constexpr DWORD kLogSharingRetryMs = 2000;
+
 // ':' until DllMain has asked the locale.
 std::atomic<char> timeSeparator{':'};
 
@@ -55,7 +60,7 @@ bool WinHookPlatform::FileExists(const std::string& path) { return tallyhorn::wi
 void WinHookPlatform::RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
 
 bool WinHookPlatform::AppendToLog(const std::string& path, const std::string& bytes) {
-    return tallyhorn::win::AppendToLogFile(path, bytes);
+    return tallyhorn::win::AppendToLogFile(path, bytes, kLogSharingRetryMs);
 }
 
 bool WinHookPlatform::StartProcess(const std::string& commandLine, MonitorHandles& started) {
@@ -90,6 +95,16 @@ std::string WinHookPlatform::NarrowName(const char16_t* text) {
     const int written = WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow.data(), size, nullptr, nullptr);
     narrow.resize(written > 0 ? static_cast<size_t>(written - 1) : 0);
     return narrow;
+}
+
+contract::LeadBytes WinHookPlatform::AnsiLeadBytes() {
+    contract::LeadBytes leadBytes;
+    CPINFO info{};
+    if (!GetCPInfo(CP_ACP, &info)) return leadBytes;
+    // Ranges of lead bytes, in pairs of first and last, up to a pair of zeros.
+    for (int pair = 0; pair + 1 < MAX_LEADBYTES && info.LeadByte[pair] != 0; pair += 2)
+        for (unsigned byte = info.LeadByte[pair]; byte <= info.LeadByte[pair + 1]; ++byte) leadBytes.set(byte);
+    return leadBytes;
 }
 
 }  // namespace tallyhorn::hook::win

@@ -24,6 +24,7 @@ public:
     bool CloseMonitorHandle(PlatformHandle handle) override;
     std::uint32_t LastError() override;
     std::string NarrowName(const char16_t* text) override;
+    contract::LeadBytes AnsiLeadBytes() override;
 };
 
 }  // namespace tallyhorn::hook::win

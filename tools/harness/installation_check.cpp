@@ -143,6 +143,7 @@ public:
     bool CloseMonitorHandle(hook::PlatformHandle handle) override { return hook_.CloseMonitorHandle(handle); }
     std::uint32_t LastError() override { return hook_.LastError(); }
     std::string NarrowName(const char16_t* text) override { return hook_.NarrowName(text); }
+    contract::LeadBytes AnsiLeadBytes() override { return hook_.AnsiLeadBytes(); }
 
 private:
     hook::win::WinHookPlatform hook_;

@@ -8,61 +8,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "common/windows/handles.h"
+#include "bench_support.h"
 
 namespace {
 
-using HandlePrintJob = std::uint32_t(__cdecl*)(const wchar_t*, const wchar_t*, std::int32_t, std::int32_t);
-using tallyhorn::win::UniqueFile;
-using tallyhorn::win::UniqueFind;
+using namespace tallyhorn::bench;
 
 const std::string kProgDir = "C:\\th_bench\\";
-std::string settingsFile;
 
-double NowMs() {
-    static const double perMs = [] {
-        LARGE_INTEGER frequency{};
-        QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / perMs;
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (file) WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-std::string ReadBytes(const std::string& path) {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (file && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    return bytes;
-}
-
-void Settings(bool withServer) {
-    WriteBytes(settingsFile, "[Tallyhorn]\r\nProgDir=" + kProgDir + "\r\n" +
-                                 (withServer ? "Tallyhorn ServerIP=127.0.0.1\r\n" : ""));
-}
-
-std::string TodaysLog() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    char name[64];
-    std::snprintf(name, sizeof name, "Debug\\Tallyhorn_Hk_%02u_%02u_%04u.log", now.wDay, now.wMonth, now.wYear);
-    return kProgDir + name;
-}
+void Settings(bool withServer) { WriteSettings(kProgDir, withServer); }
 
 // ---- the minimal programs: the platform calls a path must make, and nothing else ----
 
@@ -106,7 +64,7 @@ void OneLogLine(const std::string& debugFolder, const std::string& tempFolder, c
 struct PathCalls {
     std::string debugFolder = kProgDir + "Debug\\";
     std::string tempFolder = kProgDir + "Temp\\";
-    std::string logPath = TodaysLog();
+    std::string logPath = TodaysLog(kProgDir);
 };
 
 void MinimalNoServer(const PathCalls& paths) {
@@ -177,15 +135,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: hook_bench TALLYHORN_DLL TALLYHORN_MON_EXE\n");
         return 2;
     }
-    char windows[MAX_PATH] = {};
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    settingsFile = std::string(windows) + "\\Tallyhorn.ini";
-    const std::string savedSettings = ReadBytes(settingsFile);
+    const SavedSettings savedSettings;
     CreateDirectoryA(kProgDir.c_str(), nullptr);
 
     HMODULE library = LoadLibraryA(argv[1]);
-    const auto call =
-        reinterpret_cast<HandlePrintJob>(reinterpret_cast<void (*)()>(GetProcAddress(library, "Handle_Print_Job@16")));
+    const HandlePrintJob call = LoadExport(library);
     if (call == nullptr) {
         std::fprintf(stderr, "cannot load Handle_Print_Job@16 from %s\n", argv[1]);
         return 2;
@@ -228,22 +182,23 @@ int main(int argc, char** argv) {
 
     // 32 calls at once, each with its own monitor answering after 100 ms.
     WriteBytes(kProgDir + "Tallyhorn_Mon.ini", "[Monitor]\r\nMode=result\r\nDelay=100\r\nResult=0\r\n");
-    const std::string logPath = TodaysLog();
+    const std::string logPath = TodaysLog(kProgDir);
     DeleteFileA(logPath.c_str());
     constexpr int kThreads = 32;
     std::vector<double> callTimes(kThreads);
     std::vector<unsigned> verdicts(kThreads);
-    std::latch start(kThreads);
+    const StartGate start(kThreads);
     const double began = NowMs();
     {
         std::vector<std::jthread> threads;
         for (int i = 0; i < kThreads; ++i)
             threads.emplace_back([&, i] {
-                start.arrive_and_wait();
+                start.ArriveAndWait();
                 const double t0 = NowMs();
                 verdicts[i] = call(L"Bench Printer", L"Bench Document", 1000 + i, 1) & 0xFF;
                 callTimes[i] = NowMs() - t0;
             });
+        start.OpenWhenAllWait(kThreads);
     }
     const double wall = NowMs() - began;
     const Spread s = SpreadOf(callTimes);
@@ -254,9 +209,5 @@ int main(int argc, char** argv) {
                 static_cast<long>(lines), kThreads * 6);
 
     FreeLibrary(library);
-    if (savedSettings.empty())
-        DeleteFileA(settingsFile.c_str());
-    else
-        WriteBytes(settingsFile, savedSettings);
     return 0;
 }

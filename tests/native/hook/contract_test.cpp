@@ -1,7 +1,10 @@
-// The job file path, its tick number and the monitor's command line.
+// The job file path, its tick number and the monitor's command line, read back by the
+// Windows argument rules.
 #include "contract/contract.h"
 
 #include <gtest/gtest.h>
+
+#include "windows_arguments.h"
 
 namespace tallyhorn::contract {
 namespace {
@@ -35,13 +38,72 @@ TEST(MonitorCommand, QuotesProgramJobFileAndNamesThenGivesTheNumbers) {
               "\"Tallyhorn_Mon.exe\" \"Temp\\1_-7.txt\" \"\" \"\" -7 -2147483648");
 }
 
-TEST(MonitorCommand, DoubleQuotesInNamesBecomeSingleQuotes) {
-    // Unmended, this title would close its argument and add two arguments of its own.
+// What the monitor reads from the command line, by the Windows argument rules.
+std::vector<std::string> MonitorArguments(const std::string& device, const std::string& document,
+                                          const LeadBytes& leadBytes = {}, const std::string& progDir = "C:\\P\\") {
     const std::string line =
-        MonitorCommandLine("c:\\", "c:\\Temp\\9_3.txt", "Printer \"A\"", "x\" 99 \"y\"\"", 3, 1);
-    EXPECT_EQ(line, "\"c:\\Tallyhorn_Mon.exe\" \"c:\\Temp\\9_3.txt\" \"Printer 'A'\" \"x' 99 'y''\" 3 1");
-    EXPECT_EQ(CommandLineName("\"\""), "''");
-    EXPECT_EQ(CommandLineName("it's"), "it's");
+        MonitorCommandLine(progDir, progDir + "Temp\\1_-3.txt", device, document, -3, 7, leadBytes);
+    const auto parsed = windows_rules::Parse(line, leadBytes);
+    EXPECT_FALSE(parsed.ambiguous) << line;
+    EXPECT_LT(line.size(), 32767u);  // the longest command line a program can be started with
+    return parsed.arguments;
+}
+
+TEST(MonitorCommand, EveryNameReadsBackAsOneArgumentQuotesAsSingleQuotesCutTo2047Bytes) {
+    const std::string n2047(2047, 'n');
+    const struct {
+        std::string name, readBack;
+    } cases[] = {
+        {"C:\\reports\\", "C:\\reports\\"},        // unmended: \" swallows the quote and shifts the rest
+        {"\\\\srv\\queue\\", "\\\\srv\\queue\\"},
+        {"a\\\\", "a\\\\"},
+        {"a\\\\\\", "a\\\\\\"},
+        {"\\", "\\"},
+        {"a\\b \\\\c", "a\\b \\\\c"},              // inside a name backslashes are plain
+        {"x\" 99 \"y\"\"", "x' 99 'y''"},
+        {"q\"\\", "q'\\"},
+        {"", ""},
+        {"tab\there\r\n", "tab\there\r\n"},
+        {n2047, n2047},
+        {n2047 + "m", n2047},
+        {std::string(100000, 'n'), n2047},
+        {std::string(2046, 'n') + "\\\\\\", std::string(2046, 'n') + "\\"},  // the cut ends in a backslash
+        {std::string(100000, '\\'), std::string(2047, '\\')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 40));
+        const std::vector<std::string> expected = {"C:\\P\\Tallyhorn_Mon.exe", "C:\\P\\Temp\\1_-3.txt", c.readBack,
+                                                   c.readBack, "-3", "7"};
+        EXPECT_EQ(MonitorArguments(c.name, c.name, {}), expected);
+        EXPECT_EQ(MonitorArguments("Laser", c.name)[3], c.readBack);
+    }
+    // The longest settings value as the folder, names of backslashes only: still one line.
+    const std::string progDir = std::string(2047, 'p') + "\\";
+    EXPECT_EQ(MonitorArguments(std::string(5000, '\\'), std::string(5000, '\\'), {}, progDir).size(), 6u);
+}
+
+TEST(MonitorCommand, TwoByteCharactersStayWholeAndTheirSecondByteIsNoBackslash) {
+    LeadBytes shiftJis;  // lead bytes of code page 932
+    for (unsigned byte = 0x81; byte <= 0xFC; ++byte) shiftJis.set(byte, byte <= 0x9F || byte >= 0xE0);
+    const std::string table = "\x95\x5C";  // a kanji whose second byte is 0x5C
+    EXPECT_EQ(CommandLineName(table, shiftJis), table);
+    EXPECT_EQ(CommandLineName(table + "\\", shiftJis), table + "\\\\");
+    const struct {
+        std::string name, readBack;
+    } cases[] = {
+        {"List" + table, "List" + table},
+        {table + "\\", table + "\\"},
+        {std::string(2045, 'n') + table, std::string(2045, 'n') + table},
+        {std::string(2046, 'n') + table, std::string(2046, 'n')},  // the cut never splits a character
+        {"n\x95", "n"},                                           // a lone lead byte would take the quote
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 40));
+        const std::vector<std::string> arguments = MonitorArguments(c.name, c.name, shiftJis);
+        ASSERT_EQ(arguments.size(), 6u);
+        EXPECT_EQ(arguments[2], c.readBack);
+        EXPECT_EQ(arguments[3], c.readBack);
+    }
 }
 
 }  // namespace

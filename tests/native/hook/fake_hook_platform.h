@@ -32,6 +32,7 @@ public:
     std::uint32_t closeError = 6;
     std::string commandLine;                     // of the last start
     std::vector<PlatformHandle> closedHandles;
+    contract::LeadBytes leadBytes;               // of the ANSI code page: none by default
 
     // Runs after every sleep: the monitor's side of the wait.
     std::function<void(FakeHookPlatform&)> afterSleep;
@@ -121,9 +122,11 @@ public:
     std::string NarrowName(const char16_t* text) override {
         Note("narrow");
         std::string narrow;
-        for (; *text != 0; ++text) narrow += *text < 0x80 ? static_cast<char>(*text) : '?';
+        for (; *text != 0; ++text) narrow += *text < 0x100 ? static_cast<char>(*text) : '?';  // Latin-1 as bytes
         return narrow;
     }
+
+    contract::LeadBytes AnsiLeadBytes() override { return leadBytes; }
 
 private:
     void Note(const std::string& entry) {

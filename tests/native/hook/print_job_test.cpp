@@ -246,12 +246,41 @@ TEST_F(PrintJob, QuotesInNamesAreMendedOnTheCommandLineOnly) {
               "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"Laser '2'\" \"a' 'b\" 42 1");
 }
 
-TEST_F(PrintJob, LongNamesAreNotCut) {
+TEST_F(PrintJob, LongNamesAreCutOnTheCommandLineAndInTheLogWithDots) {
     platform.startSucceeds = false;
     const std::u16string longName(100000, u'n');
-    EXPECT_TRUE(Call(longName.c_str(), longName.c_str()));
-    EXPECT_EQ(Messages()[0].size(), std::string(kFirstLine).size() - 12 - 11 + 200000);
-    EXPECT_EQ(platform.commandLine.size(), std::string(kCommandLine).size() - 12 - 11 + 200000);
+    const std::string cut(2047, 'n');
+    EXPECT_TRUE(Call(std::u16string(2047, u'n').c_str(), longName.c_str()));
+    const std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + cut + ",  JobType = 1,  pDocumentName = " + cut + "...");
+    const std::string commandLine = "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"" + cut +
+                                    "\" \"" + cut + "\" 42 1";
+    EXPECT_EQ(platform.commandLine, commandLine);
+    EXPECT_EQ(messages[2], "Error creating Monitor,   error 2, Command Line=" + commandLine);
+}
+
+TEST_F(PrintJob, ControlCharactersInNamesCannotForgeLogLines) {
+    platform.startSucceeds = false;
+    EXPECT_TRUE(Call(u"Laser\t1", u"a\r\n00:00:00  [22]\tResult = 0\x1A"));
+    const std::vector<std::string> messages = Messages();  // every line carries this job's tag
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0],
+              "Handle_Print_Job, DeviceName = Laser 1,  JobType = 1,  pDocumentName = a  00:00:00  [22] Result = 0 ");
+    // The monitor gets the names as they are; the logged copy of its command line does not.
+    EXPECT_NE(platform.commandLine.find("\"a\r\n00:00:00  [22]\tResult = 0\x1A\""), std::string::npos);
+    EXPECT_NE(messages[2].find("\"Laser 1\" \"a  00:00:00  [22] Result = 0 \" 42 1"), std::string::npos);
+}
+
+TEST_F(PrintJob, NamesInATwoByteCodePageAreCutAndQuotedByWholeCharacters) {
+    platform.startSucceeds = false;
+    for (unsigned byte = 0x81; byte <= 0x9F; ++byte) platform.leadBytes.set(byte);
+    // The fake narrows code units below 0x100 to their bytes: 0x95 0x5C is one character.
+    const std::u16string table = u"\x95\\";
+    EXPECT_TRUE(Call((u"List" + table).c_str(), (std::u16string(2046, u'n') + table).c_str()));
+    EXPECT_EQ(Messages()[0], "Handle_Print_Job, DeviceName = List\x95\\,  JobType = 1,  pDocumentName = " +
+                                 std::string(2046, 'n') + "...");
+    EXPECT_NE(platform.commandLine.find("\"List\x95\\\" \"" + std::string(2046, 'n') + "\" 42 1"), std::string::npos);
 }
 
 TEST_F(PrintJob, LoggingOffStillRunsTheJob) {

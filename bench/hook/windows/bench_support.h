@@ -1,0 +1,114 @@
+// What the hook's bench programs share: the export's type, a fine clock, whole files,
+// the settings file and the day's log name.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "common/windows/handles.h"
+
+namespace tallyhorn::bench {
+
+// As a print host declares it: cdecl, four 32-bit arguments, the verdict in the low byte.
+using HandlePrintJob = std::uint32_t(__cdecl*)(const wchar_t*, const wchar_t*, std::int32_t, std::int32_t);
+
+inline HandlePrintJob LoadExport(HMODULE library) {
+    return reinterpret_cast<HandlePrintJob>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "Handle_Print_Job@16")));
+}
+
+inline double NowMs() {
+    static const double perMs = [] {
+        LARGE_INTEGER frequency{};
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / perMs;
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file) WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+inline std::string ReadBytes(const std::string& path) {
+    win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (file && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+    return bytes;
+}
+
+// "Tallyhorn.ini" in the Windows directory, where the hook looks for it.
+inline std::string SettingsFile() {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    return std::string(windows) + "\\Tallyhorn.ini";
+}
+
+// The settings file as it was when the bench began, put back when it ends.
+class SavedSettings {
+public:
+    SavedSettings() : bytes_(ReadBytes(SettingsFile())) {}
+    SavedSettings(const SavedSettings&) = delete;
+    SavedSettings& operator=(const SavedSettings&) = delete;
+    ~SavedSettings() {
+        if (bytes_.empty())
+            DeleteFileA(SettingsFile().c_str());
+        else
+            WriteBytes(SettingsFile(), bytes_);
+    }
+
+private:
+    std::string bytes_;
+};
+
+inline void WriteSettings(const std::string& progDir, bool withServer) {
+    WriteBytes(SettingsFile(), "[Tallyhorn]\r\nProgDir=" + progDir + "\r\n" +
+                                   (withServer ? "Tallyhorn ServerIP=127.0.0.1\r\n" : ""));
+}
+
+inline std::string TodaysLog(const std::string& progDir) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char name[64];
+    std::snprintf(name, sizeof name, "Debug\\Tallyhorn_Hk_%02u_%02u_%04u.log", now.wDay, now.wMonth, now.wYear);
+    return progDir + name;
+}
+
+// Lets threads, also of several processes, start their calls at the same moment: each
+// reports itself ready and waits for the go. (std::latch of this compiler's library can
+// lose its wake-up and leave its waiters asleep for good: seen under Wine with 16 threads.)
+class StartGate {
+public:
+    // The gate's owner; named objects let other processes wait at the same gate.
+    StartGate(long parties, const char* readyName = nullptr, const char* goName = nullptr)
+        : ready_(CreateSemaphoreA(nullptr, 0, parties, readyName)), go_(CreateEventA(nullptr, TRUE, FALSE, goName)) {}
+    // Another process's side of a named gate.
+    StartGate(const char* readyName, const char* goName)
+        : ready_(OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, readyName)), go_(OpenEventA(SYNCHRONIZE, FALSE, goName)) {}
+
+    void ArriveAndWait() const {
+        ReleaseSemaphore(ready_.get(), 1, nullptr);
+        WaitForSingleObject(go_.get(), INFINITE);
+    }
+    // Opens the gate once all parties wait at it; a party that never comes is given a minute.
+    void OpenWhenAllWait(long parties) const {
+        for (long party = 0; party < parties; ++party) WaitForSingleObject(ready_.get(), 60000);
+        SetEvent(go_.get());
+    }
+
+private:
+    win::UniqueHandle ready_;
+    win::UniqueHandle go_;
+};
+
+}  // namespace tallyhorn::bench
