@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cerrno>
 #include <cwchar>
-#include <latch>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -180,12 +179,15 @@ int wmain(int argc, wchar_t** argv) {
     const wchar_t* device = options.nullDevice ? nullptr : options.device.c_str();
     const wchar_t* document = options.nullDocument ? nullptr : options.document.c_str();
     std::mutex output;
-    std::latch start(options.threads);
+    // The calls start together once every thread exists. A manual-reset event rather than
+    // std::latch: this compiler's latch can lose its wake-up and leave the threads asleep.
+    // Without the event (it cannot be made) each call simply starts at once.
+    const tallyhorn::win::UniqueHandle start(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     std::vector<std::thread> threads;
     for (int i = 0; i < options.threads; ++i) {
         threads.emplace_back([&, i] {
             const std::int32_t jobId = options.jobId + i;
-            start.arrive_and_wait();
+            WaitForSingleObject(start.get(), INFINITE);
             const auto began = std::chrono::steady_clock::now();
             const std::uint32_t result = call(device, document, jobId, options.jobType);
             const auto took = std::chrono::steady_clock::now() - began;
@@ -197,6 +199,7 @@ int wmain(int argc, wchar_t** argv) {
             std::fflush(stdout);
         });
     }
+    SetEvent(start.get());
     for (auto& thread : threads) thread.join();
     return 0;
 }
