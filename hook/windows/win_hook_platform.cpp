@@ -63,7 +63,7 @@ bool WinHookPlatform::AppendToLog(const std::string& path, const std::string& by
     return tallyhorn::win::AppendToLogFile(path, bytes, kLogSharingRetryMs);
 }
 
-bool WinHookPlatform::StartProcess(const std::string& commandLine, MonitorHandles& started) {
+CallResult WinHookPlatform::StartProcess(const std::string& commandLine, MonitorHandles& started) {
     // CreateProcessA may write into the command line, so it gets its own copy.
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
@@ -74,17 +74,16 @@ bool WinHookPlatform::StartProcess(const std::string& commandLine, MonitorHandle
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                         &startup, &process))
-        return false;
+        return {false, GetLastError()};
     started.process = reinterpret_cast<PlatformHandle>(process.hProcess);
     started.thread = reinterpret_cast<PlatformHandle>(process.hThread);
-    return true;
+    return {};
 }
 
-bool WinHookPlatform::CloseMonitorHandle(PlatformHandle handle) {
-    return CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0;
+CallResult WinHookPlatform::CloseMonitorHandle(PlatformHandle handle) {
+    if (!CloseHandle(reinterpret_cast<HANDLE>(handle))) return {false, GetLastError()};
+    return {};
 }
-
-std::uint32_t WinHookPlatform::LastError() { return GetLastError(); }
 
 std::string WinHookPlatform::NarrowName(const char16_t* text) {
     const auto* wide = reinterpret_cast<const wchar_t*>(text);

@@ -137,11 +137,12 @@ public:
     bool AppendToLog(const std::string& path, const std::string& bytes) override {
         return hook_.AppendToLog(path, bytes);
     }
-    bool StartProcess(const std::string& commandLine, hook::MonitorHandles& started) override {
+    hook::CallResult StartProcess(const std::string& commandLine, hook::MonitorHandles& started) override {
         return hook_.StartProcess(commandLine, started);
     }
-    bool CloseMonitorHandle(hook::PlatformHandle handle) override { return hook_.CloseMonitorHandle(handle); }
-    std::uint32_t LastError() override { return hook_.LastError(); }
+    hook::CallResult CloseMonitorHandle(hook::PlatformHandle handle) override {
+        return hook_.CloseMonitorHandle(handle);
+    }
     std::string NarrowName(const char16_t* text) override { return hook_.NarrowName(text); }
     contract::LeadBytes AnsiLeadBytes() override { return hook_.AnsiLeadBytes(); }
 
