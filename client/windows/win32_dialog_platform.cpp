@@ -4,10 +4,13 @@
 
 #include <winsock.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "command_line.h"
+#include "common/windows/basics.h"
+#include "common/windows/files.h"
 #include "common/windows/handles.h"
 #include "common/windows/log_file.h"
 
@@ -104,14 +107,9 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-std::string SystemErrorText(int code) {
-    char buffer[512] = {};
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
-    std::string text(buffer, length);
-    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) text.pop_back();
-    return text;
+std::string ProgramFileName() {
+    const std::string path = ::tallyhorn::win::ProgramPath();
+    return path.substr(path.find_last_of("\\/") + 1);
 }
 
 Win32DialogPlatform::Win32DialogPlatform(DialogWindow& window) : window_(window) {}
@@ -127,25 +125,9 @@ Win32DialogPlatform::~Win32DialogPlatform() {
 
 // ---- program ----
 
-std::string Win32DialogPlatform::ModulePath() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
+std::string Win32DialogPlatform::ProgramFolder() { return FolderOf(::tallyhorn::win::ProgramPath()); }
 
-std::string Win32DialogPlatform::ProgramFolder() { return FolderOf(ModulePath()); }
-
-std::string Win32DialogPlatform::ProgramFileName() {
-    const std::string path = ModulePath();
-    return path.substr(path.find_last_of("\\/") + 1);
-}
+std::string Win32DialogPlatform::ProgramFileName() { return win::ProgramFileName(); }
 
 std::string Win32DialogPlatform::FirstArgument() { return FirstArgumentOf(GetCommandLineA()); }
 
@@ -219,14 +201,13 @@ void Win32DialogPlatform::ShowGeneralError(const std::string& caption, const std
 
 // ---- files ----
 
-bool Win32DialogPlatform::FileExists(const std::string& path) { return ::tallyhorn::win::FileExistsForLog(path); }
+bool Win32DialogPlatform::FileExists(const std::string& path) {
+    return ::tallyhorn::win::SearchFindsFileWithDosDate(path);
+}
 
 std::string Win32DialogPlatform::ReadProfileString(const std::string& file, const std::string& section,
                                                    const std::string& key) {
-    char buffer[2048] = {};
-    const DWORD length =
-        GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer, sizeof buffer, file.c_str());
-    return std::string(buffer, length);
+    return ::tallyhorn::win::ReadProfileString(file, section, key, "");
 }
 
 bool Win32DialogPlatform::WriteProfileString(const std::string& file, const std::string& section,
@@ -320,17 +301,9 @@ bool Win32DialogPlatform::AppendToLog(const std::string& path, const std::string
 
 // ---- clock and locale ----
 
-LocalDateTime Win32DialogPlatform::Now() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return LocalDateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-}
+LocalDateTime Win32DialogPlatform::Now() { return ::tallyhorn::win::LocalNow(); }
 
-std::string Win32DialogPlatform::LocaleTimeSeparator() {
-    char buffer[16] = {};
-    const int length = GetLocaleInfoA(GetThreadLocale(), LOCALE_STIME, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length - 1)) : std::string();
-}
+std::string Win32DialogPlatform::LocaleTimeSeparator() { return ::tallyhorn::win::LocaleTimeSeparator(); }
 
 // ---- sockets ----
 
@@ -397,6 +370,8 @@ int Win32DialogPlatform::CloseSocket(SocketId socket) {
     return closesocket(static_cast<SOCKET>(socket)) == SOCKET_ERROR ? WSAGetLastError() : 0;
 }
 
-std::string Win32DialogPlatform::SocketErrorText(int code) { return SystemErrorText(code); }
+std::string Win32DialogPlatform::SocketErrorText(int code) {
+    return ::tallyhorn::win::SystemErrorText(static_cast<std::uint32_t>(code));
+}
 
 }  // namespace tallyhorn::client::win

@@ -13,6 +13,9 @@
 
 namespace tallyhorn::client::win {
 
+// The program's file name without its folder.
+std::string ProgramFileName();
+
 // The captions of the dialog's three box kinds.
 inline constexpr char kConfirmCaption[] = "Confirm";
 inline constexpr char kErrorCaption[] = "Error";
@@ -83,14 +86,9 @@ public:
     int ShowBox(const std::string& text, const char* caption, UINT style);
 
 private:
-    std::string ModulePath();
-
     DialogWindow& window_;
     std::set<SocketId> openSockets_;
     std::vector<HWND> openBoxes_;
 };
-
-// The platform's text for a Windows error code, without its trailing line end.
-std::string SystemErrorText(int code);
 
 }  // namespace tallyhorn::client::win

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/windows/basics.h"
 #include "common/windows/handles.h"
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
@@ -54,15 +55,8 @@ std::string MachineName(WORD machine) {
 
 // "error 5: Access is denied": the number for a search, the words for a person.
 std::string ErrorText(DWORD code) {
-    std::string text = "error " + std::to_string(code);
-    char words[512] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, words,
-                                  sizeof words, nullptr);
-    while (length > 0 && (words[length - 1] == '\r' || words[length - 1] == '\n' || words[length - 1] == '.' ||
-                          words[length - 1] == ' '))
-        --length;
-    if (length > 0) text += ": " + std::string(words, length);
-    return text;
+    const std::string words = win::SystemErrorText(code);
+    return "error " + std::to_string(code) + (words.empty() ? "" : ": " + words);
 }
 
 bool IsFile(const std::string& path) {

@@ -4,6 +4,7 @@
 
 #include "client/windows/command_line.h"
 #include "client/windows/dialog_window.h"
+#include "common/windows/basics.h"
 #include "client/windows/win32_dialog_platform.h"
 #include "client_fixture.h"
 
@@ -110,7 +111,7 @@ TEST_F(PlatformFiles, OneSaveLockAtATimeAndNoneLeftBehind) {
 }
 
 TEST(PlatformSockets, ErrorTextsComeWithoutLineEnd) {
-    const std::string refused = win::SystemErrorText(WSAECONNREFUSED);
+    const std::string refused = ::tallyhorn::win::SystemErrorText(WSAECONNREFUSED);
     EXPECT_FALSE(refused.empty());
     EXPECT_NE(refused.back(), '\n');
     EXPECT_NE(refused.back(), '.');
