@@ -9,7 +9,7 @@
 #include "client/dialog_error.h"
 #include "client/uTallyhornClient.h"
 #include "common/windows/basics.h"
-#include "common/windows/handles.h"
+#include "common/windows/sockets.h"
 #include "dialog_window.h"
 #include "win32_dialog_platform.h"
 

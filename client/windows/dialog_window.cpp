@@ -16,6 +16,10 @@ namespace tallyhorn::client::win {
 
 namespace {
 
+using ::tallyhorn::win::Selection;
+using ::tallyhorn::win::UniqueMemoryDc;
+using ::tallyhorn::win::WindowDc;
+
 std::size_t Slot(Control control) { return static_cast<std::size_t>(control); }
 
 const ControlDesign* DesignOf(Control control) {
@@ -41,9 +45,8 @@ HFONT CreateDialogFont(int dpi) {
 }
 
 int SystemDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
-    if (screen) ReleaseDC(nullptr, screen);
+    const WindowDc screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kDesignDpi;
     return dpi > 0 ? dpi : kDesignDpi;
 }
 
@@ -150,15 +153,16 @@ HWND DialogWindow::ControlWindow(Control control) const { return controls_[Slot(
 
 void DialogWindow::SizeLabelToText(HWND label) {
     const std::string text = WindowText(label);
-    HDC dc = GetDC(label);
-    if (!dc) return;
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
     RECT extent{0, 0, 0, 0};
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     TEXTMETRICA metrics{};
-    GetTextMetricsA(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
+    {
+        const WindowDc dc(label);
+        if (!dc) return;
+        const Selection font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+        DrawTextA(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent,
+                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        GetTextMetricsA(dc.get(), &metrics);
+    }
     SetWindowPos(label, nullptr, 0, 0, extent.right - extent.left, metrics.tmHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(label, nullptr, TRUE);
@@ -337,16 +341,14 @@ void DialogWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
         if (!bitmap) return;
         BITMAP size{};
         GetObjectA(bitmap, sizeof size, &size);
-        HDC memory = CreateCompatibleDC(item.hDC);
+        const UniqueMemoryDc memory(CreateCompatibleDC(item.hDC));
         if (!memory) return;
-        HGDIOBJ old = SelectObject(memory, bitmap);
+        const Selection picture(memory.get(), bitmap);
         // The bottom-left pixel names the transparent colour, as in the designer.
-        const COLORREF transparent = GetPixel(memory, 0, size.bmHeight - 1);
+        const COLORREF transparent = GetPixel(memory.get(), 0, size.bmHeight - 1);
         GdiTransparentBlt(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right - item.rcItem.left,
-                          item.rcItem.bottom - item.rcItem.top, memory, 0, 0, size.bmWidth, size.bmHeight,
+                          item.rcItem.bottom - item.rcItem.top, memory.get(), 0, 0, size.bmWidth, size.bmHeight,
                           transparent);
-        SelectObject(memory, old);
-        DeleteDC(memory);
         return;
     }
 }

@@ -19,6 +19,7 @@ namespace tallyhorn::client::win {
 namespace {
 
 using ::tallyhorn::win::UniqueFile;
+using ::tallyhorn::win::UniqueSocket;
 using ::tallyhorn::win::WriteAll;
 
 constexpr char kOriginalBoxProc[] = "TallyhornBoxProc";
@@ -120,7 +121,6 @@ Win32DialogPlatform::~Win32DialogPlatform() {
             KillTimer(dialog, TimerIdOf(timer));
         }
     }
-    for (SocketId socket : openSockets_) closesocket(static_cast<SOCKET>(socket));
 }
 
 // ---- program ----
@@ -310,20 +310,21 @@ std::string Win32DialogPlatform::LocaleTimeSeparator() { return ::tallyhorn::win
 int Win32DialogPlatform::WouldBlockCode() { return WSAEWOULDBLOCK; }
 
 SocketId Win32DialogPlatform::CreateSocket(int& error) {
-    const SOCKET created = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (created == INVALID_SOCKET) {
+    UniqueSocket created(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!created) {
         error = WSAGetLastError();
         return kNoSocket;
     }
     // The notifications make the socket non-blocking and reach the dialog's window.
-    if (WSAAsyncSelect(created, window_.Handle(), kSocketMessage, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+    if (WSAAsyncSelect(created.get(), window_.Handle(), kSocketMessage, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) !=
+        0) {
         error = WSAGetLastError();
-        closesocket(created);
         return kNoSocket;
     }
     error = 0;
-    openSockets_.insert(static_cast<SocketId>(created));
-    return static_cast<SocketId>(created);
+    const SocketId id = static_cast<SocketId>(created.get());
+    openSockets_[id] = std::move(created);
+    return id;
 }
 
 std::uint32_t Win32DialogPlatform::InetAddr(const std::string& address) { return inet_addr(address.c_str()); }
@@ -366,8 +367,12 @@ SocketCall Win32DialogPlatform::Receive(SocketId socket, std::size_t count, std:
 }
 
 int Win32DialogPlatform::CloseSocket(SocketId socket) {
-    openSockets_.erase(socket);
-    return closesocket(static_cast<SOCKET>(socket)) == SOCKET_ERROR ? WSAGetLastError() : 0;
+    const auto held = openSockets_.find(socket);
+    if (held == openSockets_.end()) return WSAENOTSOCK;  // closed already: what closesocket would say
+    const bool closed = held->second.reset();
+    const int error = closed ? 0 : WSAGetLastError();
+    openSockets_.erase(held);
+    return error;
 }
 
 std::string Win32DialogPlatform::SocketErrorText(int code) {

@@ -4,11 +4,12 @@
 
 #include "win32.h"
 
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "client/dialog_platform.h"
+#include "common/windows/sockets.h"
 #include "dialog_window.h"
 
 namespace tallyhorn::client::win {
@@ -26,7 +27,7 @@ public:
     explicit Win32DialogPlatform(DialogWindow& window);
     Win32DialogPlatform(const Win32DialogPlatform&) = delete;
     Win32DialogPlatform& operator=(const Win32DialogPlatform&) = delete;
-    // Stops the timers and closes every socket still open.
+    // Stops the timers; the sockets still open close with it.
     ~Win32DialogPlatform() override;
 
     std::string ProgramFolder() override;
@@ -87,7 +88,7 @@ public:
 
 private:
     DialogWindow& window_;
-    std::set<SocketId> openSockets_;
+    std::map<SocketId, ::tallyhorn::win::UniqueSocket> openSockets_;
     std::vector<HWND> openBoxes_;
 };
 

@@ -13,6 +13,7 @@
 
 #include "common/windows/basics.h"
 #include "common/windows/handles.h"
+#include "common/windows/sockets.h"
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
 #include "hook/profile_number.h"
