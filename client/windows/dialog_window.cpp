@@ -7,10 +7,11 @@
 #include <optional>
 #include <stdexcept>
 
-#include "client/uTallyhornClient.h"
+#include "client/dialog_design.h"
 #include "client/res/resource_ids.h"
-#include "control_ids.h"
-#include "dialog_layout.h"
+#include "client/uTallyhornClient.h"
+#include "client/windows/control_ids.h"
+#include "client/windows/dialog_layout.h"
 
 namespace tallyhorn::client::win {
 
@@ -21,13 +22,6 @@ using ::tallyhorn::win::UniqueMemoryDc;
 using ::tallyhorn::win::WindowDc;
 
 std::size_t Slot(Control control) { return static_cast<std::size_t>(control); }
-
-const ControlDesign* DesignOf(Control control) {
-    for (const ControlDesign& design : DesignedControls()) {
-        if (design.control == control) return &design;
-    }
-    return nullptr;
-}
 
 std::string WindowText(HWND window) {
     const int length = GetWindowTextLengthA(window);
@@ -72,11 +66,11 @@ void RegisterDialogClass(HINSTANCE instance, WNDPROC procedure) {
 
 DialogWindow::DialogWindow(HINSTANCE instance) : dpi_(SystemDpi()) {
     RegisterDialogClass(instance, &DialogWindow::WindowProc);
-    RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
+    const ControlDesign& form = DesignOf(Control::Form);
+    RECT frame{0, 0, Scale(form.width), Scale(form.height)};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
-    CreateWindowExA(kWindowExStyle, kDialogClassName, kDesignedCaption, kWindowStyle, Scale(kDesignedLeft),
-                    Scale(kDesignedTop), frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                    instance, this);
+    CreateWindowExA(kWindowExStyle, kDialogClassName, form.caption, kWindowStyle, Scale(form.left), Scale(form.top),
+                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
     if (!window_) throw std::runtime_error("the dialog window cannot be created");
     font_.reset(CreateDialogFont(dpi_));
     label3Font_.reset(CreateDialogFont(dpi_));
@@ -92,11 +86,12 @@ void DialogWindow::Destroy() {
 }
 
 void DialogWindow::CreateControls(HINSTANCE instance) {
-    for (const ControlDesign& design : DesignedControls()) {
+    for (const WindowedControl& windowed : WindowedControls()) {
+        const ControlDesign& design = DesignOf(windowed.control);
         const char* className = "STATIC";
         DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (design.visible ? WS_VISIBLE : 0);
         int height = Scale(design.height);
-        switch (design.kind) {
+        switch (windowed.kind) {
             case ControlKind::Label:
                 style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
                 break;
@@ -116,14 +111,14 @@ void DialogWindow::CreateControls(HINSTANCE instance) {
         }
         HWND control = CreateWindowExA(0, className, design.caption, style, Scale(design.left), Scale(design.top),
                                        Scale(design.width), height, window_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(windowed.id)), instance, nullptr);
         if (!control) throw std::runtime_error("a control of the dialog cannot be created");
         controls_[Slot(design.control)] = control;
         HGDIOBJ font = design.control == Control::Label3 ? label3Font_.get() : font_.get();
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (design.kind == ControlKind::Label) SizeLabelToText(control);
-        if (design.bitmap != 0) {
-            bitmaps_[Slot(design.control)].reset(LoadBitmapA(instance, MAKEINTRESOURCEA(design.bitmap)));
+        if (windowed.kind == ControlKind::Label) SizeLabelToText(control);
+        if (windowed.picture != 0) {
+            bitmaps_[Slot(design.control)].reset(LoadBitmapA(instance, MAKEINTRESOURCEA(windowed.picture)));
         }
     }
     controls_[Slot(Control::Form)] = window_;
@@ -133,7 +128,7 @@ void DialogWindow::CreateControls(HINSTANCE instance) {
     // The closed box is as high as designed, whatever the font's own field height. The
     // field height that the box reports and the one it takes need not agree (Wine adds
     // its margin once more), so learn the box's margin from one setting, then set it.
-    const int wanted = Scale(DesignOf(Control::Comments_ComboBox)->height);
+    const int wanted = Scale(DesignOf(Control::Comments_ComboBox).height);
     const auto closedHeight = [combo] {
         RECT closed{};
         GetWindowRect(combo, &closed);
@@ -174,8 +169,8 @@ void DialogWindow::SetCaption(Control control, const std::string& text) {
     HWND target = ControlWindow(control);
     if (!target) return;
     SetWindowTextA(target, text.c_str());
-    const ControlDesign* design = DesignOf(control);
-    if (design && design->kind == ControlKind::Label) SizeLabelToText(target);
+    const WindowedControl* windowed = WindowedControlOf(control);
+    if (windowed && windowed->kind == ControlKind::Label) SizeLabelToText(target);
 }
 
 void DialogWindow::SetVisible(Control control, bool visible) {
@@ -334,10 +329,10 @@ int DialogWindow::RunMessageLoop() {
 // ---- painting ----
 
 void DialogWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
-    for (const ControlDesign& design : DesignedControls()) {
-        if (design.id != static_cast<int>(item.CtlID) || design.bitmap == 0) continue;
+    for (const WindowedControl& windowed : WindowedControls()) {
+        if (windowed.id != static_cast<int>(item.CtlID) || windowed.picture == 0) continue;
         FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-        HGDIOBJ bitmap = bitmaps_[Slot(design.control)].get();
+        HGDIOBJ bitmap = bitmaps_[Slot(windowed.control)].get();
         if (!bitmap) return;
         BITMAP size{};
         GetObjectA(bitmap, sizeof size, &size);

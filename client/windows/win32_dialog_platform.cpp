@@ -8,7 +8,8 @@
 #include <cstring>
 #include <new>
 
-#include "command_line.h"
+#include "client/command_line.h"
+#include "client/dialog_texts.h"
 #include "common/windows/basics.h"
 #include "common/windows/files.h"
 #include "common/windows/handles.h"
@@ -163,7 +164,7 @@ void Win32DialogPlatform::StopTimer(Timer timer) { KillTimer(window_.Handle(), T
 
 // ---- message boxes ----
 
-int Win32DialogPlatform::ShowBox(const std::string& text, const char* caption, UINT style) {
+int Win32DialogPlatform::ShowBox(const std::string& text, const std::string& caption, UINT style) {
     OpeningBox opening;
     opening.owner = openBoxes_.empty() ? window_.Handle() : openBoxes_.back();
     opening.yesNo = (style & MB_TYPEMASK) == MB_YESNO;
@@ -182,21 +183,23 @@ int Win32DialogPlatform::ShowBox(const std::string& text, const char* caption, U
             }
         }
     } restore{*this, opening};
-    return MessageBoxA(opening.owner, text.c_str(), caption, style | MB_SETFOREGROUND);
+    return MessageBoxA(opening.owner, text.c_str(), caption.c_str(), style | MB_SETFOREGROUND);
 }
 
 bool Win32DialogPlatform::Confirm(const std::string& text) {
-    return ShowBox(text, kConfirmCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
+    return ShowBox(text, std::string(texts::kConfirmCaption), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
 }
 
-void Win32DialogPlatform::ShowError(const std::string& text) { ShowBox(text, kErrorCaption, MB_OK | MB_ICONHAND); }
+void Win32DialogPlatform::ShowError(const std::string& text) {
+    ShowBox(text, std::string(texts::kErrorCaption), MB_OK | MB_ICONHAND);
+}
 
 void Win32DialogPlatform::ShowInformation(const std::string& text) {
-    ShowBox(text, kInformationCaption, MB_OK | MB_ICONINFORMATION);
+    ShowBox(text, std::string(texts::kInformationCaption), MB_OK | MB_ICONINFORMATION);
 }
 
 void Win32DialogPlatform::ShowGeneralError(const std::string& caption, const std::string& text) {
-    ShowBox(text, caption.c_str(), MB_OK | MB_ICONHAND);
+    ShowBox(text, caption, MB_OK | MB_ICONHAND);
 }
 
 // ---- files ----

@@ -17,11 +17,6 @@ namespace tallyhorn::client::win {
 // The program's file name without its folder.
 std::string ProgramFileName();
 
-// The captions of the dialog's three box kinds.
-inline constexpr char kConfirmCaption[] = "Confirm";
-inline constexpr char kErrorCaption[] = "Error";
-inline constexpr char kInformationCaption[] = "Information";
-
 class Win32DialogPlatform final : public DialogPlatform {
 public:
     explicit Win32DialogPlatform(DialogWindow& window);
@@ -84,7 +79,7 @@ public:
 
     // A message box owned by the newest open box (or the dialog), centred on the
     // screen; Escape and closing the box answer No in a Yes/No box.
-    int ShowBox(const std::string& text, const char* caption, UINT style);
+    int ShowBox(const std::string& text, const std::string& caption, UINT style);
 
 private:
     DialogWindow& window_;

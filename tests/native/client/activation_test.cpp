@@ -136,7 +136,7 @@ TEST_F(DialogTest, AMissingJobFileClosesThroughTheCloseCheckWithoutALogLine) {
     EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\n");  // the check saved the history
     EXPECT_TRUE(Log().empty());
     EXPECT_TRUE(platform.boxes.empty());
-    EXPECT_EQ(View(Control::Form).caption, "");  // still the designed state
+    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn");  // still the designed state
 }
 
 TEST_F(DialogTest, NoArgumentClosesTheSameWay) {
@@ -157,7 +157,7 @@ TEST_F(DialogTest, AnUnknownActionIsLoggedAndCloses) {
     StartWith("comment");
     EXPECT_EQ(Log(), (Lines{"ActionType=comment", "JobID=1234"}));
     EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_EQ(View(Control::Form).caption, "");
+    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn");
 }
 
 TEST_F(DialogTest, ActivationRunsOnce) {
