@@ -91,8 +91,7 @@ TEST_F(OrderingAtCloseTest, AnAllowedCloseHidesTheDialogFirstAndSavesTheComments
     form.CloseRequested();  // refused, its question answered No before the next step
     EXPECT_TRUE(platform.replaced.empty());
     platform.commentText = "second";
-    Answer(true);
-    form.ButtonClicked(Control::OKBtn);  // printing confirmed: the close is allowed
+    ClickAnswering(Control::OKBtn, true);  // printing confirmed: the close is allowed
     EXPECT_FALSE(View(Control::Form).visible);
     EXPECT_EQ(platform.keysWhileFormShown, 0);
     EXPECT_EQ(platform.quitRequests, 1);

@@ -60,6 +60,12 @@ protected:
         });
     }
 
+    // Clicks the button, answering the box that it opens.
+    void ClickAnswering(Control button, bool answer) {
+        Answer(answer);
+        form.ButtonClicked(button);
+    }
+
     std::vector<std::string> Log() const { return platform.LogMessages(); }
     const ControlView& View(Control control) { return platform.controls[control]; }
     bool Running(Timer timer) { return platform.timers[timer].running; }
