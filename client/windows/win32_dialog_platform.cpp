@@ -165,6 +165,8 @@ void Win32DialogPlatform::StopTimer(Timer timer) { KillTimer(window_.Handle(), T
 // ---- message boxes ----
 
 int Win32DialogPlatform::ShowBox(const std::string& text, const std::string& caption, UINT style) {
+    // Room for the box now, so that noting it inside the hook procedure cannot throw.
+    openBoxes_.reserve(openBoxes_.size() + 1);
     OpeningBox opening;
     opening.owner = openBoxes_.empty() ? window_.Handle() : openBoxes_.back();
     opening.yesNo = (style & MB_TYPEMASK) == MB_YESNO;

@@ -77,11 +77,11 @@ public:
     int CloseSocket(SocketId socket) override;
     std::string SocketErrorText(int code) override;
 
+private:
     // A message box owned by the newest open box (or the dialog), centred on the
     // screen; Escape and closing the box answer No in a Yes/No box.
     int ShowBox(const std::string& text, const std::string& caption, UINT style);
 
-private:
     DialogWindow& window_;
     std::map<SocketId, ::tallyhorn::win::UniqueSocket> openSockets_;
     std::vector<HWND> openBoxes_;
