@@ -1,6 +1,6 @@
 // Program entry of TallyhornClient.exe: starts Windows Sockets, creates the dialog,
 // shows it, runs the message loop until the dialog has closed, and ends.
-#include "win32.h"
+#include "client/windows/win32.h"
 
 #include <cstdint>
 #include <exception>
@@ -8,10 +8,10 @@
 
 #include "client/dialog_error.h"
 #include "client/uTallyhornClient.h"
+#include "client/windows/dialog_window.h"
+#include "client/windows/win32_dialog_platform.h"
 #include "common/windows/basics.h"
 #include "common/windows/sockets.h"
-#include "dialog_window.h"
-#include "win32_dialog_platform.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The dialog's Win32 window: designed layout scaled to the system DPI, one window
 // procedure forwarding each message to one member, and the program's message loop.
-#include "dialog_window.h"
+#include "client/windows/dialog_window.h"
 
 #include <winsock.h>
 

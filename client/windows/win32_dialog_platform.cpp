@@ -1,6 +1,6 @@
 // The dialog's seam to the platform, for real: Win32 controls, window timers, message
 // boxes, profile and file calls, the clock and Windows Sockets 1.1.
-#include "win32_dialog_platform.h"
+#include "client/windows/win32_dialog_platform.h"
 
 #include <winsock.h>
 

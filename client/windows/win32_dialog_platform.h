@@ -2,15 +2,15 @@
 // boxes, profile and file calls, the clock and Windows Sockets 1.1.
 #pragma once
 
-#include "win32.h"
+#include "client/windows/win32.h"
 
 #include <map>
 #include <string>
 #include <vector>
 
 #include "client/dialog_platform.h"
+#include "client/windows/dialog_window.h"
 #include "common/windows/sockets.h"
-#include "dialog_window.h"
 
 namespace tallyhorn::client::win {
 

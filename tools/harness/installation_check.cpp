@@ -1,5 +1,5 @@
 // Tallyhorn_Harness --check: what the hook would read and use, checked one line each.
-#include "installation_check.h"
+#include "tools/harness/installation_check.h"
 
 #include <windows.h>
 
@@ -18,7 +18,7 @@
 #include "hook/Tallyhorn_DLL.h"
 #include "hook/profile_number.h"
 #include "hook/windows/win_hook_platform.h"
-#include "hook_export.h"
+#include "tools/harness/hook_export.h"
 
 namespace tallyhorn::harness {
 

@@ -1,6 +1,6 @@
 // The UI test driver: finds the dialog's windows, reads them, answers boxes, sends keys
 // and takes screenshots.
-#include "uidriver.h"
+#include "tools/uidriver/uidriver.h"
 
 #include <cstdio>
 #include <cstring>
@@ -86,8 +86,6 @@ void SendUnicode(wchar_t character) {
 }
 
 }  // namespace
-
-void Pause(DWORD ms) { Sleep(ms); }
 
 const std::vector<NamedControl>& DialogControls() {
     using namespace client::win;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "client/comment_history.h"
-#include "dialog_test_support.h"
+#include "tests/native/client/dialog_test_support.h"
 
 namespace tallyhorn::client::testing {
 namespace {

@@ -1,6 +1,6 @@
 // TForm1's decisions: OK and Cancel per mode, both keyboard paths, the close check with
 // its nested close in quota mode, the countdown and the response file.
-#include "dialog_test_support.h"
+#include "tests/native/client/dialog_test_support.h"
 
 namespace tallyhorn::client::testing {
 namespace {

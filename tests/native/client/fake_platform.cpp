@@ -1,6 +1,6 @@
 // A DialogPlatform for tests: it records what the dialog does to its window, files, log,
 // timers and socket, and plays message boxes from a script that may run nested events.
-#include "fake_platform.h"
+#include "tests/native/client/fake_platform.h"
 
 #include <algorithm>
 #include <cctype>

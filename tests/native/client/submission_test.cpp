@@ -1,6 +1,6 @@
 // TForm1's comment submission: every row of the exchange's transition table, the
 // acknowledgement read across pieces, the error and timeout boxes and their log lines.
-#include "dialog_test_support.h"
+#include "tests/native/client/dialog_test_support.h"
 
 namespace tallyhorn::client::testing {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "client/windows/dialog_window.h"
-#include "common/windows/basics.h"
 #include "client/windows/win32_dialog_platform.h"
+#include "common/windows/basics.h"
 #include "client_fixture.h"
 
 namespace tallyhorn::client::wine_test {
