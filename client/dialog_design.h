@@ -21,7 +21,7 @@ struct ControlDesign {
     bool visible;
 };
 
-// Every control once, the form first.
+// Every control once, in the order of Control (the form first).
 std::span<const ControlDesign> DesignedDialog();
 
 const ControlDesign& DesignOf(Control control);
