@@ -56,8 +56,6 @@ public:
     void Notify(SocketId socket, NetworkEvent event, int error);
 
     State state() const { return state_; }
-    const std::string& address() const { return address_; }
-    std::uint16_t port() const { return port_; }
 
 private:
     // Reports a failed call, closes the connection, and raises the error if the dialog

@@ -1,4 +1,5 @@
-// The dialog's own fixed texts: captions, box texts, log messages and error texts.
+// The dialog's own fixed texts: captions, box texts, log messages and error texts. The
+// designed captions of the controls are in dialog_design.cpp.
 #pragma once
 
 #include <string_view>
@@ -32,7 +33,10 @@ inline constexpr std::string_view kCountdownWaitHead =
     "Waiting for the Administrator approval to go on with the Printing (";
 inline constexpr std::string_view kCountdownWaitTail = ")";
 
-// Message boxes.
+// Message boxes: the captions of the three kinds, then their texts.
+inline constexpr std::string_view kConfirmCaption = "Confirm";
+inline constexpr std::string_view kErrorCaption = "Error";
+inline constexpr std::string_view kInformationCaption = "Information";
 inline constexpr std::string_view kConfirmPrint = "Print the job in spite of the quota violation ?";
 inline constexpr std::string_view kConfirmCancelJob = "The Print job will be canceled, ok to go on ?";
 inline constexpr std::string_view kConfirmQuit = "Quit without entering Comment ?";

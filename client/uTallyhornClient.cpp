@@ -10,6 +10,7 @@
 #include "client/client_socket.h"
 #include "client/comment_exchange.h"
 #include "client/comment_history.h"
+#include "client/dialog_design.h"
 #include "client/dialog_error.h"
 #include "client/dialog_texts.h"
 #include "contract/contract.h"
@@ -35,11 +36,8 @@ bool IsButtonKey(int key) { return key == kKeyEnter || key == kKeyEscape; }
 struct TForm1::Impl final : ClientSocketEvents {
     explicit Impl(DialogPlatform& platform) : platform(platform), history(platform), log(platform), socket(platform, *this) {
         log.ReadTimeSeparator();
-        for (auto& state : controls) {
-            state = {true, true};
-        }
-        for (const Control image : {Control::Stop_Image, Control::Confirm_Image, Control::Comment_Image}) {
-            controls[static_cast<std::size_t>(image)].visible = false;
+        for (const ControlDesign& design : DesignedDialog()) {
+            StateOf(design.control) = {design.visible, true};
         }
     }
 

@@ -9,7 +9,7 @@
 
 namespace tallyhorn::client {
 
-// Key codes and shift bits that the keyboard handlers look at.
+// The key codes that the keyboard handlers look at.
 inline constexpr int kKeyEnter = 13;
 inline constexpr int kKeyEscape = 27;
 

@@ -1,5 +1,5 @@
 // Names and line stamps of the daily log files that both deliverables keep.
-#include "daily_log.h"
+#include "common/daily_log.h"
 
 #include <cstdio>
 

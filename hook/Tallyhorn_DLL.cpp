@@ -65,28 +65,22 @@ public:
     // Closes both handles; guarded, so a failure here changes no verdict.
     void Close(const HookSettings& settings, std::int32_t jobId) noexcept {
         try {
-            const auto [processClosed, error] = CloseBoth();
-            if (processClosed)
+            const CallResult processClose = CloseBoth();
+            if (processClose.succeeded)
                 Write_Hook_Log(platform_, settings, kHandleClosed, jobId);
             else
-                Write_Hook_Log(platform_, settings, Text(kHandleCloseError) + std::to_string(error), jobId);
+                Write_Hook_Log(platform_, settings, Text(kHandleCloseError) + std::to_string(processClose.error), jobId);
         } catch (...) {
         }
     }
 
 private:
-    struct Outcome {
-        bool processClosed;
-        std::uint32_t error;
-    };
-
-    Outcome CloseBoth() {
+    // The process handle's close is the one the log tells of.
+    CallResult CloseBoth() {
         open_ = false;
-        const bool processClosed = platform_.CloseMonitorHandle(handles_.process);
-        // Read before the thread handle's close can change it.
-        const std::uint32_t error = processClosed ? 0 : platform_.LastError();
+        const CallResult processClose = platform_.CloseMonitorHandle(handles_.process);
         platform_.CloseMonitorHandle(handles_.thread);
-        return {processClosed, error};
+        return processClose;
     }
 
     HookPlatform& platform_;
@@ -115,11 +109,11 @@ bool RunMonitor(HookPlatform& platform, const HookSettings& settings, const char
     const std::string commandLine =
         contract::MonitorCommandLine(settings.ProgDir, jobFilePath, device, document, JobId, JobType, leadBytes);
     MonitorHandles started;
-    if (!platform.StartProcess(commandLine, started)) {
-        const std::uint32_t error = platform.LastError();
+    const CallResult start = platform.StartProcess(commandLine, started);
+    if (!start.succeeded) {
         // The whole command line, as started: its names are cut already, and the line's
         // own rule blanks their control characters.
-        log(Text(kStartFailed) + std::to_string(error) + Text(kStartFailedCommandLine) + commandLine);
+        log(Text(kStartFailed) + std::to_string(start.error) + Text(kStartFailedCommandLine) + commandLine);
         return true;
     }
     MonitorHandleOwner handles(platform, started);

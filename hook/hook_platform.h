@@ -20,6 +20,13 @@ struct MonitorHandles {
     PlatformHandle thread = 0;
 };
 
+// What a call that can fail gives back: whether it succeeded and, when not, the system
+// error code, read straight after the failing call before anything could change it.
+struct CallResult {
+    bool succeeded = true;
+    std::uint32_t error = 0;
+};
+
 class HookPlatform {
 public:
     virtual ~HookPlatform() = default;
@@ -46,12 +53,9 @@ public:
     // Appends bytes to a daily log file by the log file rules; false when they were lost.
     virtual bool AppendToLog(const std::string& path, const std::string& bytes) = 0;
 
-    // Starts a program minimised at normal priority; false on failure (LastError() then
-    // tells why, read before any other platform call).
-    virtual bool StartProcess(const std::string& commandLine, MonitorHandles& started) = 0;
-    virtual bool CloseMonitorHandle(PlatformHandle handle) = 0;
-    // The system error code of the last failed operation.
-    virtual std::uint32_t LastError() = 0;
+    // Starts a program minimised at normal priority.
+    virtual CallResult StartProcess(const std::string& commandLine, MonitorHandles& started) = 0;
+    virtual CallResult CloseMonitorHandle(PlatformHandle handle) = 0;
 
     // A zero-terminated UTF-16 name (never null here) in the system's ANSI code page.
     virtual std::string NarrowName(const char16_t* text) = 0;

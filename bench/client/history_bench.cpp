@@ -9,7 +9,7 @@
 #include <random>
 
 #include "client/comment_history.h"
-#include "fake_platform.h"
+#include "tests/native/client/fake_platform.h"
 
 namespace {
 

@@ -1,20 +1,23 @@
 // Program entry of TallyhornClient.exe: starts Windows Sockets, creates the dialog,
 // shows it, runs the message loop until the dialog has closed, and ends.
-#include "win32.h"
+#include "client/windows/win32.h"
 
+#include <cstdint>
 #include <exception>
 #include <string>
 
 #include "client/dialog_error.h"
 #include "client/uTallyhornClient.h"
-#include "common/windows/handles.h"
-#include "dialog_window.h"
-#include "win32_dialog_platform.h"
+#include "client/windows/dialog_window.h"
+#include "client/windows/win32_dialog_platform.h"
+#include "common/windows/basics.h"
+#include "common/windows/sockets.h"
 
 namespace {
 
 using tallyhorn::client::TForm1;
 using tallyhorn::client::win::DialogWindow;
+using tallyhorn::client::win::ProgramFileName;
 using tallyhorn::client::win::Win32DialogPlatform;
 
 // The show state that the starting program asked for.
@@ -26,20 +29,13 @@ int StartShowState(int commandShow) {
     return commandShow;
 }
 
-std::string ProgramFileName() {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string full(path, length);
-    return full.substr(full.find_last_of('\\') + 1);
-}
-
 int RunDialog(HINSTANCE instance, int commandShow) {
     // Windows Sockets start with the dialog; without them there is no dialog, and the
     // error can only be shown in a box of its own.
     tallyhorn::win::WsaSession sockets(MAKEWORD(1, 1));
     if (sockets.error() != 0) {
         const std::string text = tallyhorn::client::WindowsSocketErrorText(
-            tallyhorn::client::win::SystemErrorText(sockets.error()), sockets.error(), "WSAStartup");
+            tallyhorn::win::SystemErrorText(static_cast<std::uint32_t>(sockets.error())), sockets.error(), "WSAStartup");
         MessageBoxA(nullptr, text.c_str(), tallyhorn::client::ProgramTitle(ProgramFileName()).c_str(),
                     MB_OK | MB_ICONHAND | MB_TASKMODAL);
         return 1;

@@ -1,5 +1,6 @@
-// The dialog's designed state: window size and place, and every control's kind,
-// caption, position, size and visibility at 96 DPI, in tab (creation) order.
+// What the dialog's window adds to its design (client/dialog_design.h): each control's
+// kind, identifier and picture, in tab (creation) order, and the font and sizes that only
+// Win32 controls need.
 #pragma once
 
 #include <span>
@@ -9,11 +10,6 @@
 namespace tallyhorn::client::win {
 
 inline constexpr int kDesignDpi = 96;
-inline constexpr int kClientWidth = 369;
-inline constexpr int kClientHeight = 219;
-inline constexpr int kDesignedLeft = 322;
-inline constexpr int kDesignedTop = 142;
-inline constexpr char kDesignedCaption[] = "Tallyhorn";
 inline constexpr char kFontFace[] = "MS Sans Serif";
 inline constexpr int kFontPoints = 8;
 inline constexpr int kComboItemHeight = 13;
@@ -22,20 +18,17 @@ inline constexpr int kComboDropRows = 8;
 
 enum class ControlKind { Label, ComboBox, Button, Picture };
 
-struct ControlDesign {
+struct WindowedControl {
     Control control;
     ControlKind kind;
     int id;
-    int left;
-    int top;
-    int width;
-    int height;
-    const char* caption;
-    bool visible;
-    int bitmap;  // resource number of a picture, 0 otherwise
+    int picture;  // resource number of a bitmap, 0 otherwise
 };
 
-// All controls, the three tab stops first (comment box, OK, Cancel).
-std::span<const ControlDesign> DesignedControls();
+// Every control but the form, the three tab stops first (comment box, OK, Cancel).
+std::span<const WindowedControl> WindowedControls();
+
+// The row of one control; nullptr for the form.
+const WindowedControl* WindowedControlOf(Control control);
 
 }  // namespace tallyhorn::client::win

@@ -1,29 +1,27 @@
 // The dialog's Win32 window: designed layout scaled to the system DPI, one window
 // procedure forwarding each message to one member, and the program's message loop.
-#include "dialog_window.h"
+#include "client/windows/dialog_window.h"
 
 #include <winsock.h>
 
 #include <optional>
 #include <stdexcept>
 
-#include "client/uTallyhornClient.h"
+#include "client/dialog_design.h"
 #include "client/res/resource_ids.h"
-#include "control_ids.h"
-#include "dialog_layout.h"
+#include "client/uTallyhornClient.h"
+#include "client/windows/control_ids.h"
+#include "client/windows/dialog_layout.h"
 
 namespace tallyhorn::client::win {
 
 namespace {
 
-std::size_t Slot(Control control) { return static_cast<std::size_t>(control); }
+using ::tallyhorn::win::Selection;
+using ::tallyhorn::win::UniqueMemoryDc;
+using ::tallyhorn::win::WindowDc;
 
-const ControlDesign* DesignOf(Control control) {
-    for (const ControlDesign& design : DesignedControls()) {
-        if (design.control == control) return &design;
-    }
-    return nullptr;
-}
+std::size_t Slot(Control control) { return static_cast<std::size_t>(control); }
 
 std::string WindowText(HWND window) {
     const int length = GetWindowTextLengthA(window);
@@ -41,9 +39,8 @@ HFONT CreateDialogFont(int dpi) {
 }
 
 int SystemDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
-    if (screen) ReleaseDC(nullptr, screen);
+    const WindowDc screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kDesignDpi;
     return dpi > 0 ? dpi : kDesignDpi;
 }
 
@@ -69,11 +66,11 @@ void RegisterDialogClass(HINSTANCE instance, WNDPROC procedure) {
 
 DialogWindow::DialogWindow(HINSTANCE instance) : dpi_(SystemDpi()) {
     RegisterDialogClass(instance, &DialogWindow::WindowProc);
-    RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
+    const ControlDesign& form = DesignOf(Control::Form);
+    RECT frame{0, 0, Scale(form.width), Scale(form.height)};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
-    CreateWindowExA(kWindowExStyle, kDialogClassName, kDesignedCaption, kWindowStyle, Scale(kDesignedLeft),
-                    Scale(kDesignedTop), frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                    instance, this);
+    CreateWindowExA(kWindowExStyle, kDialogClassName, form.caption, kWindowStyle, Scale(form.left), Scale(form.top),
+                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
     if (!window_) throw std::runtime_error("the dialog window cannot be created");
     font_.reset(CreateDialogFont(dpi_));
     label3Font_.reset(CreateDialogFont(dpi_));
@@ -89,11 +86,12 @@ void DialogWindow::Destroy() {
 }
 
 void DialogWindow::CreateControls(HINSTANCE instance) {
-    for (const ControlDesign& design : DesignedControls()) {
+    for (const WindowedControl& windowed : WindowedControls()) {
+        const ControlDesign& design = DesignOf(windowed.control);
         const char* className = "STATIC";
         DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (design.visible ? WS_VISIBLE : 0);
         int height = Scale(design.height);
-        switch (design.kind) {
+        switch (windowed.kind) {
             case ControlKind::Label:
                 style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
                 break;
@@ -113,14 +111,14 @@ void DialogWindow::CreateControls(HINSTANCE instance) {
         }
         HWND control = CreateWindowExA(0, className, design.caption, style, Scale(design.left), Scale(design.top),
                                        Scale(design.width), height, window_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(windowed.id)), instance, nullptr);
         if (!control) throw std::runtime_error("a control of the dialog cannot be created");
         controls_[Slot(design.control)] = control;
         HGDIOBJ font = design.control == Control::Label3 ? label3Font_.get() : font_.get();
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (design.kind == ControlKind::Label) SizeLabelToText(control);
-        if (design.bitmap != 0) {
-            bitmaps_[Slot(design.control)].reset(LoadBitmapA(instance, MAKEINTRESOURCEA(design.bitmap)));
+        if (windowed.kind == ControlKind::Label) SizeLabelToText(control);
+        if (windowed.picture != 0) {
+            bitmaps_[Slot(design.control)].reset(LoadBitmapA(instance, MAKEINTRESOURCEA(windowed.picture)));
         }
     }
     controls_[Slot(Control::Form)] = window_;
@@ -130,7 +128,7 @@ void DialogWindow::CreateControls(HINSTANCE instance) {
     // The closed box is as high as designed, whatever the font's own field height. The
     // field height that the box reports and the one it takes need not agree (Wine adds
     // its margin once more), so learn the box's margin from one setting, then set it.
-    const int wanted = Scale(DesignOf(Control::Comments_ComboBox)->height);
+    const int wanted = Scale(DesignOf(Control::Comments_ComboBox).height);
     const auto closedHeight = [combo] {
         RECT closed{};
         GetWindowRect(combo, &closed);
@@ -150,15 +148,16 @@ HWND DialogWindow::ControlWindow(Control control) const { return controls_[Slot(
 
 void DialogWindow::SizeLabelToText(HWND label) {
     const std::string text = WindowText(label);
-    HDC dc = GetDC(label);
-    if (!dc) return;
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
     RECT extent{0, 0, 0, 0};
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     TEXTMETRICA metrics{};
-    GetTextMetricsA(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
+    {
+        const WindowDc dc(label);
+        if (!dc) return;
+        const Selection font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+        DrawTextA(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent,
+                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        GetTextMetricsA(dc.get(), &metrics);
+    }
     SetWindowPos(label, nullptr, 0, 0, extent.right - extent.left, metrics.tmHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(label, nullptr, TRUE);
@@ -170,8 +169,8 @@ void DialogWindow::SetCaption(Control control, const std::string& text) {
     HWND target = ControlWindow(control);
     if (!target) return;
     SetWindowTextA(target, text.c_str());
-    const ControlDesign* design = DesignOf(control);
-    if (design && design->kind == ControlKind::Label) SizeLabelToText(target);
+    const WindowedControl* windowed = WindowedControlOf(control);
+    if (windowed && windowed->kind == ControlKind::Label) SizeLabelToText(target);
 }
 
 void DialogWindow::SetVisible(Control control, bool visible) {
@@ -330,23 +329,21 @@ int DialogWindow::RunMessageLoop() {
 // ---- painting ----
 
 void DialogWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
-    for (const ControlDesign& design : DesignedControls()) {
-        if (design.id != static_cast<int>(item.CtlID) || design.bitmap == 0) continue;
+    for (const WindowedControl& windowed : WindowedControls()) {
+        if (windowed.id != static_cast<int>(item.CtlID) || windowed.picture == 0) continue;
         FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-        HGDIOBJ bitmap = bitmaps_[Slot(design.control)].get();
+        HGDIOBJ bitmap = bitmaps_[Slot(windowed.control)].get();
         if (!bitmap) return;
         BITMAP size{};
         GetObjectA(bitmap, sizeof size, &size);
-        HDC memory = CreateCompatibleDC(item.hDC);
+        const UniqueMemoryDc memory(CreateCompatibleDC(item.hDC));
         if (!memory) return;
-        HGDIOBJ old = SelectObject(memory, bitmap);
+        const Selection picture(memory.get(), bitmap);
         // The bottom-left pixel names the transparent colour, as in the designer.
-        const COLORREF transparent = GetPixel(memory, 0, size.bmHeight - 1);
+        const COLORREF transparent = GetPixel(memory.get(), 0, size.bmHeight - 1);
         GdiTransparentBlt(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right - item.rcItem.left,
-                          item.rcItem.bottom - item.rcItem.top, memory, 0, 0, size.bmWidth, size.bmHeight,
+                          item.rcItem.bottom - item.rcItem.top, memory.get(), 0, 0, size.bmWidth, size.bmHeight,
                           transparent);
-        SelectObject(memory, old);
-        DeleteDC(memory);
         return;
     }
 }

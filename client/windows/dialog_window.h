@@ -2,7 +2,7 @@
 // system DPI, and the message loop that turns window messages into TForm1 events.
 #pragma once
 
-#include "win32.h"
+#include "client/windows/win32.h"
 
 #include <array>
 #include <optional>

@@ -1,13 +1,17 @@
 // The dialog's seam to the platform, for real: Win32 controls, window timers, message
 // boxes, profile and file calls, the clock and Windows Sockets 1.1.
-#include "win32_dialog_platform.h"
+#include "client/windows/win32_dialog_platform.h"
 
 #include <winsock.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "command_line.h"
+#include "client/command_line.h"
+#include "client/dialog_texts.h"
+#include "common/windows/basics.h"
+#include "common/windows/files.h"
 #include "common/windows/handles.h"
 #include "common/windows/log_file.h"
 
@@ -16,6 +20,7 @@ namespace tallyhorn::client::win {
 namespace {
 
 using ::tallyhorn::win::UniqueFile;
+using ::tallyhorn::win::UniqueSocket;
 using ::tallyhorn::win::WriteAll;
 
 constexpr char kOriginalBoxProc[] = "TallyhornBoxProc";
@@ -104,14 +109,9 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-std::string SystemErrorText(int code) {
-    char buffer[512] = {};
-    const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
-    std::string text(buffer, length);
-    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) text.pop_back();
-    return text;
+std::string ProgramFileName() {
+    const std::string path = ::tallyhorn::win::ProgramPath();
+    return path.substr(path.find_last_of("\\/") + 1);
 }
 
 Win32DialogPlatform::Win32DialogPlatform(DialogWindow& window) : window_(window) {}
@@ -122,30 +122,13 @@ Win32DialogPlatform::~Win32DialogPlatform() {
             KillTimer(dialog, TimerIdOf(timer));
         }
     }
-    for (SocketId socket : openSockets_) closesocket(static_cast<SOCKET>(socket));
 }
 
 // ---- program ----
 
-std::string Win32DialogPlatform::ModulePath() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
+std::string Win32DialogPlatform::ProgramFolder() { return FolderOf(::tallyhorn::win::ProgramPath()); }
 
-std::string Win32DialogPlatform::ProgramFolder() { return FolderOf(ModulePath()); }
-
-std::string Win32DialogPlatform::ProgramFileName() {
-    const std::string path = ModulePath();
-    return path.substr(path.find_last_of("\\/") + 1);
-}
+std::string Win32DialogPlatform::ProgramFileName() { return win::ProgramFileName(); }
 
 std::string Win32DialogPlatform::FirstArgument() { return FirstArgumentOf(GetCommandLineA()); }
 
@@ -181,7 +164,9 @@ void Win32DialogPlatform::StopTimer(Timer timer) { KillTimer(window_.Handle(), T
 
 // ---- message boxes ----
 
-int Win32DialogPlatform::ShowBox(const std::string& text, const char* caption, UINT style) {
+int Win32DialogPlatform::ShowBox(const std::string& text, const std::string& caption, UINT style) {
+    // Room for the box now, so that noting it inside the hook procedure cannot throw.
+    openBoxes_.reserve(openBoxes_.size() + 1);
     OpeningBox opening;
     opening.owner = openBoxes_.empty() ? window_.Handle() : openBoxes_.back();
     opening.yesNo = (style & MB_TYPEMASK) == MB_YESNO;
@@ -200,33 +185,34 @@ int Win32DialogPlatform::ShowBox(const std::string& text, const char* caption, U
             }
         }
     } restore{*this, opening};
-    return MessageBoxA(opening.owner, text.c_str(), caption, style | MB_SETFOREGROUND);
+    return MessageBoxA(opening.owner, text.c_str(), caption.c_str(), style | MB_SETFOREGROUND);
 }
 
 bool Win32DialogPlatform::Confirm(const std::string& text) {
-    return ShowBox(text, kConfirmCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
+    return ShowBox(text, std::string(texts::kConfirmCaption), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
 }
 
-void Win32DialogPlatform::ShowError(const std::string& text) { ShowBox(text, kErrorCaption, MB_OK | MB_ICONHAND); }
+void Win32DialogPlatform::ShowError(const std::string& text) {
+    ShowBox(text, std::string(texts::kErrorCaption), MB_OK | MB_ICONHAND);
+}
 
 void Win32DialogPlatform::ShowInformation(const std::string& text) {
-    ShowBox(text, kInformationCaption, MB_OK | MB_ICONINFORMATION);
+    ShowBox(text, std::string(texts::kInformationCaption), MB_OK | MB_ICONINFORMATION);
 }
 
 void Win32DialogPlatform::ShowGeneralError(const std::string& caption, const std::string& text) {
-    ShowBox(text, caption.c_str(), MB_OK | MB_ICONHAND);
+    ShowBox(text, caption, MB_OK | MB_ICONHAND);
 }
 
 // ---- files ----
 
-bool Win32DialogPlatform::FileExists(const std::string& path) { return ::tallyhorn::win::FileExistsForLog(path); }
+bool Win32DialogPlatform::FileExists(const std::string& path) {
+    return ::tallyhorn::win::SearchFindsFileWithDosDate(path);
+}
 
 std::string Win32DialogPlatform::ReadProfileString(const std::string& file, const std::string& section,
                                                    const std::string& key) {
-    char buffer[2048] = {};
-    const DWORD length =
-        GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer, sizeof buffer, file.c_str());
-    return std::string(buffer, length);
+    return ::tallyhorn::win::ReadProfileString(file, section, key, "");
 }
 
 bool Win32DialogPlatform::WriteProfileString(const std::string& file, const std::string& section,
@@ -320,37 +306,30 @@ bool Win32DialogPlatform::AppendToLog(const std::string& path, const std::string
 
 // ---- clock and locale ----
 
-LocalDateTime Win32DialogPlatform::Now() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return LocalDateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-}
+LocalDateTime Win32DialogPlatform::Now() { return ::tallyhorn::win::LocalNow(); }
 
-std::string Win32DialogPlatform::LocaleTimeSeparator() {
-    char buffer[16] = {};
-    const int length = GetLocaleInfoA(GetThreadLocale(), LOCALE_STIME, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length - 1)) : std::string();
-}
+std::string Win32DialogPlatform::LocaleTimeSeparator() { return ::tallyhorn::win::LocaleTimeSeparator(); }
 
 // ---- sockets ----
 
 int Win32DialogPlatform::WouldBlockCode() { return WSAEWOULDBLOCK; }
 
 SocketId Win32DialogPlatform::CreateSocket(int& error) {
-    const SOCKET created = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (created == INVALID_SOCKET) {
+    UniqueSocket created(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!created) {
         error = WSAGetLastError();
         return kNoSocket;
     }
     // The notifications make the socket non-blocking and reach the dialog's window.
-    if (WSAAsyncSelect(created, window_.Handle(), kSocketMessage, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+    if (WSAAsyncSelect(created.get(), window_.Handle(), kSocketMessage, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) !=
+        0) {
         error = WSAGetLastError();
-        closesocket(created);
         return kNoSocket;
     }
     error = 0;
-    openSockets_.insert(static_cast<SocketId>(created));
-    return static_cast<SocketId>(created);
+    const SocketId id = static_cast<SocketId>(created.get());
+    openSockets_[id] = std::move(created);
+    return id;
 }
 
 std::uint32_t Win32DialogPlatform::InetAddr(const std::string& address) { return inet_addr(address.c_str()); }
@@ -393,10 +372,16 @@ SocketCall Win32DialogPlatform::Receive(SocketId socket, std::size_t count, std:
 }
 
 int Win32DialogPlatform::CloseSocket(SocketId socket) {
-    openSockets_.erase(socket);
-    return closesocket(static_cast<SOCKET>(socket)) == SOCKET_ERROR ? WSAGetLastError() : 0;
+    const auto held = openSockets_.find(socket);
+    if (held == openSockets_.end()) return WSAENOTSOCK;  // closed already: what closesocket would say
+    const bool closed = held->second.reset();
+    const int error = closed ? 0 : WSAGetLastError();
+    openSockets_.erase(held);
+    return error;
 }
 
-std::string Win32DialogPlatform::SocketErrorText(int code) { return SystemErrorText(code); }
+std::string Win32DialogPlatform::SocketErrorText(int code) {
+    return ::tallyhorn::win::SystemErrorText(static_cast<std::uint32_t>(code));
+}
 
 }  // namespace tallyhorn::client::win

@@ -2,28 +2,27 @@
 // boxes, profile and file calls, the clock and Windows Sockets 1.1.
 #pragma once
 
-#include "win32.h"
+#include "client/windows/win32.h"
 
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "client/dialog_platform.h"
-#include "dialog_window.h"
+#include "client/windows/dialog_window.h"
+#include "common/windows/sockets.h"
 
 namespace tallyhorn::client::win {
 
-// The captions of the dialog's three box kinds.
-inline constexpr char kConfirmCaption[] = "Confirm";
-inline constexpr char kErrorCaption[] = "Error";
-inline constexpr char kInformationCaption[] = "Information";
+// The program's file name without its folder.
+std::string ProgramFileName();
 
 class Win32DialogPlatform final : public DialogPlatform {
 public:
     explicit Win32DialogPlatform(DialogWindow& window);
     Win32DialogPlatform(const Win32DialogPlatform&) = delete;
     Win32DialogPlatform& operator=(const Win32DialogPlatform&) = delete;
-    // Stops the timers and closes every socket still open.
+    // Stops the timers; the sockets still open close with it.
     ~Win32DialogPlatform() override;
 
     std::string ProgramFolder() override;
@@ -78,19 +77,14 @@ public:
     int CloseSocket(SocketId socket) override;
     std::string SocketErrorText(int code) override;
 
+private:
     // A message box owned by the newest open box (or the dialog), centred on the
     // screen; Escape and closing the box answer No in a Yes/No box.
-    int ShowBox(const std::string& text, const char* caption, UINT style);
-
-private:
-    std::string ModulePath();
+    int ShowBox(const std::string& text, const std::string& caption, UINT style);
 
     DialogWindow& window_;
-    std::set<SocketId> openSockets_;
+    std::map<SocketId, ::tallyhorn::win::UniqueSocket> openSockets_;
     std::vector<HWND> openBoxes_;
 };
-
-// The platform's text for a Windows error code, without its trailing line end.
-std::string SystemErrorText(int code);
 
 }  // namespace tallyhorn::client::win

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <windows.h>
-#include <winsock.h>
 
 #include <utility>
 
@@ -40,11 +39,20 @@ private:
     Handle handle_ = Traits::Empty();
 };
 
-// Kernel handles: some APIs give NULL for "none", others INVALID_HANDLE_VALUE.
-struct KernelHandleTraits {
-    using Handle = HANDLE;
+// Most handle kinds are empty when null; each kind's traits add only its closer.
+template <typename H>
+struct NullIsEmpty {
+    using Handle = H;
     static Handle Empty() { return nullptr; }
+    static bool IsEmpty(Handle h) { return h == nullptr; }
+};
+
+// Kernel handles: some APIs give NULL for "none", others INVALID_HANDLE_VALUE.
+struct NullOrInvalidIsEmpty : NullIsEmpty<HANDLE> {
     static bool IsEmpty(Handle h) { return h == nullptr || h == INVALID_HANDLE_VALUE; }
+};
+
+struct KernelHandleTraits : NullOrInvalidIsEmpty {
     static bool Close(Handle h) { return CloseHandle(h) != 0; }
 };
 using UniqueHandle = Unique<KernelHandleTraits>;
@@ -52,34 +60,23 @@ using UniqueHandle = Unique<KernelHandleTraits>;
 // A file from CreateFileA, which reports failure as INVALID_HANDLE_VALUE.
 using UniqueFile = UniqueHandle;
 
-struct FindHandleTraits {
-    using Handle = HANDLE;
-    static Handle Empty() { return INVALID_HANDLE_VALUE; }
-    static bool IsEmpty(Handle h) { return h == INVALID_HANDLE_VALUE || h == nullptr; }
+struct FindHandleTraits : NullOrInvalidIsEmpty {
     static bool Close(Handle h) { return FindClose(h) != 0; }
 };
 using UniqueFind = Unique<FindHandleTraits>;
 
-struct SocketTraits {
-    using Handle = SOCKET;
-    static Handle Empty() { return INVALID_SOCKET; }
-    static bool IsEmpty(Handle s) { return s == INVALID_SOCKET; }
-    static bool Close(Handle s) { return closesocket(s) == 0; }
-};
-using UniqueSocket = Unique<SocketTraits>;
-
-struct GdiObjectTraits {
-    using Handle = HGDIOBJ;
-    static Handle Empty() { return nullptr; }
-    static bool IsEmpty(Handle h) { return h == nullptr; }
+struct GdiObjectTraits : NullIsEmpty<HGDIOBJ> {
     static bool Close(Handle h) { return DeleteObject(h) != 0; }
 };
 using UniqueGdiObject = Unique<GdiObjectTraits>;
 
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle Empty() { return nullptr; }
-    static bool IsEmpty(Handle h) { return h == nullptr; }
+// A device context of one's own, from CreateCompatibleDC.
+struct MemoryDcTraits : NullIsEmpty<HDC> {
+    static bool Close(Handle h) { return DeleteDC(h) != 0; }
+};
+using UniqueMemoryDc = Unique<MemoryDcTraits>;
+
+struct ModuleTraits : NullIsEmpty<HMODULE> {
     static bool Close(Handle h) { return FreeLibrary(h) != 0; }
 };
 using UniqueModule = Unique<ModuleTraits>;
@@ -93,20 +90,38 @@ struct ProcessHandles {
     explicit ProcessHandles(const PROCESS_INFORMATION& info) : process(info.hProcess), thread(info.hThread) {}
 };
 
-// Windows Sockets started for the life of this object; error() is 0 when it started.
-class WsaSession {
+// A window's device context from GetDC (null: the screen's), given back to the same
+// window with ReleaseDC.
+class WindowDc {
 public:
-    explicit WsaSession(WORD version) { error_ = WSAStartup(version, &data_); }
-    WsaSession(const WsaSession&) = delete;
-    WsaSession& operator=(const WsaSession&) = delete;
-    ~WsaSession() {
-        if (error_ == 0) WSACleanup();
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    ~WindowDc() {
+        if (dc_) ReleaseDC(window_, dc_);
     }
-    int error() const { return error_; }
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
 
 private:
-    WSADATA data_{};
-    int error_ = 0;
+    HWND window_;
+    HDC dc_;
+};
+
+// An object selected into a device context for the life of this owner; then the object
+// it replaced is selected again, so that the context never goes with ours in it.
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object) : dc_(dc), replaced_(SelectObject(dc, object)) {}
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+    ~Selection() {
+        if (replaced_ && replaced_ != HGDI_ERROR) SelectObject(dc_, replaced_);
+    }
+
+private:
+    HDC dc_;
+    HGDIOBJ replaced_;
 };
 
 }  // namespace tallyhorn::win

@@ -1,11 +1,12 @@
-// Appends lines to the daily log files and tests files the way both deliverables need.
-#include "log_file.h"
+// Appends lines to the daily log files the way both deliverables need.
+#include "common/windows/log_file.h"
 
 #include <windows.h>
 
 #include <algorithm>
 
-#include "handles.h"
+#include "common/windows/files.h"
+#include "common/windows/handles.h"
 
 namespace tallyhorn::win {
 
@@ -70,7 +71,7 @@ enum class Attempt { Written, Held, Failed };
 Attempt AppendOnce(const std::string& path, const std::string& bytes) {
     bool replace = false;
     for (;;) {
-        const bool appending = FileExistsForLog(path);
+        const bool appending = SearchFindsFileWithDosDate(path);
         const DWORD access = appending ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
         const DWORD disposition = appending ? OPEN_EXISTING : replace ? CREATE_ALWAYS : CREATE_NEW;
         UniqueFile file(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
@@ -91,29 +92,6 @@ Attempt AppendOnce(const std::string& path, const std::string& bytes) {
 }
 
 }  // namespace
-
-bool WriteAll(HANDLE file, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
-        done += written;
-    }
-    return true;
-}
-
-bool FileExistsForLog(const std::string& path) {
-    WIN32_FIND_DATAA found{};
-    UniqueFind search(FindFirstFileA(path.c_str(), &found));
-    if (!search) return false;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-    FILETIME local{};
-    WORD dosDate = 0;
-    WORD dosTime = 0;
-    return FileTimeToLocalFileTime(&found.ftLastWriteTime, &local) &&
-           FileTimeToDosDateTime(&local, &dosDate, &dosTime);
-}
 
 bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs) {
     const AppendTurn turn;

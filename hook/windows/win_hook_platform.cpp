@@ -7,14 +7,13 @@
 #include <atomic>
 #include <vector>
 
+#include "common/windows/basics.h"
+#include "common/windows/files.h"
 #include "common/windows/log_file.h"
 
 namespace tallyhorn::hook::win {
 
 namespace {
-
-// Every profile value is read through a buffer of this size, so at most 2047 characters.
-constexpr DWORD kProfileBufferSize = 2048;
 
 // How long a log line waits for the day's file while another process holds it. The
 // hook's lines come from many print jobs at once, in several print hosts: long enough
@@ -26,36 +25,24 @@ std::atomic<char> timeSeparator{':'};
 
 }  // namespace
 
-void NoteLocaleTimeSeparator() {
-    char separator[16] = {};
-    const int length = GetLocaleInfoA(GetThreadLocale(), LOCALE_STIME, separator, sizeof separator);
-    // The count includes the terminating zero; a failure gives 0 and so ":".
-    timeSeparator = TimeSeparatorFrom(length > 0 ? std::string(separator, static_cast<size_t>(length - 1)) : "");
-}
+void NoteLocaleTimeSeparator() { timeSeparator = TimeSeparatorFrom(tallyhorn::win::LocaleTimeSeparator()); }
 
 std::string WinHookPlatform::ReadProfileString(const std::string& file, std::string_view section, std::string_view key,
                                                const std::string& defaultValue) {
-    std::vector<char> value(kProfileBufferSize, '\0');
-    const DWORD length = GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
-                                                  defaultValue.c_str(), value.data(), kProfileBufferSize, file.c_str());
-    return std::string(value.data(), length);
+    return tallyhorn::win::ReadProfileString(file, section, key, defaultValue);
 }
 
 std::uint32_t WinHookPlatform::TickCount() { return timeGetTime(); }
 
 void WinHookPlatform::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
-LocalDateTime WinHookPlatform::LocalTime() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-}
+LocalDateTime WinHookPlatform::LocalTime() { return tallyhorn::win::LocalNow(); }
 
 char WinHookPlatform::TimeSeparator() { return timeSeparator; }
 
 void WinHookPlatform::CreateFolder(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
 
-bool WinHookPlatform::FileExists(const std::string& path) { return tallyhorn::win::FileExistsForLog(path); }
+bool WinHookPlatform::FileExists(const std::string& path) { return tallyhorn::win::SearchFindsFileWithDosDate(path); }
 
 void WinHookPlatform::RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
 
@@ -63,7 +50,7 @@ bool WinHookPlatform::AppendToLog(const std::string& path, const std::string& by
     return tallyhorn::win::AppendToLogFile(path, bytes, kLogSharingRetryMs);
 }
 
-bool WinHookPlatform::StartProcess(const std::string& commandLine, MonitorHandles& started) {
+CallResult WinHookPlatform::StartProcess(const std::string& commandLine, MonitorHandles& started) {
     // CreateProcessA may write into the command line, so it gets its own copy.
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
@@ -74,17 +61,16 @@ bool WinHookPlatform::StartProcess(const std::string& commandLine, MonitorHandle
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                         &startup, &process))
-        return false;
+        return {false, GetLastError()};
     started.process = reinterpret_cast<PlatformHandle>(process.hProcess);
     started.thread = reinterpret_cast<PlatformHandle>(process.hThread);
-    return true;
+    return {};
 }
 
-bool WinHookPlatform::CloseMonitorHandle(PlatformHandle handle) {
-    return CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0;
+CallResult WinHookPlatform::CloseMonitorHandle(PlatformHandle handle) {
+    if (!CloseHandle(reinterpret_cast<HANDLE>(handle))) return {false, GetLastError()};
+    return {};
 }
-
-std::uint32_t WinHookPlatform::LastError() { return GetLastError(); }
 
 std::string WinHookPlatform::NarrowName(const char16_t* text) {
     const auto* wide = reinterpret_cast<const wchar_t*>(text);

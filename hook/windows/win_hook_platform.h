@@ -20,9 +20,8 @@ public:
     bool FileExists(const std::string& path) override;
     void RemoveFile(const std::string& path) override;
     bool AppendToLog(const std::string& path, const std::string& bytes) override;
-    bool StartProcess(const std::string& commandLine, MonitorHandles& started) override;
-    bool CloseMonitorHandle(PlatformHandle handle) override;
-    std::uint32_t LastError() override;
+    CallResult StartProcess(const std::string& commandLine, MonitorHandles& started) override;
+    CallResult CloseMonitorHandle(PlatformHandle handle) override;
     std::string NarrowName(const char16_t* text) override;
     contract::LeadBytes AnsiLeadBytes() override;
 };

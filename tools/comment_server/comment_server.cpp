@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "common/windows/sockets.h"
 
 namespace {
 
@@ -36,7 +39,7 @@ struct Options {
 };
 
 struct Client {
-    SOCKET socket = INVALID_SOCKET;
+    tallyhorn::win::UniqueSocket socket;
     unsigned number = 0;
     std::string received;
     bool answerDue = false;
@@ -99,13 +102,12 @@ bool SendAll(SOCKET socket, const std::string& bytes) {
 }
 
 void Close(Client& client, bool reset) {
-    if (client.socket == INVALID_SOCKET) return;
+    if (!client.socket) return;
     if (reset) {
         linger hard{1, 0};  // an abortive close: the peer sees a reset
-        setsockopt(client.socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
+        setsockopt(client.socket.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
     }
-    closesocket(client.socket);
-    client.socket = INVALID_SOCKET;
+    client.socket.reset();
 }
 
 void Answer(const Options& options, Client& client) {
@@ -120,7 +122,7 @@ void Answer(const Options& options, Client& client) {
     }
     if (mode == "split") {
         const std::size_t half = reply.size() / 2;
-        SendAll(client.socket, reply.substr(0, half));
+        SendAll(client.socket.get(), reply.substr(0, half));
         client.rest = reply.substr(half);
         client.restAt = GetTickCount() + options.pauseMs;
         Log("connection %s%lu: first half sent", "", client.number);
@@ -129,12 +131,12 @@ void Answer(const Options& options, Client& client) {
     if (mode == "flood") {
         const std::string block(1 << 16, 'x');
         for (unsigned i = 0; i < options.floodMb * 16; ++i) {
-            if (!SendAll(client.socket, block)) break;
+            if (!SendAll(client.socket.get(), block)) break;
         }
         Log("connection %s%lu: flood sent", "", client.number);
         return;
     }
-    SendAll(client.socket, reply);
+    SendAll(client.socket.get(), reply);
     Log("answered \"%s\" on connection %lu", reply, client.number);
 }
 
@@ -147,16 +149,16 @@ void Record(const Options& options, const char* bytes, int count) {
 }
 
 int Serve(const Options& options) {
-    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (listener == INVALID_SOCKET) return 1;
+    tallyhorn::win::UniqueSocket listener(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!listener) return 1;
     BOOL reuse = TRUE;
-    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
+    setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(options.port);
     local.sin_addr.s_addr = inet_addr("127.0.0.1");
-    if (bind(listener, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR ||
-        listen(listener, 8) == SOCKET_ERROR) {
+    if (bind(listener.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR ||
+        listen(listener.get(), 8) == SOCKET_ERROR) {
         std::fprintf(stderr, "comment_server: cannot listen on 127.0.0.1:%u (error %d)\n", options.port,
                      WSAGetLastError());
         return 1;
@@ -176,11 +178,11 @@ int Serve(const Options& options) {
         if (options.connections && finished >= options.connections) break;
         fd_set readable;
         FD_ZERO(&readable);
-        if (!options.connections || accepted < options.connections) FD_SET(listener, &readable);
+        if (!options.connections || accepted < options.connections) FD_SET(listener.get(), &readable);
         DWORD waitMs = endAt - now;
         for (const Client& client : clients) {
-            if (client.socket == INVALID_SOCKET) continue;
-            if (options.mode != "no-read") FD_SET(client.socket, &readable);
+            if (!client.socket) continue;
+            if (options.mode != "no-read") FD_SET(client.socket.get(), &readable);
             if (client.answerDue && !client.answered) waitMs = std::min<DWORD>(waitMs, client.answerAt - now);
             if (!client.rest.empty()) waitMs = std::min<DWORD>(waitMs, client.restAt - now);
         }
@@ -190,20 +192,20 @@ int Serve(const Options& options) {
         if (ready == SOCKET_ERROR) {
             Sleep(10);  // an empty set on some stacks; wait a little instead
         }
-        if (ready > 0 && FD_ISSET(listener, &readable)) {
+        if (ready > 0 && FD_ISSET(listener.get(), &readable)) {
             Client client;
-            client.socket = accept(listener, nullptr, nullptr);
-            if (client.socket != INVALID_SOCKET) {
+            client.socket.reset(accept(listener.get(), nullptr, nullptr));
+            if (client.socket) {
                 client.number = ++accepted;
                 Log("connection %s%lu", "", client.number);
-                clients.push_back(client);
+                clients.push_back(std::move(client));
             }
         }
         for (Client& client : clients) {
-            if (client.socket == INVALID_SOCKET) continue;
-            if (ready > 0 && FD_ISSET(client.socket, &readable)) {
+            if (!client.socket) continue;
+            if (ready > 0 && FD_ISSET(client.socket.get(), &readable)) {
                 char buffer[4096];
-                const int got = recv(client.socket, buffer, sizeof buffer, 0);
+                const int got = recv(client.socket.get(), buffer, sizeof buffer, 0);
                 if (got <= 0) {
                     Log("connection %s%lu: closed by the client", "", client.number);
                     Close(client, false);
@@ -223,18 +225,17 @@ int Serve(const Options& options) {
             const DWORD later = GetTickCount();
             if (client.answerDue && !client.answered && static_cast<LONG>(later - client.answerAt) >= 0) {
                 Answer(options, client);
-                if (client.socket == INVALID_SOCKET) ++finished;
+                if (!client.socket) ++finished;
             }
-            if (client.socket != INVALID_SOCKET && !client.rest.empty() &&
-                static_cast<LONG>(later - client.restAt) >= 0) {
-                SendAll(client.socket, client.rest);
+            if (client.socket && !client.rest.empty() && static_cast<LONG>(later - client.restAt) >= 0) {
+                SendAll(client.socket.get(), client.rest);
                 Log("connection %s%lu: second half sent", "", client.number);
                 client.rest.clear();
             }
         }
     }
     for (Client& client : clients) Close(client, false);
-    closesocket(listener);
+    listener.reset();
     Log("stopped%s after %lu connections", "", accepted);
     return 0;
 }
@@ -248,10 +249,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!options.logPath.empty()) logFile = std::fopen(options.logPath.c_str(), "ab");
-    WSADATA data{};
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 1;
-    const int result = Serve(options);
-    WSACleanup();
+    int result = 1;
+    {
+        const tallyhorn::win::WsaSession sockets(MAKEWORD(2, 2));
+        if (sockets.error() != 0) return 1;
+        result = Serve(options);
+    }
     if (logFile) std::fclose(logFile);
     return result;
 }

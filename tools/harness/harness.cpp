@@ -3,10 +3,10 @@
 // --check, checks an installation without calling the export.
 #include <windows.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cerrno>
 #include <cwchar>
 #include <mutex>
 #include <optional>
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "common/windows/handles.h"
-#include "hook_export.h"
-#include "installation_check.h"
+#include "tools/harness/hook_export.h"
+#include "tools/harness/installation_check.h"
 
 namespace {
 

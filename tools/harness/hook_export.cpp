@@ -1,5 +1,5 @@
 // Tallyhorn.dll's export as a print host finds it, shared by the calls and the check.
-#include "hook_export.h"
+#include "tools/harness/hook_export.h"
 
 namespace tallyhorn::harness {
 

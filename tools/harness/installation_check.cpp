@@ -1,5 +1,5 @@
 // Tallyhorn_Harness --check: what the hook would read and use, checked one line each.
-#include "installation_check.h"
+#include "tools/harness/installation_check.h"
 
 #include <windows.h>
 
@@ -11,12 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "common/windows/basics.h"
 #include "common/windows/handles.h"
+#include "common/windows/sockets.h"
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
 #include "hook/profile_number.h"
 #include "hook/windows/win_hook_platform.h"
-#include "hook_export.h"
+#include "tools/harness/hook_export.h"
 
 namespace tallyhorn::harness {
 
@@ -54,15 +56,8 @@ std::string MachineName(WORD machine) {
 
 // "error 5: Access is denied": the number for a search, the words for a person.
 std::string ErrorText(DWORD code) {
-    std::string text = "error " + std::to_string(code);
-    char words[512] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, words,
-                                  sizeof words, nullptr);
-    while (length > 0 && (words[length - 1] == '\r' || words[length - 1] == '\n' || words[length - 1] == '.' ||
-                          words[length - 1] == ' '))
-        --length;
-    if (length > 0) text += ": " + std::string(words, length);
-    return text;
+    const std::string words = win::SystemErrorText(code);
+    return "error " + std::to_string(code) + (words.empty() ? "" : ": " + words);
 }
 
 bool IsFile(const std::string& path) {
@@ -137,11 +132,12 @@ public:
     bool AppendToLog(const std::string& path, const std::string& bytes) override {
         return hook_.AppendToLog(path, bytes);
     }
-    bool StartProcess(const std::string& commandLine, hook::MonitorHandles& started) override {
+    hook::CallResult StartProcess(const std::string& commandLine, hook::MonitorHandles& started) override {
         return hook_.StartProcess(commandLine, started);
     }
-    bool CloseMonitorHandle(hook::PlatformHandle handle) override { return hook_.CloseMonitorHandle(handle); }
-    std::uint32_t LastError() override { return hook_.LastError(); }
+    hook::CallResult CloseMonitorHandle(hook::PlatformHandle handle) override {
+        return hook_.CloseMonitorHandle(handle);
+    }
     std::string NarrowName(const char16_t* text) override { return hook_.NarrowName(text); }
     contract::LeadBytes AnsiLeadBytes() override { return hook_.AnsiLeadBytes(); }
 

@@ -3,13 +3,13 @@
 // the job dialog with a job file and turn its answer into the result.
 #include <windows.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "common/windows/basics.h"
+#include "common/windows/files.h"
 #include "common/windows/handles.h"
 #include "contract/contract.h"
 
@@ -17,25 +17,12 @@ namespace {
 
 namespace contract = tallyhorn::contract;
 using tallyhorn::win::ProcessHandles;
+using tallyhorn::win::ProgramFolder;
+using tallyhorn::win::ReadProfileString;
 using tallyhorn::win::UniqueFile;
 
 constexpr char kScriptFile[] = "Tallyhorn_Mon.ini";
 constexpr char kScriptSection[] = "Monitor";
-constexpr DWORD kProfileBufferSize = 2048;
-
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string full(path, length);
-    return full.substr(0, full.find_last_of("\\/") + 1);
-}
-
-std::string ReadProfile(const std::string& file, const char* section, const std::string& key, const char* fallback) {
-    std::vector<char> value(kProfileBufferSize, '\0');
-    const DWORD length = GetPrivateProfileStringA(section, key.c_str(), fallback, value.data(), kProfileBufferSize,
-                                                  file.c_str());
-    return std::string(value.data(), length);
-}
 
 // What the command line gave: job file, device, document, job id, job type.
 struct Job {
@@ -54,8 +41,8 @@ public:
 
     std::string Text(const char* key, const char* fallback) const {
         const std::string unset = "\x01";
-        const std::string forJob = ReadProfile(file_, kScriptSection, std::string(key) + "." + jobId_, unset.c_str());
-        return forJob != unset ? forJob : ReadProfile(file_, kScriptSection, key, fallback);
+        const std::string forJob = ReadProfileString(file_, kScriptSection, std::string(key) + "." + jobId_, unset);
+        return forJob != unset ? forJob : ReadProfileString(file_, kScriptSection, key, fallback);
     }
     DWORD Milliseconds(const char* key, DWORD fallback) const {
         const std::string text = Text(key, "");
@@ -101,10 +88,7 @@ std::string FolderOf(const std::string& path) { return path.substr(0, path.find_
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    return file && tallyhorn::win::WriteAll(file.get(), bytes);
 }
 
 // The result file appears whole: written under another name, then renamed, so that the
@@ -171,7 +155,7 @@ std::string RunDialog(const Job& job, const Script& script, const Record& record
         record.Line("Response", "(none)");
         return outcome;
     }
-    const std::string response = ReadProfile(responseFile, section.c_str(), std::string(contract::kResponseKey), "");
+    const std::string response = ReadProfileString(responseFile, section, contract::kResponseKey, "");
     DeleteFileA(responseFile.c_str());
     record.Line("Response", response);
     if (response == std::string(contract::kResponsePrintPrefix) + job.jobId) return "1";

@@ -1,6 +1,6 @@
 // The UI test driver: finds the dialog's windows, reads them, answers boxes, sends keys
 // and takes screenshots.
-#include "uidriver.h"
+#include "tools/uidriver/uidriver.h"
 
 #include <cstdio>
 #include <cstring>
@@ -86,8 +86,6 @@ void SendUnicode(wchar_t character) {
 }
 
 }  // namespace
-
-void Pause(DWORD ms) { Sleep(ms); }
 
 const std::vector<NamedControl>& DialogControls() {
     using namespace client::win;
@@ -324,10 +322,10 @@ bool SaveScreenshot(const std::string& bmpPath, const RECT* area) {
     const int width = shot.right - shot.left;
     const int height = shot.bottom - shot.top;
     if (width <= 0 || height <= 0) return false;
-    HDC screenDc = GetDC(nullptr);
+    const tallyhorn::win::WindowDc screenDc(nullptr);
     if (!screenDc) return false;
-    HDC memory = CreateCompatibleDC(screenDc);
-    tallyhorn::win::UniqueGdiObject bitmap(CreateCompatibleBitmap(screenDc, width, height));
+    const tallyhorn::win::UniqueMemoryDc memory(CreateCompatibleDC(screenDc.get()));
+    const tallyhorn::win::UniqueGdiObject bitmap(CreateCompatibleBitmap(screenDc.get(), width, height));
     bool ok = memory && bitmap;
     std::vector<unsigned char> pixels;
     BITMAPINFOHEADER header{};
@@ -340,15 +338,16 @@ bool SaveScreenshot(const std::string& bmpPath, const RECT* area) {
     const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     header.biSizeImage = stride * static_cast<DWORD>(height);
     if (ok) {
-        HGDIOBJ old = SelectObject(memory, bitmap.get());
-        ok = BitBlt(memory, 0, 0, width, height, screenDc, shot.left, shot.top, SRCCOPY | CAPTUREBLT) != FALSE;
-        SelectObject(memory, old);
+        {
+            // GetDIBits wants the bitmap out of every device context.
+            const tallyhorn::win::Selection drawing(memory.get(), bitmap.get());
+            ok = BitBlt(memory.get(), 0, 0, width, height, screenDc.get(), shot.left, shot.top, SRCCOPY | CAPTUREBLT) !=
+                 FALSE;
+        }
         pixels.resize(header.biSizeImage);
-        ok = ok && GetDIBits(memory, static_cast<HBITMAP>(bitmap.get()), 0, static_cast<UINT>(height), pixels.data(),
-                             reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) == height;
+        ok = ok && GetDIBits(memory.get(), static_cast<HBITMAP>(bitmap.get()), 0, static_cast<UINT>(height),
+                             pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS) == height;
     }
-    if (memory) DeleteDC(memory);
-    ReleaseDC(nullptr, screenDc);
     if (!ok) return false;
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;  // "BM"

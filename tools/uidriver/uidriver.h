@@ -91,7 +91,4 @@ struct NamedControl {
 // The dialog's controls by their designer names.
 const std::vector<NamedControl>& DialogControls();
 
-// Waits the given time while nothing is to be done.
-void Pause(DWORD ms);
-
 }  // namespace tallyhorn::uidriver

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "client/windows/control_ids.h"
-#include "uidriver.h"
+#include "tools/uidriver/uidriver.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench_support.h"
+#include "bench/hook/windows/bench_support.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "client/comment_history.h"
-#include "dialog_test_support.h"
+#include "tests/native/client/dialog_test_support.h"
 
 namespace tallyhorn::client::testing {
 namespace {
@@ -91,8 +91,7 @@ TEST_F(OrderingAtCloseTest, AnAllowedCloseHidesTheDialogFirstAndSavesTheComments
     form.CloseRequested();  // refused, its question answered No before the next step
     EXPECT_TRUE(platform.replaced.empty());
     platform.commentText = "second";
-    Answer(true);
-    form.ButtonClicked(Control::OKBtn);  // printing confirmed: the close is allowed
+    ClickAnswering(Control::OKBtn, true);  // printing confirmed: the close is allowed
     EXPECT_FALSE(View(Control::Form).visible);
     EXPECT_EQ(platform.keysWhileFormShown, 0);
     EXPECT_EQ(platform.quitRequests, 1);
@@ -136,7 +135,7 @@ TEST_F(DialogTest, AMissingJobFileClosesThroughTheCloseCheckWithoutALogLine) {
     EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\n");  // the check saved the history
     EXPECT_TRUE(Log().empty());
     EXPECT_TRUE(platform.boxes.empty());
-    EXPECT_EQ(View(Control::Form).caption, "");  // still the designed state
+    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn");  // still the designed state
 }
 
 TEST_F(DialogTest, NoArgumentClosesTheSameWay) {
@@ -157,7 +156,7 @@ TEST_F(DialogTest, AnUnknownActionIsLoggedAndCloses) {
     StartWith("comment");
     EXPECT_EQ(Log(), (Lines{"ActionType=comment", "JobID=1234"}));
     EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_EQ(View(Control::Form).caption, "");
+    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn");
 }
 
 TEST_F(DialogTest, ActivationRunsOnce) {

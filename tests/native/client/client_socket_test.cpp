@@ -6,7 +6,7 @@
 
 #include "client/client_socket.h"
 #include "client/dialog_error.h"
-#include "fake_platform.h"
+#include "tests/native/client/fake_platform.h"
 
 namespace tallyhorn::client {
 namespace {

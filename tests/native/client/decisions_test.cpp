@@ -1,6 +1,6 @@
 // TForm1's decisions: OK and Cancel per mode, both keyboard paths, the close check with
 // its nested close in quota mode, the countdown and the response file.
-#include "dialog_test_support.h"
+#include "tests/native/client/dialog_test_support.h"
 
 namespace tallyhorn::client::testing {
 namespace {
@@ -133,8 +133,7 @@ TEST_F(DialogTest, TheReleaseOfAKeyThatAnsweredABoxRunsNoHandler) {
 
 TEST_F(DialogTest, ConfirmingPrintWritesOkGoOnWithTheJobIdAndCloses) {
     StartWith("USER QUOTA");
-    Answer(true);
-    form.ButtonClicked(Control::OKBtn);
+    ClickAnswering(Control::OKBtn, true);
     EXPECT_EQ(Response(), "OK, GO ON1234");
     EXPECT_EQ(form.Job().response, "OK, GO ON1234");
     EXPECT_EQ(platform.quitRequests, 1);
@@ -144,20 +143,17 @@ TEST_F(DialogTest, ConfirmingPrintWritesOkGoOnWithTheJobIdAndCloses) {
 
 TEST_F(DialogTest, AnEmptyJobIdWritesOkGoOnAlone) {
     StartWith("ADMIN QUOTA", {{"JobID", ""}});
-    Answer(true);
-    form.ButtonClicked(Control::OKBtn);
+    ClickAnswering(Control::OKBtn, true);
     EXPECT_EQ(Response(), "OK, GO ON");
 }
 
 TEST_F(DialogTest, ConfirmingCancelWritesQuotaViolationAndNoChangesNothing) {
     StartWith("ADMIN QUOTA");
-    Answer(false);
-    form.ButtonClicked(Control::CancelBtn);
+    ClickAnswering(Control::CancelBtn, false);
     form.ButtonClicked(Control::OKBtn);  // no script left: No
     EXPECT_FALSE(ResponseWritten());
     EXPECT_EQ(platform.quitRequests, 0);
-    Answer(true);
-    form.ButtonClicked(Control::CancelBtn);
+    ClickAnswering(Control::CancelBtn, true);
     EXPECT_EQ(Response(), "QUOTA VIOLATION");
     EXPECT_EQ(platform.quitRequests, 1);
 }
@@ -166,8 +162,7 @@ TEST_F(DialogTest, CommentModeCancelAsksBeforeQuitting) {
     StartWith("COMMENT");
     form.ButtonClicked(Control::CancelBtn);
     EXPECT_EQ(platform.quitRequests, 0);
-    Answer(true);
-    form.ButtonClicked(Control::CancelBtn);
+    ClickAnswering(Control::CancelBtn, true);
     EXPECT_EQ(platform.quitRequests, 1);
     EXPECT_FALSE(ResponseWritten());
     EXPECT_EQ(BoxTexts(), (Lines{kQuit, kQuit}));
@@ -176,8 +171,7 @@ TEST_F(DialogTest, CommentModeCancelAsksBeforeQuitting) {
 TEST_F(DialogTest, AResponseFileThatCannotBeWrittenIsShownAndTheNextCloseIsAllowed) {
     StartWith("ADMIN QUOTA");
     platform.unwritable.insert(kResponseFile);
-    Answer(true);
-    form.ButtonClicked(Control::OKBtn);
+    ClickAnswering(Control::OKBtn, true);
     ASSERT_EQ(platform.BoxesOf(BoxKind::General).size(), 1u);
     const Box box = platform.BoxesOf(BoxKind::General)[0];
     EXPECT_EQ(box.caption, "Tallyhornclient");
@@ -314,8 +308,7 @@ TEST_F(DialogTest, AtZeroAnsweredNoTheDialogStaysAndStillDecides) {
     EXPECT_EQ(View(Control::Label1).caption, "Click OK within 0 seconds to allow the user to go on with the Printing,");
     Advance(60000);
     EXPECT_EQ(form.Job().countdown, 0);
-    Answer(true);
-    form.ButtonClicked(Control::OKBtn);
+    ClickAnswering(Control::OKBtn, true);
     EXPECT_EQ(Response(), "OK, GO ON1234");
     EXPECT_EQ(platform.quitRequests, 1);
 }

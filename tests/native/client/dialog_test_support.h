@@ -8,7 +8,7 @@
 #include <string>
 
 #include "client/uTallyhornClient.h"
-#include "fake_platform.h"
+#include "tests/native/client/fake_platform.h"
 
 namespace tallyhorn::client::testing {
 
@@ -58,6 +58,12 @@ protected:
             }
             return answer;
         });
+    }
+
+    // Clicks the button, answering the box that it opens.
+    void ClickAnswering(Control button, bool answer) {
+        Answer(answer);
+        form.ButtonClicked(button);
     }
 
     std::vector<std::string> Log() const { return platform.LogMessages(); }

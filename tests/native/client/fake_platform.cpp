@@ -1,33 +1,20 @@
 // A DialogPlatform for tests: it records what the dialog does to its window, files, log,
 // timers and socket, and plays message boxes from a script that may run nested events.
-#include "fake_platform.h"
+#include "tests/native/client/fake_platform.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "client/client_log.h"
+#include "client/dialog_design.h"
 
 namespace tallyhorn::client::testing {
 
 FakePlatform::FakePlatform() {
-    // The designed state: everything visible and enabled but the three pictures.
-    for (Control c : {Control::Form, Control::Label1, Control::Label2, Control::Label3, Control::Label4,
-                      Control::DocumentName, Control::Pages, Control::PrinterName, Control::Reason,
-                      Control::Comments_ComboBox, Control::OKBtn, Control::CancelBtn}) {
-        controls[c] = {};
+    // The designed state, as the window shows it before the activation: all enabled.
+    for (const ControlDesign& design : DesignedDialog()) {
+        controls[design.control] = {design.caption, design.visible, true, design.left, design.top};
     }
-    for (Control c : {Control::Stop_Image, Control::Confirm_Image, Control::Comment_Image}) {
-        controls[c].visible = false;
-    }
-    controls[Control::Label1].caption = "Comment:";
-    controls[Control::Label3].caption = "The following document will not be printed.";
-    controls[Control::OKBtn].left = 103;
-    controls[Control::Comment_Image].top = 91;
-    controls[Control::Stop_Image].top = 20;
-    controls[Control::Confirm_Image].top = 56;
-    controls[Control::Label1].top = 135;
-    controls[Control::Label3].top = 160;
-    controls[Control::Reason].top = 184;
     folders.insert(programFolder + "Debug");
 }
 
@@ -126,8 +113,8 @@ void FakePlatform::StopTimer(Timer timer) {
     view.running = false;
 }
 
-bool FakePlatform::OpenBox(BoxKind kind, const std::string& caption, const std::string& text) {
-    const Box box{kind, caption, text, openBoxes};
+bool FakePlatform::OpenBox(BoxKind kind, std::string_view caption, const std::string& text) {
+    const Box box{kind, std::string(caption), text, openBoxes};
     boxes.push_back(box);
     if (script.empty()) {
         return false;

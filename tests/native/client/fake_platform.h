@@ -8,9 +8,11 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "client/dialog_platform.h"
+#include "client/dialog_texts.h"
 
 namespace tallyhorn::client::testing {
 
@@ -133,9 +135,11 @@ public:
     std::string SortKey(const std::string& text) override;
     void StartTimer(Timer timer, unsigned intervalMs) override;
     void StopTimer(Timer timer) override;
-    bool Confirm(const std::string& text) override { return OpenBox(BoxKind::Confirm, "Confirm", text); }
-    void ShowError(const std::string& text) override { OpenBox(BoxKind::Error, "Error", text); }
-    void ShowInformation(const std::string& text) override { OpenBox(BoxKind::Information, "Information", text); }
+    bool Confirm(const std::string& text) override { return OpenBox(BoxKind::Confirm, texts::kConfirmCaption, text); }
+    void ShowError(const std::string& text) override { OpenBox(BoxKind::Error, texts::kErrorCaption, text); }
+    void ShowInformation(const std::string& text) override {
+        OpenBox(BoxKind::Information, texts::kInformationCaption, text);
+    }
     void ShowGeneralError(const std::string& caption, const std::string& text) override {
         OpenBox(BoxKind::General, caption, text);
     }
@@ -162,7 +166,7 @@ public:
     std::string SocketErrorText(int code) override { return "text of " + std::to_string(code); }
 
 private:
-    bool OpenBox(BoxKind kind, const std::string& caption, const std::string& text);
+    bool OpenBox(BoxKind kind, std::string_view caption, const std::string& text);
     SocketId nextSocket_ = 100;
 };
 

@@ -8,7 +8,7 @@
 
 #include "client/comment_history.h"
 #include "client/dialog_error.h"
-#include "fake_platform.h"
+#include "tests/native/client/fake_platform.h"
 
 namespace tallyhorn::client {
 namespace {

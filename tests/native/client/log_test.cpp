@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "client/client_log.h"
-#include "fake_platform.h"
+#include "tests/native/client/fake_platform.h"
 
 namespace tallyhorn::client {
 namespace {

@@ -1,6 +1,6 @@
 // TForm1's comment submission: every row of the exchange's transition table, the
 // acknowledgement read across pieces, the error and timeout boxes and their log lines.
-#include "dialog_test_support.h"
+#include "tests/native/client/dialog_test_support.h"
 
 namespace tallyhorn::client::testing {
 namespace {
@@ -39,6 +39,12 @@ protected:
     }
     bool SocketOpen() { return platform.openSockets.count(platform.lastSocket) > 0; }
     long long WatchDogDue() { return platform.timers[Timer::WatchDog_Timer].due; }
+    // The watchdog expires after `ms` more: its box, and the connection is gone.
+    void ExpectTimeoutAfter(long long ms) {
+        Advance(ms);
+        EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+        EXPECT_FALSE(SocketOpen());
+    }
     Lines LogAfterActivation() {
         const Lines all = Log();
         return Lines(all.begin() + 2, all.end());
@@ -140,9 +146,7 @@ TEST_F(SubmissionTest, TheBoxIsShownBeforeTheConnectionCloses) {
 
 TEST_F(SubmissionTest, AnExpiryWhileConnectingAbandonsTheAttempt) {
     Ok();
-    Advance(10000);
-    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
-    EXPECT_FALSE(SocketOpen());
+    ExpectTimeoutAfter(10000);
     Connected();  // a late notification of the abandoned attempt
     EXPECT_TRUE(platform.sent.empty());
 }
@@ -192,8 +196,7 @@ TEST_F(SubmissionTest, APeerCloseIsNotReportedAndTheTimeoutFollows) {
     EXPECT_FALSE(SocketOpen());
     EXPECT_TRUE(platform.boxes.empty());
     EXPECT_TRUE(Running(Timer::WatchDog_Timer));
-    Advance(7000);
-    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+    ExpectTimeoutAfter(7000);
 }
 
 TEST_F(SubmissionTest, AResetWhileAwaitingIsHandledAsAnError) {
@@ -226,15 +229,12 @@ TEST_F(SubmissionTest, ASendThatWouldBlockEndsInTheTimeout) {
     platform.sendError = platform.wouldBlock;
     Awaiting();
     EXPECT_TRUE(platform.boxes.empty());
-    Advance(10000);
-    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+    ExpectTimeoutAfter(10000);
 }
 
 TEST_F(SubmissionTest, AnExpiryWhileAwaitingClosesTheConnection) {
     Awaiting();
-    Advance(10000);
-    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
-    EXPECT_FALSE(SocketOpen());
+    ExpectTimeoutAfter(10000);
     ServerSends("Client Comment OK");  // too late: that connection is gone
     EXPECT_EQ(platform.quitRequests, 0);
 }
@@ -245,8 +245,7 @@ TEST_F(SubmissionTest, OkWhileAwaitingSendsNothingAndKeepsTheExpiry) {
     Ok();
     EXPECT_EQ(platform.sent.size(), 1u);
     EXPECT_EQ(WatchDogDue(), 10000);
-    Advance(4000);
-    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+    ExpectTimeoutAfter(4000);
 }
 
 TEST_F(SubmissionTest, ASplitAcknowledgementIsGatheredWithTheWatchdogRunning) {
@@ -296,9 +295,7 @@ TEST_F(SubmissionTest, AnsweredOkRestartsTheWatchdogAndSendsNothing) {
     EXPECT_TRUE(Running(Timer::WatchDog_Timer));
     EXPECT_EQ(WatchDogDue(), 15000);
     EXPECT_EQ(platform.sent.size(), 1u);
-    Advance(10000);
-    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
-    EXPECT_FALSE(SocketOpen());
+    ExpectTimeoutAfter(10000);
 }
 
 TEST_F(SubmissionTest, AnsweredPeerCloseAndErrorLeaveIdle) {
@@ -345,8 +342,7 @@ TEST_F(SubmissionTest, AFailingCloseOnThePeersCloseIsShownInTheGeneralBox) {
 TEST_F(SubmissionTest, AnAcknowledgementWhileTheTimeoutBoxIsOpenClosesTheDialog) {
     Awaiting();
     Answer(false, [&] { ServerSends("Client Comment OK"); });
-    Advance(10000);
-    EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+    ExpectTimeoutAfter(10000);
     EXPECT_EQ(platform.quitRequests, 1);
 }
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "windows_arguments.h"
+#include "tests/native/hook/windows_arguments.h"
 
 namespace tallyhorn::contract {
 namespace {

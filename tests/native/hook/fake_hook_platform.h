@@ -98,27 +98,19 @@ public:
         logs[path] += bytes;
         return true;
     }
-    bool StartProcess(const std::string& line, MonitorHandles& started) override {
+    CallResult StartProcess(const std::string& line, MonitorHandles& started) override {
         Note("start");
         commandLine = line;
-        if (!startSucceeds) {
-            lastError = startError;
-            return false;
-        }
+        if (!startSucceeds) return {false, startError};
         started = {kProcess, kThread};
-        return true;
+        return {};
     }
-    bool CloseMonitorHandle(PlatformHandle handle) override {
+    CallResult CloseMonitorHandle(PlatformHandle handle) override {
         Note("close " + std::to_string(handle));
         closedHandles.push_back(handle);
-        if (handle == kProcess && !processCloseSucceeds) {
-            lastError = closeError;
-            return false;
-        }
-        lastError = 0;  // a later success must not hide the error read before it
-        return true;
+        if (handle == kProcess && !processCloseSucceeds) return {false, closeError};
+        return {};
     }
-    std::uint32_t LastError() override { return lastError; }
     std::string NarrowName(const char16_t* text) override {
         Note("narrow");
         std::string narrow;
@@ -133,8 +125,6 @@ private:
         trace.push_back(entry);
         if (!throwAt.empty() && entry.rfind(throwAt, 0) == 0) throw std::runtime_error("injected: " + entry);
     }
-
-    std::uint32_t lastError = 0;
 };
 
 }  // namespace tallyhorn::hook::testing

@@ -1,8 +1,8 @@
 // The hook settings and the hook log: defaults, normalisation, paths, lines and folders.
 #include <gtest/gtest.h>
 
-#include "fake_hook_platform.h"
 #include "hook/Tallyhorn_DLL.h"
+#include "tests/native/hook/fake_hook_platform.h"
 
 namespace tallyhorn::hook {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "contract/contract.h"
-#include "fake_hook_platform.h"
 #include "hook/Tallyhorn_DLL.h"
+#include "tests/native/hook/fake_hook_platform.h"
 
 namespace tallyhorn::hook {
 namespace {

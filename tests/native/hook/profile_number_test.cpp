@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "fake_hook_platform.h"
+#include "tests/native/hook/fake_hook_platform.h"
 
 namespace tallyhorn::hook {
 namespace {

@@ -1,27 +1,14 @@
-// The Win32 layer's own rules under Wine: the command line's first argument, the whole-
-// file read and the one-step file replacement that the comment history relies on.
+// The Win32 layer's own rules under Wine: the whole-file read and the one-step file
+// replacement that the comment history relies on.
 #include <gtest/gtest.h>
 
-#include "client/windows/command_line.h"
 #include "client/windows/dialog_window.h"
 #include "client/windows/win32_dialog_platform.h"
+#include "common/windows/basics.h"
 #include "client_fixture.h"
 
 namespace tallyhorn::client::wine_test {
 namespace {
-
-TEST(CommandLine, FirstArgumentLosesItsQuotesAndEndsAtABlank) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"client.exe C:\\Jobs\\1.txt", "C:\\Jobs\\1.txt"},
-        {"\"C:\\Program Files\\client.exe\" \"C:\\My Jobs\\1.txt\" extra", "C:\\My Jobs\\1.txt"},
-        {"client.exe   C:\\a.txt   C:\\b.txt", "C:\\a.txt"},
-        {"client.exe C:\\My\" \"Jobs\\1.txt", "C:\\My Jobs\\1.txt"},
-        {"client.exe", ""},
-        {"client.exe \"\"", ""},
-        {"\"client.exe\"\tC:\\t.txt", "C:\\t.txt"},
-    };
-    for (const auto& [line, first] : cases) EXPECT_EQ(win::FirstArgumentOf(line), first) << line;
-}
 
 class PlatformFiles : public ::testing::Test {
 protected:
@@ -110,7 +97,7 @@ TEST_F(PlatformFiles, OneSaveLockAtATimeAndNoneLeftBehind) {
 }
 
 TEST(PlatformSockets, ErrorTextsComeWithoutLineEnd) {
-    const std::string refused = win::SystemErrorText(WSAECONNREFUSED);
+    const std::string refused = ::tallyhorn::win::SystemErrorText(WSAECONNREFUSED);
     EXPECT_FALSE(refused.empty());
     EXPECT_NE(refused.back(), '\n');
     EXPECT_NE(refused.back(), '.');

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/windows/handles.h"
+#include "common/windows/sockets.h"
 #include "version.h"
 #include "wine_helpers.h"
 

@@ -1,7 +1,7 @@
 // The first argument of a program's command line, as the program start reads it.
-#include "command_line.h"
+#include "client/command_line.h"
 
-namespace tallyhorn::client::win {
+namespace tallyhorn::client {
 
 namespace {
 
@@ -33,4 +33,4 @@ std::string FirstArgumentOf(const std::string& commandLine) {
     return NextArgument(commandLine, at);
 }
 
-}  // namespace tallyhorn::client::win
+}  // namespace tallyhorn::client

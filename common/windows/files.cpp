@@ -1,0 +1,36 @@
+// The file calls that both deliverables make alike: the test that finds a job, result or
+// log file, and writing every byte.
+#include "common/windows/files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "common/windows/handles.h"
+
+namespace tallyhorn::win {
+
+bool SearchFindsFileWithDosDate(const std::string& path) {
+    WIN32_FIND_DATAA found{};
+    UniqueFind search(FindFirstFileA(path.c_str(), &found));
+    if (!search) return false;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    FILETIME local{};
+    WORD dosDate = 0;
+    WORD dosTime = 0;
+    return FileTimeToLocalFileTime(&found.ftLastWriteTime, &local) &&
+           FileTimeToDosDateTime(&local, &dosDate, &dosTime);
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+        done += written;
+    }
+    return true;
+}
+
+}  // namespace tallyhorn::win
