@@ -46,9 +46,9 @@ JobKeys With(JobKeys job, const std::string& key, const std::string& value) {
 }
 
 std::string JobFileText(const JobKeys& keys) {
-    std::string text = "[PrintJob]\r\n";
-    for (const auto& [key, value] : keys) text.append(key).append(1, '=').append(value).append("\r\n");
-    return text;
+    std::vector<std::string> lines;
+    for (const auto& [key, value] : keys) lines.push_back(key + "=" + value);
+    return ProfileText("PrintJob", lines);
 }
 
 // ---- ClientRun ----

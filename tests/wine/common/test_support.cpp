@@ -182,6 +182,12 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     }
 }
 
+std::string ProfileText(const std::string& section, const std::vector<std::string>& lines) {
+    std::string text = "[" + section + "]\r\n";
+    for (const std::string& line : lines) text.append(line).append("\r\n");
+    return text;
+}
+
 std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key) {
     char buffer[2048] = {};
     const DWORD length =

@@ -49,6 +49,9 @@ std::string TodaysLogDate();
 // Asks `done` every 25 ms until it is true or the time is up; its last answer.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
+// A profile-format file's text: [section] and the lines, each ending in CR LF as Windows
+// programs write them.
+std::string ProfileText(const std::string& section, const std::vector<std::string>& lines);
 // The value of one key of a profile-format file, read with the profile API; "\x01missing"
 // when the file or the key is not there.
 std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key);

@@ -45,23 +45,6 @@ std::optional<LogLine> ParseLogLine(const std::string& line) {
     return LogLine{line[2], jobId, line.substr(close + 2)};
 }
 
-// C:\Debug and C:\Temp, the hook's folders without a settings file: removed at the end
-// when the test made them.
-class DriveCFolders {
-public:
-    DriveCFolders() : hadDebug_(Exists("C:\\Debug")), hadTemp_(Exists("C:\\Temp")) {}
-    DriveCFolders(const DriveCFolders&) = delete;
-    DriveCFolders& operator=(const DriveCFolders&) = delete;
-    ~DriveCFolders() {
-        if (!hadDebug_) RemoveTree("C:\\Debug");
-        if (!hadTemp_) RemoveTree("C:\\Temp");
-    }
-
-private:
-    bool hadDebug_;
-    bool hadTemp_;
-};
-
 class HookUnderWine : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -73,6 +56,10 @@ protected:
         settingsFile = std::string(windows) + "\\Tallyhorn.ini";
         if (Exists(settingsFile)) savedSettings = ReadBytes(settingsFile);
         DeleteFileA(settingsFile.c_str());
+        // Without a settings file the hook's folders are on drive C: removed at the end
+        // when the test made them.
+        for (const char* folder : {"C:\\Debug", "C:\\Temp"})
+            if (!Exists(folder)) removedAtTheEnd.push_back(folder);
     }
 
     void TearDown() override {
@@ -81,22 +68,18 @@ protected:
         else
             DeleteFileA(settingsFile.c_str());
         RemoveTree(progDir);
+        for (const std::string& folder : removedAtTheEnd) RemoveTree(folder);
     }
 
     // "Tallyhorn.ini" with these lines under [Tallyhorn]; by default this test's folder
     // and a server address.
-    void Settings(const std::vector<std::string>& lines) {
-        std::string text = "[Tallyhorn]\r\n";
-        for (const auto& line : lines) text += line + "\r\n";
-        WriteBytes(settingsFile, text);
-    }
+    void Settings(const std::vector<std::string>& lines) { WriteBytes(settingsFile, ProfileText("Tallyhorn", lines)); }
     void UsualSettings() { Settings({"ProgDir=" + progDir.substr(0, progDir.size() - 1), "Tallyhorn ServerIP=127.0.0.1"}); }
 
     // The monitor's script; every monitor records its start in rec_<JobId>.txt.
-    void Script(const std::vector<std::string>& lines) {
-        std::string text = "[Monitor]\r\nRecord=" + progDir + "rec_{job}.txt\r\n";
-        for (const auto& line : lines) text += line + "\r\n";
-        WriteBytes(progDir + "Tallyhorn_Mon.ini", text);
+    void Script(std::vector<std::string> lines) {
+        lines.insert(lines.begin(), "Record=" + progDir + "rec_{job}.txt");
+        WriteBytes(progDir + "Tallyhorn_Mon.ini", ProfileText("Monitor", lines));
     }
 
     ProgramRun Harness(const std::string& arguments) {
@@ -148,6 +131,22 @@ protected:
         return record;
     }
 
+    // A call that the monitor answers with 0, checked to go the whole way (six log lines,
+    // the monitor created) with its first line naming `names`: what its monitor recorded,
+    // which read five arguments.
+    std::map<std::string, std::string> CallReachingTheMonitor(const std::string& arguments, long job,
+                                                              const std::string& names) {
+        EXPECT_EQ(Verdict(Harness(arguments), job), 0);
+        std::vector<std::string> messages = Messages(job);  // every line keeps the layout
+        EXPECT_EQ(messages.size(), 6u);
+        messages.resize(6);
+        EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + names);
+        EXPECT_EQ(messages[2], "Monitor created OK");
+        auto record = Record(job);
+        EXPECT_EQ(record["Arguments"], "5");
+        return record;
+    }
+
     // The job file path that the call logged, or empty.
     static std::string LoggedJobFile(const std::vector<std::string>& messages) {
         const std::string prefix = "Starting the Tallyhorn monitor, Job file is ";
@@ -159,6 +158,7 @@ protected:
     std::string progDir;
     std::string settingsFile;
     std::optional<std::string> savedSettings;
+    std::vector<std::string> removedAtTheEnd;
 };
 
 TEST_F(HookUnderWine, ResultZeroIsTheVerdictWithEveryLineAndTheMonitorsCommandLine) {
@@ -247,7 +247,6 @@ TEST_F(HookUnderWine, WithoutServerAddressOnlyThatLineAndNoMonitor) {
 }
 
 TEST_F(HookUnderWine, WithoutSettingsFileTheLogIsAtTheRootOfDriveC) {
-    const DriveCFolders madeHere;
     const ProgramRun run = Harness("P D 77 1");
     EXPECT_EQ(Verdict(run, 77), 1);
     EXPECT_EQ(Messages(77, LogPath("C:\\")), std::vector<std::string>{"Server IP is empty"});
@@ -314,12 +313,8 @@ TEST_F(HookUnderWine, HostileNamesReachTheMonitorAsFiveArgumentsAndForgeNoLogLin
     for (const auto& c : cases) {
         SCOPED_TRACE(c.job);
         const std::string job = std::to_string(c.job);
-        EXPECT_EQ(Verdict(Harness("--escapes " + Quoted(c.device) + " " + Quoted(c.document) + " " + job + " 2"), c.job), 0);
-        const std::vector<std::string> messages = Messages(c.job);  // every line keeps the layout
-        ASSERT_EQ(messages.size(), 6u);
-        EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + c.logged);
-        auto record = Record(c.job);
-        EXPECT_EQ(record["Arguments"], "5");
+        auto record = CallReachingTheMonitor(
+            "--escapes " + Quoted(c.device) + " " + Quoted(c.document) + " " + job + " 2", c.job, c.logged);
         EXPECT_EQ(record["Argument2"], c.deviceRead);
         EXPECT_EQ(record["Argument4"], job);
         EXPECT_EQ(record["Argument5"], "2");
@@ -338,14 +333,10 @@ TEST_F(HookUnderWine, InCodePage932ANameEndingInTheBackslashByteReachesTheMonito
     if (GetACP() != 932) GTEST_SKIP() << "needs the ANSI code page 932";
     UsualSettings();
     Script({"Mode=result", "Result=0"});
-    EXPECT_EQ(Verdict(Harness("--escapes \\u8868 \\u4E88\\u5B9A\\u8868 16 1"), 16), 0);  // 表, 予定表
     const std::string table = "\x95\x5C";
     const std::string schedule = "\x97\x5C\x92\xE8\x95\x5C";
-    const std::vector<std::string> messages = Messages(16);
-    ASSERT_EQ(messages.size(), 6u);
-    EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + table + ",  JobType = 1,  pDocumentName = " + schedule);
-    auto record = Record(16);
-    EXPECT_EQ(record["Arguments"], "5");
+    auto record = CallReachingTheMonitor("--escapes \\u8868 \\u4E88\\u5B9A\\u8868 16 1", 16,  // 表, 予定表
+                                         table + ",  JobType = 1,  pDocumentName = " + schedule);
     EXPECT_EQ(record["Argument2"], table);
     EXPECT_EQ(record["Argument3"], schedule);
     EXPECT_EQ(record["Argument4"], "16");
@@ -372,14 +363,9 @@ TEST_F(HookUnderWine, NamesLongerThanACommandLineAreCutAndTheMonitorStarts) {
     for (const long length : {2047L, 2048L, 100000L}) {
         SCOPED_TRACE(length);
         const long job = 14000 + length % 1000;
-        EXPECT_EQ(Verdict(Harness("--repeat-document " + std::to_string(length) + " P n " + std::to_string(job) + " 1"), job), 0);
-        const std::vector<std::string> messages = Messages(job);
-        ASSERT_EQ(messages.size(), 6u);
-        EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = P,  JobType = 1,  pDocumentName = " + std::string(2047, 'n') +
-                                   (length > 2047 ? "..." : ""));
-        EXPECT_EQ(messages[2], "Monitor created OK");
-        auto record = Record(job);
-        EXPECT_EQ(record["Arguments"], "5");
+        auto record = CallReachingTheMonitor(
+            "--repeat-document " + std::to_string(length) + " P n " + std::to_string(job) + " 1", job,
+            "P,  JobType = 1,  pDocumentName = " + std::string(2047, 'n') + (length > 2047 ? "..." : ""));
         EXPECT_EQ(record["Argument3"], std::string(2047, 'n'));
     }
 }
@@ -517,7 +503,6 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     EXPECT_NE(starting(faults, "server 127.0.0.1 port 5052 not reachable (error 10061:"), "") << broken.output;
 
     // Without the settings file the hook is switched off and uses drive C.
-    const DriveCFolders madeHere;
     DeleteFileA(settingsFile.c_str());
     const ProgramRun noSettings = check(binaries.dll);
     EXPECT_EQ(noSettings.exitCode, 4u);
