@@ -67,7 +67,6 @@ public:
     bool WaitUntilEnabled() const;
 
     HWND Dialog() const { return dialog_; }
-    DWORD ProcessId() const { return program_.processId; }
     driver::ControlState Control(int id) const { return driver::ReadControl(dialog_, id); }
     std::string Text(int id) const { return Control(id).text; }
     HWND ControlWindow(int id) const { return GetDlgItem(dialog_, id); }
