@@ -1,26 +1,35 @@
 #!/usr/bin/env bash
-# The main job: one print job end to end. Builds the Windows binaries, installs them in
-# a fresh Wine prefix as C:\Tallyhorn, and sends a job through the print-host harness,
-# Tallyhorn.dll, the stand-in job monitor, the dialog and the stand-in comment server.
-#
-#   ./scripts/main-job.sh [comment|reject|quota|hook|msi]     (default: comment)
-#
-# comment: the dialog asks for a comment, which goes to the server; the job prints.
-# reject:  the dialog says the job will not be printed; the verdict is 0.
-# quota:   the dialog asks to print in spite of the quota; confirming prints.
-# hook:    no dialog: the monitor answers "print" by itself after 1.5 s.
-# msi:     builds the packages (scripts/package.sh), installs the 32-bit one silently,
-#          puts the stand-in monitor into the installed folder, then runs comment mode
-#          through the installed files.
-#
-# With a display ($DISPLAY set) the dialog is yours to answer. Without one the job runs
-# under Xvfb and a driver plays the user: it types a comment (or answers the question),
-# and a screenshot of the dialog is saved in build/main-job/. Then the verdict, what the
-# server received and both logs are printed.
+# The main job: one print job end to end, from the print host's call to the verdict (usage below).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+usage() {
+  cat >&2 <<'EOF'
+usage: ./scripts/main-job.sh [comment|reject|quota|hook|msi]     (default: comment)
+
+Builds the Windows binaries, installs them in a fresh Wine prefix as C:\Tallyhorn, and
+sends a job through the print-host harness, Tallyhorn.dll, the stand-in job monitor,
+the dialog and the stand-in comment server.
+
+  comment  the dialog asks for a comment, which goes to the server; the job prints.
+  reject   the dialog says the job will not be printed; the verdict is 0.
+  quota    the dialog asks to print in spite of the quota; confirming prints.
+  hook     no dialog: the monitor answers "print" by itself after 1.5 s.
+  msi      builds the packages (scripts/package.sh), installs the 32-bit one silently,
+           puts the stand-in monitor into the installed folder, then runs comment mode
+           through the installed files.
+
+With a display ($DISPLAY set) the dialog is yours to answer. Without one the job runs
+under Xvfb and a driver plays the user: it types a comment (or answers the question),
+and a screenshot of the dialog is saved in build/main-job/. Then the verdict, what the
+server received and both logs are printed.
+EOF
+  exit 2
+}
+
+[ $# -le 1 ] || usage
 mode=${1:-comment}
-case "$mode" in comment|reject|quota|hook|msi) ;; *) sed -n 2,20p "$0" >&2; exit 2 ;; esac
+case "$mode" in comment|reject|quota|hook|msi) ;; *) usage ;; esac
 
 if [ -z "${TALLYHORN_IN_MAIN_JOB:-}" ]; then
   ./scripts/setup.sh

@@ -1,17 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Windows Installer packages of Tallyhorn, one per architecture, into build/dist:
-# Tallyhorn-<version>-x86.msi (32-bit print hosts) and Tallyhorn-<version>-x64.msi (64-bit).
-#
-#   ./scripts/package.sh [--version X.Y.Z] [--out DIR] [x86] [x64]      (default: both)
-#
-# The version is the CMake project version of the build folders. --version gives the
-# package another one (for trying upgrades); the files inside keep the project version.
-#
-# Signing (Authenticode): with TALLYHORN_SIGN_PFX (a PKCS#12 file) and
-# TALLYHORN_SIGN_PASSWORD (its password, may be empty) in the environment, the DLL and
-# both programs are signed before they go into a package, and then each package.
-# TALLYHORN_SIGN_TIMESTAMP names an RFC 3161 timestamp server (none by default). Without
-# TALLYHORN_SIGN_PFX the packages are built unsigned, and the script says so.
+# Builds the Windows Installer packages of Tallyhorn, one per architecture (usage below).
 set -euo pipefail
 caller=$PWD
 cd "$(dirname "$0")/.."
@@ -19,7 +7,25 @@ root=$PWD
 in_caller() { (cd "$caller" && realpath -m -- "$1"); }  # paths given are the caller's
 
 die() { echo "package: $*" >&2; exit 1; }
-usage() { sed -n 2,14p "$0" >&2; exit 2; }
+usage() {
+  cat >&2 <<'EOF'
+usage: ./scripts/package.sh [--version X.Y.Z] [--out DIR] [x86] [x64]      (default: both)
+
+Builds the Windows Installer packages of Tallyhorn, one per architecture, into build/dist
+(or DIR): Tallyhorn-<version>-x86.msi (32-bit print hosts) and Tallyhorn-<version>-x64.msi
+(64-bit).
+
+The version is the CMake project version of the build folders. --version gives the
+package another one (for trying upgrades); the files inside keep the project version.
+
+Signing (Authenticode): with TALLYHORN_SIGN_PFX (a PKCS#12 file) and
+TALLYHORN_SIGN_PASSWORD (its password, may be empty) in the environment, the DLL and
+both programs are signed before they go into a package, and then each package.
+TALLYHORN_SIGN_TIMESTAMP names an RFC 3161 timestamp server (none by default). Without
+TALLYHORN_SIGN_PFX the packages are built unsigned, and the script says so.
+EOF
+  exit 2
+}
 
 version_override='' out=$root/build/dist archs=()
 while [ $# -gt 0 ]; do

@@ -7,9 +7,9 @@
 : "${BUILD:?BUILD must be a Windows build folder}"
 drive_c=$WINEPREFIX/drive_c
 prog_dir=$drive_c/Tallyhorn
-today=$(date +%d_%m_%Y)
 server_pid=
 harness_pid=
+job_day=  # the day the last print job started, as the daily logs name it
 
 # Profile files are written with CR LF, as Windows programs write them.
 write_profile() {  # FILE LINE...
@@ -68,8 +68,21 @@ stop_comment_server() {
   server_pid=
 }
 
+# "DD_MM_YYYY" of today's daily logs, read when asked.
+log_date() { date +%d_%m_%Y; }
+
+# The days whose daily logs hold the last print job's lines: the day it started, and
+# today when it ran past midnight.
+log_days() {
+  local today
+  today=$(log_date)
+  if [ -n "$job_day" ] && [ "$job_day" != "$today" ]; then echo "$job_day"; fi
+  echo "$today"
+}
+
 # The print host's call, in the background; its output lands in harness.out.
 start_print_job() {  # DEVICE DOCUMENT JOBID JOBTYPE
+  job_day=$(log_date)
   wine "$prog_dir/Tallyhorn_Harness.exe" "$@" > "$prog_dir/harness.out" 2>&1 &
   harness_pid=$!
 }
@@ -105,7 +118,12 @@ show_file() {  # TITLE FILE
 }
 
 show_logs() {
-  show_file "hook log C:\\Tallyhorn\\Debug\\Tallyhorn_Hk_$today.log" "$prog_dir/Debug/Tallyhorn_Hk_$today.log"
-  show_file "client log C:\\Tallyhorn\\Debug\\Tallyhorn_Client_$today.log" \
-    "$prog_dir/Debug/Tallyhorn_Client_$today.log"
+  local days day
+  days=$(log_days)
+  for day in $days; do
+    show_file "hook log C:\\Tallyhorn\\Debug\\Tallyhorn_Hk_$day.log" "$prog_dir/Debug/Tallyhorn_Hk_$day.log"
+  done
+  for day in $days; do
+    show_file "client log C:\\Tallyhorn\\Debug\\Tallyhorn_Client_$day.log" "$prog_dir/Debug/Tallyhorn_Client_$day.log"
+  done
 }

@@ -1,34 +1,78 @@
 // The dialog as a user sees it under Wine: each mode's arrangement and texts, the job
 // file, the client log, the comment history, the closes at start, DPI and show states.
+#include <windows.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include "client_fixture.h"
+#include "tests/wine/client/client_fixture.h"
 
 namespace tallyhorn::client::wine_test {
 namespace {
 
-struct Expected {
-    int id;
+// What the user sees of one control: its text (nullptr: not checked), whether it shows,
+// and its place in the dialog's client area at 96 DPI.
+struct Seen {
     const char* text;
     bool visible;
     int left;
     int top;
 };
+struct InEachMode {
+    int id;
+    Seen comment, reject, quota;
+};
+
+constexpr char kDocument[] = "Document Name: Quarterly report.docx";
+constexpr char kPages[] = "Pages: 12";
+constexpr char kPrinter[] = "Printer: HP LaserJet 4";
+constexpr char kReason[] = "Reason: Your monthly quota of 100 pages is used up.";
+
+// Each control in each mode, for a job of Job(). In quota mode Label1's text depends on
+// the quota type, and Label3 hides while the job waits for the administrator.
+constexpr InEachMode kArrangement[] = {
+    {kIdLabel4, {"The document you have printed is now being handled by the printer,", true, 34, 13},
+     {nullptr, false, 34, 13}, {nullptr, false, 34, 13}},
+    {kIdLabel2, {"Please enter a comment for the print job in the field below.", true, 34, 31},
+     {nullptr, false, 34, 31}, {nullptr, false, 34, 31}},
+    {kIdDocumentName, {kDocument, true, 34, 60}, {kDocument, true, 34, 60}, {kDocument, true, 34, 60}},
+    {kIdPages, {kPages, true, 34, 85}, {kPages, true, 34, 85}, {kPages, true, 34, 85}},
+    {kIdPrinterName, {kPrinter, true, 34, 110}, {kPrinter, true, 34, 110}, {kPrinter, true, 34, 110}},
+    {kIdLabel1, {"Comment:", true, 34, 135}, {nullptr, false, 34, 135}, {nullptr, true, 34, 140}},
+    {kIdComments_ComboBox, {"", true, 88, 132}, {nullptr, false, 88, 132}, {nullptr, false, 88, 132}},
+    {kIdLabel3, {nullptr, false, 34, 160}, {"The following document will not be printed.", true, 34, 25},
+     {"or click Cancel to cancel the print job.", true, 34, 160}},
+    {kIdReason, {kReason, false, 34, 184}, {kReason, true, 34, 135}, {kJobErrorMsg, true, 34, 25}},
+    {kIdOKBtn, {"OK", true, 103, 183}, {"OK", true, 147, 183}, {"OK", true, 103, 183}},
+    {kIdCancelBtn, {"Cancel", true, 210, 183}, {nullptr, false, 210, 183}, {"Cancel", true, 210, 183}},
+    {kIdStop_Image, {nullptr, false, 4, 20}, {nullptr, true, 4, 20}, {nullptr, false, 4, 20}},
+    {kIdConfirm_Image, {nullptr, false, 4, 56}, {nullptr, false, 4, 56}, {nullptr, true, 4, 20}},
+    {kIdComment_Image, {nullptr, true, 4, 15}, {nullptr, false, 4, 91}, {nullptr, false, 4, 91}},
+};
+
+using Arrangement = std::vector<std::pair<int, Seen>>;
+Arrangement ArrangementOf(Seen InEachMode::*mode) {
+    Arrangement controls;
+    for (const InEachMode& control : kArrangement) controls.emplace_back(control.id, control.*mode);
+    return controls;
+}
 
 // Checks text, visibility and place of each control listed.
-void ExpectControls(const ClientRun& run, const std::vector<Expected>& controls, int dpi = 96) {
-    for (const Expected& e : controls) {
-        const driver::ControlState state = run.Control(e.id);
-        SCOPED_TRACE(std::string("control ") + std::to_string(e.id) + " \"" + state.text + "\"");
+void ExpectControls(const ClientRun& run, const Arrangement& controls, int dpi = 96) {
+    for (const auto& [id, seen] : controls) {
+        const driver::ControlState state = run.Control(id);
+        SCOPED_TRACE(std::string("control ") + std::to_string(id) + " \"" + state.text + "\"");
         ASSERT_TRUE(state.exists);
-        if (e.text) {
-            EXPECT_EQ(state.text, e.text);
+        if (seen.text) {
+            EXPECT_EQ(state.text, seen.text);
         }
-        EXPECT_EQ(state.visible, e.visible);
-        EXPECT_EQ(state.place.left, MulDiv(e.left, dpi, 96));
-        EXPECT_EQ(state.place.top, MulDiv(e.top, dpi, 96));
+        EXPECT_EQ(state.visible, seen.visible);
+        EXPECT_EQ(state.place.left, MulDiv(seen.left, dpi, 96));
+        EXPECT_EQ(state.place.top, MulDiv(seen.top, dpi, 96));
     }
 }
 
@@ -37,26 +81,8 @@ int Height(const driver::ControlState& state) { return state.place.bottom - stat
 
 TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
     ClientRun run;
-    run.WriteJob(CommentJob("77"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
-
-    ExpectControls(run, {
-        {kIdLabel4, "The document you have printed is now being handled by the printer,", true, 34, 13},
-        {kIdLabel2, "Please enter a comment for the print job in the field below.", true, 34, 31},
-        {kIdDocumentName, "Document Name: Quarterly report.docx", true, 34, 60},
-        {kIdPages, "Pages: 12", true, 34, 85},
-        {kIdPrinterName, "Printer: HP LaserJet 4", true, 34, 110},
-        {kIdLabel1, "Comment:", true, 34, 135},
-        {kIdComments_ComboBox, "", true, 88, 132},
-        {kIdLabel3, nullptr, false, 34, 160},
-        {kIdReason, "Reason: not used", false, 34, 184},
-        {kIdOKBtn, "OK", true, 103, 183},
-        {kIdCancelBtn, "Cancel", true, 210, 183},
-        {kIdStop_Image, nullptr, false, 4, 20},
-        {kIdConfirm_Image, nullptr, false, 4, 56},
-        {kIdComment_Image, nullptr, true, 4, 15},
-    });
+    ASSERT_TRUE(run.Show(CommentJob("77"), kCommentCaption));
+    ExpectControls(run, ArrangementOf(&InEachMode::comment));
     // The window of the design: client area, place, frame, stacking.
     const RECT client = driver::ClientRectOnScreen(run.Dialog());
     EXPECT_EQ(client.right - client.left, 369);
@@ -86,7 +112,7 @@ TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
     EXPECT_TRUE(GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON);
 
     // The job file is gone once read; the log tells what was read.
-    EXPECT_FALSE(FileExists(run.JobFile()));
+    EXPECT_FALSE(Exists(run.JobFile()));
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=77"}));
     for (const std::string& line : run.LogLines()) {
         ASSERT_GE(line.size(), 10u);
@@ -99,25 +125,8 @@ TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
 
 TEST(DialogWindow, RejectModeTellsWhyTheJobWillNotPrint) {
     ClientRun run;
-    run.WriteJob({{"Printer", "Colour A3"}, {"DocumentName", "Poster.pdf"}, {"Pages", "40"},
-                  {"Action", "REJECT"}, {"ErrorMsg", "Colour printing is not allowed"}, {"JobID", "5"}});
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation("Message from Tallyhorn server"));
-    ExpectControls(run, {
-        {kIdLabel4, nullptr, false, 34, 13},
-        {kIdLabel2, nullptr, false, 34, 31},
-        {kIdDocumentName, "Document Name: Poster.pdf", true, 34, 60},
-        {kIdPages, "Pages: 40", true, 34, 85},
-        {kIdPrinterName, "Printer: Colour A3", true, 34, 110},
-        {kIdLabel1, nullptr, false, 34, 135},
-        {kIdComments_ComboBox, nullptr, false, 88, 132},
-        {kIdLabel3, "The following document will not be printed.", true, 34, 25},
-        {kIdReason, "Reason: Colour printing is not allowed", true, 34, 135},
-        {kIdOKBtn, "OK", true, 147, 183},
-        {kIdCancelBtn, nullptr, false, 210, 183},
-        {kIdStop_Image, nullptr, true, 4, 20},
-        {kIdComment_Image, nullptr, false, 4, 91},
-    });
+    ASSERT_TRUE(run.Show(Job("REJECT", "5"), kRejectCaption));
+    ExpectControls(run, ArrangementOf(&InEachMode::reject));
     // The hidden comment box keeps the focus, so its key releases still count.
     EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=REJECT", "JobID=5"}));
@@ -142,23 +151,14 @@ class QuotaMode : public ::testing::TestWithParam<QuotaCase> {};
 TEST_P(QuotaMode, AsksToConfirmAgainstTheCountdown) {
     const QuotaCase& c = GetParam();
     ClientRun run;
-    run.WriteJob({{"Printer", "P1"}, {"DocumentName", "D1"}, {"Pages", "3"}, {"Action", c.action},
-                  {"ErrorMsg", "Your monthly quota of 100 pages is used up."}, {"JobID", "9"}});
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: Quota alert"));
+    ASSERT_TRUE(run.Show(Job(c.action, "9"), kQuotaCaption));
     const bool wait = std::string(c.quotaType) == "WAIT ";
-    ExpectControls(run, {
-        {kIdLabel4, nullptr, false, 34, 13},
-        {kIdLabel2, nullptr, false, 34, 31},
-        {kIdLabel1, c.label1, true, 34, 140},
-        {kIdComments_ComboBox, nullptr, false, 88, 132},
-        {kIdLabel3, "or click Cancel to cancel the print job.", !wait, 34, 160},
-        {kIdReason, "Your monthly quota of 100 pages is used up.", true, 34, 25},
-        {kIdOKBtn, "OK", true, 103, 183},
-        {kIdCancelBtn, "Cancel", true, 210, 183},
-        {kIdConfirm_Image, nullptr, true, 4, 20},
-        {kIdStop_Image, nullptr, false, 4, 20},
-    });
+    Arrangement quota = ArrangementOf(&InEachMode::quota);
+    for (auto& [id, seen] : quota) {
+        if (id == kIdLabel1) seen.text = c.label1;
+        if (id == kIdLabel3) seen.visible = !wait;
+    }
+    ExpectControls(run, quota);
     EXPECT_EQ(run.Control(kIdOKBtn).enabled, c.buttonsEnabled);
     EXPECT_EQ(run.Control(kIdCancelBtn).enabled, c.buttonsEnabled);
     EXPECT_FALSE(GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON);
@@ -199,30 +199,24 @@ TEST(DialogStart, NoArgumentClosesWithoutALog) {
 
 TEST(DialogStart, UnknownActionLogsAndCloses) {
     ClientRun run;
-    auto job = CommentJob("31");
-    job[3].second = "comment";  // lower case is none of the three
-    run.WriteJob(job);
+    run.WriteJob(Job("comment", "31"));  // lower case is none of the three
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForExit());
-    EXPECT_FALSE(FileExists(run.JobFile()));
+    EXPECT_FALSE(Exists(run.JobFile()));
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=comment", "JobID=31"}));
 }
 
 TEST(DialogStart, NoLogFolderMeansNoLog) {
     ClientRun run(/*withLogFolder=*/false);
-    run.WriteJob(CommentJob());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
-    EXPECT_FALSE(FileExists(run.Folder() + "Debug"));
+    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
+    EXPECT_FALSE(Exists(run.Folder() + "Debug"));
 }
 
 TEST(CommentHistory, LoadsSortedIntoTheDropDownAndSavesAtClose) {
     ClientRun run;
     // Mixed line ends, an unsorted order, two entries that differ only in case.
-    WriteFileBytes(run.HistoryFile(), std::string("pears\nApples\r\nbananas\rapples\r\n"));
-    run.WriteJob(CommentJob());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    WriteBytes(run.HistoryFile(), "pears\nApples\r\nbananas\rapples\r\n");
+    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
     const std::vector<std::string> items = driver::ComboItems(run.ControlWindow(kIdComments_ComboBox));
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(_stricmp(items[0].c_str(), "apples"), 0);
@@ -233,10 +227,7 @@ TEST(CommentHistory, LoadsSortedIntoTheDropDownAndSavesAtClose) {
     // Cancel and confirm: the close saves the typed comment at its sorted place.
     run.SetComment("Cherries");
     run.Click(kIdCancelBtn);
-    const driver::MessageBoxInfo box = run.WaitForBox();
-    ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.text, "Quit without entering Comment ?");
-    driver::ClickBoxButton(box.window, IDYES);
+    ASSERT_TRUE(run.AnswerBox("Quit without entering Comment ?", IDYES));
     ASSERT_TRUE(run.WaitForExit());
     const std::string saved = run.History();
     EXPECT_TRUE(saved == "Apples\r\napples\r\nbananas\r\nCherries\r\npears\r\n" ||
@@ -247,10 +238,8 @@ TEST(CommentHistory, LoadsSortedIntoTheDropDownAndSavesAtClose) {
 
 TEST(CommentHistory, ACaseVariantOfAnEntryIsNotAdded) {
     ClientRun run;
-    WriteFileBytes(run.HistoryFile(), "Foo\r\n");
-    run.WriteJob(CommentJob());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    WriteBytes(run.HistoryFile(), "Foo\r\n");
+    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
     run.SetComment("foo");
     PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);  // comment mode allows the close
     ASSERT_TRUE(run.WaitForExit());
@@ -263,19 +252,19 @@ TEST(CommentHistory, DialogsClosingTogetherKeepEveryComment) {
     ClientRun run;
     std::string history;
     for (int i = 0; i < 20000; ++i) history += "Earlier comment " + std::to_string(i) + "\r\n";
-    WriteFileBytes(run.HistoryFile(), history);
+    WriteBytes(run.HistoryFile(), history);
     constexpr int kDialogs = 4;
     std::vector<driver::Program> programs;
     std::vector<HWND> dialogs;
     for (int i = 0; i < kDialogs; ++i) {
         const std::string job = run.Folder() + "job" + std::to_string(i) + ".txt";
-        WriteFileBytes(job, JobFileText(CommentJob(std::to_string(i))));
-        programs.push_back(driver::StartProgram(run.Folder() + "TallyhornClient.exe", "\"" + job + "\"", -1, run.Folder()));
+        WriteBytes(job, JobFileText(CommentJob(std::to_string(i))));
+        programs.push_back(driver::StartProgram(run.Folder() + "TallyhornClient.exe", Quoted(job), -1, run.Folder()));
         dialogs.push_back(driver::FindDialog(programs.back().processId, 15000));
         ASSERT_TRUE(dialogs.back());
     }
     for (int i = 0; i < kDialogs; ++i) {
-        ASSERT_TRUE(driver::WaitForText(dialogs[i], "Tallyhorn: enter comment", 10000));
+        ASSERT_TRUE(driver::WaitForText(dialogs[i], kCommentCaption, 10000));
         // The last one types a case variant of an entry: found though its list is not full.
         driver::SetText(GetDlgItem(dialogs[i], kIdComments_ComboBox),
                         i + 1 < kDialogs ? "Comment of dialog " + std::to_string(i) : "EARLIER COMMENT 7");
@@ -289,25 +278,17 @@ TEST(CommentHistory, DialogsClosingTogetherKeepEveryComment) {
     }
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 20000 + kDialogs - 1);
     EXPECT_EQ(saved.find("EARLIER"), std::string::npos);
-    EXPECT_FALSE(FileExists(run.HistoryFile() + ".lock"));
+    EXPECT_FALSE(Exists(run.HistoryFile() + ".lock"));
 }
 
 TEST(DialogScaling, At144DpiEverythingIsHalfAsLargeAgain) {
     SystemDpi dpi(144);
     ClientRun run;
-    run.WriteJob(CommentJob());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
     const RECT client = driver::ClientRectOnScreen(run.Dialog());
     EXPECT_EQ(client.right - client.left, MulDiv(369, 144, 96));
     EXPECT_EQ(client.bottom - client.top, MulDiv(219, 144, 96));
-    ExpectControls(run, {
-        {kIdLabel4, nullptr, true, 34, 13},
-        {kIdComments_ComboBox, nullptr, true, 88, 132},
-        {kIdOKBtn, nullptr, true, 103, 183},
-        {kIdCancelBtn, nullptr, true, 210, 183},
-        {kIdComment_Image, nullptr, true, 4, 15},
-    }, 144);
+    ExpectControls(run, ArrangementOf(&InEachMode::comment), 144);
     EXPECT_EQ(Width(run.Control(kIdOKBtn)), MulDiv(75, 144, 96));
     EXPECT_EQ(Height(run.Control(kIdComments_ComboBox)), MulDiv(21, 144, 96));
     EXPECT_EQ(Width(run.Control(kIdComment_Image)), MulDiv(25, 144, 96));
@@ -320,9 +301,7 @@ TEST(DialogScaling, At144DpiEverythingIsHalfAsLargeAgain) {
 
 TEST(DialogStart, ShowStateMaximisedIsHonoured) {
     ClientRun run;
-    run.WriteJob(CommentJob());
-    ASSERT_TRUE(run.Start(SW_SHOWMAXIMIZED));
-    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption, SW_SHOWMAXIMIZED));
     EXPECT_TRUE(IsZoomed(run.Dialog()));
 }
 
@@ -330,9 +309,7 @@ class OtherShowState : public ::testing::TestWithParam<int> {};
 
 TEST_P(OtherShowState, ShowsTheDesignedDialog) {
     ClientRun run;
-    run.WriteJob(CommentJob());
-    ASSERT_TRUE(run.Start(GetParam()));
-    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption, GetParam()));
     EXPECT_TRUE(IsWindowVisible(run.Dialog()));
     EXPECT_FALSE(IsIconic(run.Dialog()));
     EXPECT_FALSE(IsZoomed(run.Dialog()));
@@ -351,11 +328,11 @@ TEST(DialogStart, ShowStateMinimisedWithoutActivationWaitsForTheRestore) {
     ASSERT_TRUE(WaitUntil([&] { return IsIconic(run.Dialog()) != FALSE; }, 5000));
     Sleep(500);
     // Not yet activated: the job file is still there and the caption is the designed one.
-    EXPECT_TRUE(FileExists(run.JobFile()));
+    EXPECT_TRUE(Exists(run.JobFile()));
     EXPECT_EQ(driver::TextOf(run.Dialog()), "Tallyhorn");
     ShowWindowAsync(run.Dialog(), SW_RESTORE);  // as a click on the task-bar button
-    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
-    EXPECT_FALSE(FileExists(run.JobFile()));
+    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    EXPECT_FALSE(Exists(run.JobFile()));
     EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=1234"}));
 }
@@ -363,11 +340,7 @@ TEST(DialogStart, ShowStateMinimisedWithoutActivationWaitsForTheRestore) {
 TEST(DialogStart, ValuesOf2047CharactersAreShownWhole) {
     ClientRun run;
     const std::string name(2047, 'n');
-    auto job = CommentJob();
-    job[1].second = name;
-    run.WriteJob(job);
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation("Tallyhorn: enter comment"));
+    ASSERT_TRUE(run.Show(With(CommentJob(), "DocumentName", name), kCommentCaption));
     EXPECT_EQ(run.Text(kIdDocumentName), "Document Name: " + name);
 }
 

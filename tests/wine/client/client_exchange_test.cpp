@@ -1,27 +1,25 @@
 // Decisions and the server exchange under Wine, with the UI driver and the stand-in
 // server: what is sent, what the user is shown and what is written.
+#include <windows.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "client_fixture.h"
+#include "tests/wine/client/client_fixture.h"
 
 namespace tallyhorn::client::wine_test {
 namespace {
 
-constexpr char kCommentCaption[] = "Tallyhorn: enter comment";
-constexpr char kQuotaCaption[] = "Tallyhorn: Quota alert";
-
-std::vector<std::pair<std::string, std::string>> QuotaJob(const std::string& action, const std::string& jobId) {
-    return {{"Printer", "P1"},           {"DocumentName", "D1"}, {"Pages", "3"},  {"Action", action},
-            {"ErrorMsg", "Quota used up"}, {"ServerIP", "127.0.0.1"}, {"JobID", jobId}};
-}
-
-int Count(const std::vector<std::string>& lines, const std::string& line) {
-    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
-}
+constexpr char kQuitComment[] = "Quit without entering Comment ?";
+constexpr char kPrintAnyway[] = "Print the job in spite of the quota violation ?";
+constexpr char kCancelJob[] = "The Print job will be canceled, ok to go on ?";
+constexpr char kTimeout[] =
+    "Timeout while communicating to the Tallyhorn server (127.0.0.1), Comment will not be written to the DB";
 
 // Moves the dialog over the middle of the screen, where its boxes open, so that which
 // of the two is in front is a real question.
@@ -33,9 +31,19 @@ void MoveDialogOverScreenCentre(const ClientRun& run) {
                  GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// What a user sees of a box: in front of the dialog where both overlap, owned by it,
-// centred on the screen, the dialog disabled meanwhile.
-void ExpectInFrontAndCentred(const ClientRun& run, const driver::MessageBoxInfo& box) {
+// The box that `act` opens while the dialog stands over the middle of the screen.
+driver::MessageBoxInfo BoxOverTheDialog(ClientRun& run, const std::function<void()>& act) {
+    MoveDialogOverScreenCentre(run);
+    act();
+    return run.WaitForBox();
+}
+
+// What a user sees of a box: its caption and text, in front of the dialog where both
+// overlap, owned by it, centred on the screen, the dialog disabled meanwhile.
+void ExpectInFrontAndCentred(const ClientRun& run, const driver::MessageBoxInfo& box, const std::string& caption,
+                             const std::string& text) {
+    EXPECT_EQ(box.caption, caption);
+    EXPECT_EQ(box.text, text);
     const POINT centre{(box.place.left + box.place.right) / 2, (box.place.top + box.place.bottom) / 2};
     HWND atCentre = WindowFromPoint(centre);
     EXPECT_TRUE(atCentre == box.window || GetAncestor(atCentre, GA_ROOT) == box.window);
@@ -49,66 +57,66 @@ void ExpectInFrontAndCentred(const ClientRun& run, const driver::MessageBoxInfo&
     EXPECT_TRUE(IntersectRect(&overlap, &dialog, &box.place));
 }
 
-TEST(CommentSubmission, MessageIsSentOnceByteExactAndTheAcknowledgementCloses) {
-    CommentServer server("ack");
-    ASSERT_TRUE(server.Ready());
+// A comment job of this JobID sent with OK to the stand-in server in this mode.
+class CommentSent {
+public:
+    CommentSent(const std::string& mode, const std::string& jobId, const std::string& comment = "",
+                const std::vector<std::string>& serverOptions = {})
+        : server(mode, serverOptions) {
+        if (!server.Ready()) {
+            started = ::testing::AssertionFailure() << "the comment server did not start";
+            return;
+        }
+        started = run.Show(CommentJob(jobId), kCommentCaption);
+        if (!started) return;
+        if (!comment.empty()) run.SetComment(comment);
+        okAt = GetTickCount();
+        run.Click(kIdOKBtn);
+    }
+    CommentServer server;
     ClientRun run;
-    run.WriteJob(CommentJob("1234"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
-    run.SetComment("Proof copy ## for Ann");
-    run.Click(kIdOKBtn);
-    ASSERT_TRUE(run.WaitForExit());
-    EXPECT_EQ(server.Received(), "Client Comment1234##Proof copy ## for Ann##");
-    EXPECT_EQ(server.Connections(), 1);
-    EXPECT_EQ(Count(run.LogMessages(), "OKBtn Click"), 1);
-    EXPECT_EQ(run.History(), "Proof copy ## for Ann\r\n");
+    ::testing::AssertionResult started = ::testing::AssertionFailure();
+    DWORD okAt = 0;
+};
+
+TEST(CommentSubmission, MessageIsSentOnceByteExactAndTheAcknowledgementCloses) {
+    CommentSent sent("ack", "1234", "Proof copy ## for Ann");
+    ASSERT_TRUE(sent.started);
+    ASSERT_TRUE(sent.run.WaitForExit());
+    EXPECT_EQ(sent.server.Received(), "Client Comment1234##Proof copy ## for Ann##");
+    EXPECT_EQ(sent.server.Connections(), 1);
+    EXPECT_EQ(sent.run.Logged("OKBtn Click"), 1);
+    EXPECT_EQ(sent.run.History(), "Proof copy ## for Ann\r\n");
 }
 
 TEST(CommentSubmission, QuotaApprovalAlsoAcknowledgesAndAnEmptyCommentIsSent) {
-    CommentServer server("quota");
-    ASSERT_TRUE(server.Ready());
-    ClientRun run;
-    run.WriteJob(CommentJob("8"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
-    run.Click(kIdOKBtn);
-    ASSERT_TRUE(run.WaitForExit());
-    EXPECT_EQ(server.Received(), "Client Comment8####");
+    CommentSent sent("quota", "8");
+    ASSERT_TRUE(sent.started);
+    ASSERT_TRUE(sent.run.WaitForExit());
+    EXPECT_EQ(sent.server.Received(), "Client Comment8####");
 }
 
 TEST(CommentSubmission, AnAcknowledgementInTwoPiecesStillCloses) {
-    CommentServer server("split", {"--pause-ms", "400"});
-    ASSERT_TRUE(server.Ready());
-    ClientRun run;
-    run.WriteJob(CommentJob("4"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
-    run.Click(kIdOKBtn);
-    EXPECT_TRUE(run.WaitForExit());
-    EXPECT_NE(server.Log().find("second half sent"), std::string::npos);
+    CommentSent sent("split", "4", "", {"--pause-ms", "400"});
+    ASSERT_TRUE(sent.started);
+    EXPECT_TRUE(sent.run.WaitForExit());
+    EXPECT_NE(sent.server.Log().find("second half sent"), std::string::npos);
 }
 
 TEST(CommentSubmission, RefusedConnectionIsLoggedAndShownInFrontOfTheDialog) {
     ClientRun run;  // nothing listens on 5052
-    run.WriteJob(CommentJob());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
-    MoveDialogOverScreenCentre(run);
-    run.Click(kIdOKBtn);
-    const driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
+    const driver::MessageBoxInfo box = BoxOverTheDialog(run, [&] { run.Click(kIdOKBtn); });
     ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.caption, "Error");
-    EXPECT_EQ(box.text,
-              "Error occured while communicating to the Tallyhorn server (127.0.0.1), Comment will not be "
-              "written to the DB, (error 10061).");
+    ExpectInFrontAndCentred(run, box, "Error",
+                            "Error occured while communicating to the Tallyhorn server (127.0.0.1), Comment will not "
+                            "be written to the DB, (error 10061).");
     EXPECT_EQ(box.buttons, (std::vector<std::string>{"OK"}));
-    ExpectInFrontAndCentred(run, box);
     EXPECT_EQ(run.LogMessages(),
               (std::vector<std::string>{"ActionType=COMMENT", "JobID=1234", "OKBtn Click", "ClientSocketError 10061"}));
     driver::ClickBoxButton(box.window, IDOK);
     // The dialog stays open for another try.
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run.Dialog()) != FALSE; }, 5000));
+    ASSERT_TRUE(run.WaitUntilEnabled());
     EXPECT_FALSE(run.WaitForExit(500));
 }
 
@@ -123,12 +131,7 @@ TEST(CommentSubmission, AnOpenThatFailsAtOnceGivesOneBoxAndNoTimeout) {
         SCOPED_TRACE(::testing::Message() << "ServerIP \"" << addresses[i] << '"');
         runs.push_back(std::make_unique<ClientRun>(true, std::string(".") += std::to_string(i)));
         ClientRun& run = *runs.back();
-        auto job = CommentJob(std::to_string(60 + i));
-        std::find_if(job.begin(), job.end(), [](const auto& key) { return key.first == "ServerIP"; })->second =
-            addresses[i];
-        run.WriteJob(job);
-        ASSERT_TRUE(run.Start());
-        ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+        ASSERT_TRUE(run.Show(With(CommentJob(std::to_string(60 + i)), "ServerIP", addresses[i]), kCommentCaption));
         run.Click(kIdOKBtn);
         lastOk = GetTickCount();
         const driver::MessageBoxInfo box = run.WaitForBox();
@@ -145,7 +148,7 @@ TEST(CommentSubmission, AnOpenThatFailsAtOnceGivesOneBoxAndNoTimeout) {
                 << box.text;
         }
         driver::ClickBoxButton(box.window, IDOK);
-        ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run.Dialog()) != FALSE; }, 5000));
+        ASSERT_TRUE(run.WaitUntilEnabled());
     }
     while (GetTickCount() - lastOk < 11000) Sleep(100);
     for (std::size_t i = 0; i < runs.size(); ++i) {
@@ -154,52 +157,40 @@ TEST(CommentSubmission, AnOpenThatFailsAtOnceGivesOneBoxAndNoTimeout) {
         const std::vector<std::string> log = runs[i]->LogMessages();
         EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& line) { return line.rfind("Timeout", 0) == 0; }),
                   0);
-        EXPECT_EQ(Count(log, "OKBtn Click"), 1);
+        EXPECT_EQ(runs[i]->Logged("OKBtn Click"), 1);
         EXPECT_FALSE(runs[i]->WaitForExit(0));
     }
 }
 
 TEST(CommentSubmission, SilentServerGivesTheTimeoutBoxAndASecondOkTriesAgain) {
-    CommentServer server("silent");
-    ASSERT_TRUE(server.Ready());
-    ClientRun run;
-    run.WriteJob(CommentJob("42"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
-    run.SetComment("first");
-    const DWORD okAt = GetTickCount();
-    run.Click(kIdOKBtn);
-    ASSERT_TRUE(WaitUntil([&] { return server.Received() == "Client Comment42##first##"; }, 5000));
+    CommentSent sent("silent", "42", "first");
+    ClientRun& run = sent.run;
+    ASSERT_TRUE(sent.started);
+    ASSERT_TRUE(WaitUntil([&] { return sent.server.Received() == "Client Comment42##first##"; }, 5000));
     EXPECT_FALSE(run.WaitForBox(1000).window);  // nothing to say while the server is silent
     const driver::MessageBoxInfo box = run.WaitForBox(20000);
     ASSERT_TRUE(box.window);
-    std::printf("timeout box %lu ms after OK\n", GetTickCount() - okAt);
-    const std::string timeout =
-        "Timeout while communicating to the Tallyhorn server (127.0.0.1), Comment will not be written to the DB";
+    std::printf("timeout box %lu ms after OK\n", GetTickCount() - sent.okAt);
     EXPECT_EQ(box.caption, "Error");
-    EXPECT_EQ(box.text, timeout);
-    EXPECT_EQ(run.LogMessages().back(), timeout);
+    EXPECT_EQ(box.text, kTimeout);
+    EXPECT_EQ(run.LogMessages().back(), kTimeout);
     driver::ClickBoxButton(box.window, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run.Dialog()) != FALSE; }, 5000));
+    ASSERT_TRUE(run.WaitUntilEnabled());
 
     // A fresh attempt: a new connection, the message again with the text of now.
     run.SetComment("second");
     run.Click(kIdOKBtn);
-    ASSERT_TRUE(WaitUntil([&] { return server.Connections() == 2; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return sent.server.Connections() == 2; }, 5000));
     ASSERT_TRUE(WaitUntil(
-        [&] { return server.Received() == "Client Comment42##first##Client Comment42##second##"; }, 5000));
-    EXPECT_EQ(Count(run.LogMessages(), "OKBtn Click"), 2);
+        [&] { return sent.server.Received() == "Client Comment42##first##Client Comment42##second##"; }, 5000));
+    EXPECT_EQ(run.Logged("OKBtn Click"), 2);
 }
 
 TEST(CommentSubmission, AnotherReplyStopsTheWatchdogAndOkStartsItAgainWithoutSending) {
-    CommentServer server("other");
-    ASSERT_TRUE(server.Ready());
-    ClientRun run;
-    run.WriteJob(CommentJob("21"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
-    run.Click(kIdOKBtn);
-    ASSERT_TRUE(WaitUntil([&] { return server.Log().find("answered") != std::string::npos; }, 5000));
+    CommentSent sent("other", "21");
+    ClientRun& run = sent.run;
+    ASSERT_TRUE(sent.started);
+    ASSERT_TRUE(WaitUntil([&] { return sent.server.Log().find("answered") != std::string::npos; }, 5000));
     // Not an acknowledgement: no close, no message; the dialog waits for the user.
     EXPECT_FALSE(run.WaitForExit(1000));
     EXPECT_TRUE(run.LogMessages().back() == "OKBtn Click");
@@ -207,24 +198,21 @@ TEST(CommentSubmission, AnotherReplyStopsTheWatchdogAndOkStartsItAgainWithoutSen
     run.Click(kIdOKBtn);
     const driver::MessageBoxInfo box = run.WaitForBox(20000);
     ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.text,
-              "Timeout while communicating to the Tallyhorn server (127.0.0.1), Comment will not be written to the DB");
-    EXPECT_EQ(server.Connections(), 1);
-    EXPECT_EQ(server.Received(), "Client Comment21####");
+    EXPECT_EQ(box.text, kTimeout);
+    EXPECT_EQ(sent.server.Connections(), 1);
+    EXPECT_EQ(sent.server.Received(), "Client Comment21####");
 }
 
 TEST(CommentSubmission, OneEnterRunsOkTwiceButSendsOnce) {
     CommentServer server("silent");
     ASSERT_TRUE(server.Ready());
     ClientRun run;
-    run.WriteJob(CommentJob("3"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
+    ASSERT_TRUE(run.Show(CommentJob("3"), kCommentCaption));
     ASSERT_TRUE(driver::BringToFront(run.Dialog()));
     driver::TypeText("Typed here");
     ASSERT_TRUE(WaitUntil([&] { return run.Text(kIdComments_ComboBox) == "Typed here"; }, 5000));
     run.Press(VK_RETURN);
-    ASSERT_TRUE(WaitUntil([&] { return Count(run.LogMessages(), "OKBtn Click") == 2; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return run.Logged("OKBtn Click") == 2; }, 5000));
     ASSERT_TRUE(WaitUntil([&] { return !server.Received().empty(); }, 5000));
     Sleep(500);
     EXPECT_EQ(server.Received(), "Client Comment3##Typed here##");
@@ -232,37 +220,23 @@ TEST(CommentSubmission, OneEnterRunsOkTwiceButSendsOnce) {
 }
 
 TEST(CommentSubmission, AFloodOfTextLeavesTheDialogWorking) {
-    CommentServer server("flood", {"--flood-mb", "8"});
-    ASSERT_TRUE(server.Ready());
-    ClientRun run;
-    run.WriteJob(CommentJob());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
-    run.Click(kIdOKBtn);
-    ASSERT_TRUE(WaitUntil([&] { return server.Log().find("flood sent") != std::string::npos; }, 20000));
+    CommentSent sent("flood", "1234", "", {"--flood-mb", "8"});
+    ASSERT_TRUE(sent.started);
+    ASSERT_TRUE(WaitUntil([&] { return sent.server.Log().find("flood sent") != std::string::npos; }, 20000));
     // Not an acknowledgement: the dialog answers and stays open without a message.
-    EXPECT_FALSE(run.WaitForBox(1500).window);
-    run.Click(kIdCancelBtn);
-    const driver::MessageBoxInfo box = run.WaitForBox();
-    ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.text, "Quit without entering Comment ?");
-    driver::ClickBoxButton(box.window, IDYES);
-    EXPECT_TRUE(run.WaitForExit());
+    EXPECT_FALSE(sent.run.WaitForBox(1500).window);
+    sent.run.Click(kIdCancelBtn);
+    ASSERT_TRUE(sent.run.AnswerBox(kQuitComment, IDYES));
+    EXPECT_TRUE(sent.run.WaitForExit());
 }
 
 TEST(CommentDecisions, EscapeAsksAndNoKeepsTheDialog) {
     ClientRun run;
-    run.WriteJob(CommentJob());
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kCommentCaption));
-    MoveDialogOverScreenCentre(run);
-    run.Press(VK_ESCAPE);
-    const driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
+    const driver::MessageBoxInfo box = BoxOverTheDialog(run, [&] { run.Press(VK_ESCAPE); });
     ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.caption, "Confirm");
-    EXPECT_EQ(box.text, "Quit without entering Comment ?");
+    ExpectInFrontAndCentred(run, box, "Confirm", kQuitComment);
     EXPECT_EQ(box.buttons, (std::vector<std::string>{"&Yes", "&No"}));
-    ExpectInFrontAndCentred(run, box);
     // Escape in the box answers No on its press. Its release then reaches the comment
     // box, which has the focus again; it was the box's key stroke, so nothing is asked
     // again and the dialog stays.
@@ -271,87 +245,62 @@ TEST(CommentDecisions, EscapeAsksAndNoKeepsTheDialog) {
     driver::ReleaseKey(VK_ESCAPE);
     EXPECT_FALSE(run.WaitForBox(1500, {box.window}).window);
     EXPECT_FALSE(run.WaitForExit(500));
-    EXPECT_EQ(Count(run.LogMessages(), "CancelBtn Click"), 1);
+    EXPECT_EQ(run.Logged("CancelBtn Click"), 1);
 }
 
 TEST(QuotaDecisions, EnterConfirmsPrintingAndWritesTheResponse) {
     ClientRun run;
-    run.WriteJob(QuotaJob("ADMIN QUOTA", "1234"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
-    MoveDialogOverScreenCentre(run);
-    run.Press(VK_RETURN);  // not the default button here: the comment box's key release
-    const driver::MessageBoxInfo box = run.WaitForBox();
+    ASSERT_TRUE(run.Show(Job("ADMIN QUOTA", "1234"), kQuotaCaption));
+    // Not the default button here: the comment box's key release.
+    const driver::MessageBoxInfo box = BoxOverTheDialog(run, [&] { run.Press(VK_RETURN); });
     ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.caption, "Confirm");
-    EXPECT_EQ(box.text, "Print the job in spite of the quota violation ?");
-    ExpectInFrontAndCentred(run, box);
+    ExpectInFrontAndCentred(run, box, "Confirm", kPrintAnyway);
     driver::ClickBoxButton(box.window, IDYES);
     ASSERT_TRUE(run.WaitForExit());
-    EXPECT_EQ(ProfileValue(run.ResponseFile(), "PrintJob", "Response"), "OK, GO ON1234");
-    EXPECT_EQ(Count(run.LogMessages(), "OKBtn Click"), 1);
+    EXPECT_EQ(run.Response(), "OK, GO ON1234");
+    EXPECT_EQ(run.Logged("OKBtn Click"), 1);
 }
 
 TEST(QuotaDecisions, CancelConfirmedWritesQuotaViolation) {
     ClientRun run;
-    run.WriteJob(QuotaJob("USER QUOTA", "77"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    ASSERT_TRUE(run.Show(Job("USER QUOTA", "77"), kQuotaCaption));
     run.Click(kIdCancelBtn);
-    const driver::MessageBoxInfo box = run.WaitForBox();
-    ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.text, "The Print job will be canceled, ok to go on ?");
-    driver::ClickBoxButton(box.window, IDYES);
+    ASSERT_TRUE(run.AnswerBox(kCancelJob, IDYES));
     ASSERT_TRUE(run.WaitForExit());
-    EXPECT_EQ(ProfileValue(run.ResponseFile(), "PrintJob", "Response"), "QUOTA VIOLATION");
+    EXPECT_EQ(run.Response(), "QUOTA VIOLATION");
 }
 
 TEST(QuotaDecisions, WaitModeIgnoresEnterAndEscapeStillAsks) {
     ClientRun run;
-    run.WriteJob(QuotaJob("WAIT QUOTA", "6"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    ASSERT_TRUE(run.Show(Job("WAIT QUOTA", "6"), kQuotaCaption));
     run.Press(VK_RETURN);
     EXPECT_FALSE(run.WaitForBox(1500).window);  // the user cannot approve their own job
-    EXPECT_EQ(Count(run.LogMessages(), "OKBtn Click"), 0);
+    EXPECT_EQ(run.Logged("OKBtn Click"), 0);
     run.Press(VK_ESCAPE);
-    const driver::MessageBoxInfo box = run.WaitForBox();
-    ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.text, "The Print job will be canceled, ok to go on ?");
-    driver::ClickBoxButton(box.window, IDNO);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box.window); }, 5000));
-    EXPECT_FALSE(FileExists(run.ResponseFile()));
-    EXPECT_EQ(Count(run.LogMessages(), "CancelBtn Click"), 1);
+    ASSERT_TRUE(run.AnswerBox(kCancelJob, IDNO));
+    EXPECT_FALSE(Exists(run.ResponseFile()));
+    EXPECT_EQ(run.Logged("CancelBtn Click"), 1);
 }
 
 TEST(QuotaDecisions, TheCloseIsRefusedUntilTheCancelIsConfirmed) {
     ClientRun run;
-    run.WriteJob(QuotaJob("ADMIN QUOTA", "2"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    ASSERT_TRUE(run.Show(Job("ADMIN QUOTA", "2"), kQuotaCaption));
     PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
-    driver::MessageBoxInfo box = run.WaitForBox();
-    ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.text, "The Print job will be canceled, ok to go on ?");
-    driver::ClickBoxButton(box.window, IDNO);
+    ASSERT_TRUE(run.AnswerBox(kCancelJob, IDNO));
     EXPECT_FALSE(run.WaitForExit(1000));
     PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
-    box = run.WaitForBox();
-    ASSERT_TRUE(box.window);
-    driver::ClickBoxButton(box.window, IDYES);
+    ASSERT_TRUE(run.AnswerBox(kCancelJob, IDYES));
     ASSERT_TRUE(run.WaitForExit());
-    EXPECT_EQ(ProfileValue(run.ResponseFile(), "PrintJob", "Response"), "QUOTA VIOLATION");
+    EXPECT_EQ(run.Response(), "QUOTA VIOLATION");
     EXPECT_EQ(run.History(), "\r\n");
 }
 
 TEST(QuotaDecisions, AnUnwritableResponseFileIsReportedAndTheDialogStays) {
     ClientRun run;
-    run.WriteJob(QuotaJob("ADMIN QUOTA", "5"));
     // A folder where the response file would go: no profile write can make that a file
     // (a read-only folder does not stop Wine running as root).
     ASSERT_TRUE(CreateDirectoryA(run.ResponseFile().c_str(), nullptr));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    ASSERT_TRUE(run.Show(Job("ADMIN QUOTA", "5"), kQuotaCaption));
     run.Click(kIdOKBtn);
     driver::MessageBoxInfo box = run.WaitForBox();
     ASSERT_TRUE(box.window);
@@ -370,34 +319,24 @@ TEST(QuotaDecisions, AnUnwritableResponseFileIsReportedAndTheDialogStays) {
 
 TEST(QuotaCountdown, RunsToZeroThenCancelsAndAsks) {
     ClientRun run;
-    run.WriteJob(QuotaJob("USER QUOTA", "12"));
-    ASSERT_TRUE(run.Start());
-    ASSERT_TRUE(run.WaitForActivation(kQuotaCaption));
+    ASSERT_TRUE(run.Show(Job("USER QUOTA", "12"), kQuotaCaption));
     MoveDialogOverScreenCentre(run);
     ASSERT_TRUE(WaitUntil([&] { return run.Text(kIdLabel1) == "Click OK within 29 seconds to go on with the Printing,"; },
                           5000));
     const driver::MessageBoxInfo info = run.WaitForBox(45000);
     ASSERT_TRUE(info.window);
-    EXPECT_EQ(info.caption, "Information");
-    EXPECT_EQ(info.text, "Job has been canceled.");
+    ExpectInFrontAndCentred(run, info, "Information", "Job has been canceled.");
     EXPECT_EQ(run.Text(kIdLabel1), "Click OK within 0 seconds to go on with the Printing,");
     EXPECT_FALSE(GetWindowLongA(run.Dialog(), GWL_EXSTYLE) & WS_EX_TOPMOST);
-    ExpectInFrontAndCentred(run, info);
     driver::ClickBoxButton(info.window, IDOK);
-    const driver::MessageBoxInfo question = run.WaitForBox(10000, {info.window});
-    ASSERT_TRUE(question.window);
-    EXPECT_EQ(question.text, "The Print job will be canceled, ok to go on ?");
-    driver::ClickBoxButton(question.window, IDNO);
+    ASSERT_TRUE(run.AnswerBox(kCancelJob, IDNO, {info.window}));
     // Stopped at 0, the dialog still decides.
     EXPECT_FALSE(run.WaitForExit(1500));
     EXPECT_EQ(run.Text(kIdLabel1), "Click OK within 0 seconds to go on with the Printing,");
     run.Click(kIdOKBtn);
-    const driver::MessageBoxInfo print = run.WaitForBox();
-    ASSERT_TRUE(print.window);
-    EXPECT_EQ(print.text, "Print the job in spite of the quota violation ?");
-    driver::ClickBoxButton(print.window, IDYES);
+    ASSERT_TRUE(run.AnswerBox(kPrintAnyway, IDYES));
     ASSERT_TRUE(run.WaitForExit());
-    EXPECT_EQ(ProfileValue(run.ResponseFile(), "PrintJob", "Response"), "OK, GO ON12");
+    EXPECT_EQ(run.Response(), "OK, GO ON12");
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
-// What the dialog's Wine tests share: program folders, job files, logs, the server.
-#include "client_fixture.h"
+// What the dialog's Wine tests share: program folders, job files, the dialog shown and
+// arranged, logs, boxes, the stand-in server.
+#include "tests/wine/client/client_fixture.h"
 
-#include <gtest/gtest.h>
+#include <windows.h>
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <sstream>
+
+#include "common/windows/handles.h"
 
 #ifndef TALLYHORN_CLIENT_EXE
 #error "TALLYHORN_CLIENT_EXE names the dialog program in the build tree"
@@ -20,131 +22,51 @@ namespace {
 
 constexpr char kTestRoot[] = "C:\\tallyhorn-tests\\";
 
-std::string CurrentTestName() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "outside";
-    if (info) name.assign(info->test_suite_name()).append(1, '.').append(info->name());
-    for (char& c : name) {
-        if (c == '/' || c == '\\' || c == ':') c = '_';
+// Ends a program that a test started, when it still runs.
+void EndIfRunning(const driver::Program& program, UINT exitCode) {
+    if (program.handles.process && !driver::WaitForExit(program, 0)) {
+        TerminateProcess(program.handles.process.get(), exitCode);
+        driver::WaitForExit(program, 5000);
     }
-    return name;
-}
-
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = folder + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path + "\\");
-            } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-std::vector<std::string> SplitLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find("\r\n", start);
-        if (end == std::string::npos) end = bytes.size();
-        lines.push_back(bytes.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
 }
 
 }  // namespace
 
-std::string WinePath(const std::string& unixPath) {
-    std::string path = "Z:" + unixPath;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
-}
-
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD started = GetTickCount();
-    for (;;) {
-        if (done()) return true;
-        if (GetTickCount() - started >= timeoutMs) return done();
-        Sleep(25);
-    }
-}
-
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key) {
-    char buffer[2048] = {};
-    const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), "\x01missing", buffer,
-                                                  sizeof buffer, file.c_str());
-    return std::string(buffer, length);
-}
-
-std::string JobFileText(const std::vector<std::pair<std::string, std::string>>& keys) {
-    std::string text = "[PrintJob]\r\n";
-    for (const auto& [key, value] : keys) {
-        text.append(key).append(1, '=').append(value).append("\r\n");
-    }
-    return text;
-}
-
-std::vector<std::pair<std::string, std::string>> CommentJob(const std::string& jobId) {
+JobKeys Job(const std::string& action, const std::string& jobId) {
     return {{"Printer", "HP LaserJet 4"}, {"DocumentName", "Quarterly report.docx"},
-            {"Pages", "12"},              {"Action", "COMMENT"},
-            {"ErrorMsg", "not used"},     {"ServerIP", "127.0.0.1"},
+            {"Pages", "12"},              {"Action", action},
+            {"ErrorMsg", kJobErrorMsg},   {"ServerIP", "127.0.0.1"},
             {"JobID", jobId},             {"UserIP", "10.1.2.3"}};
+}
+
+JobKeys With(JobKeys job, const std::string& key, const std::string& value) {
+    for (auto& [name, old] : job)
+        if (name == key) old = value;
+    return job;
+}
+
+std::string JobFileText(const JobKeys& keys) {
+    std::vector<std::string> lines;
+    for (const auto& [key, value] : keys) lines.push_back(key + "=" + value);
+    return ProfileText("PrintJob", lines);
 }
 
 // ---- ClientRun ----
 
-ClientRun::ClientRun(bool withLogFolder, const std::string& name) {
-    CreateDirectoryA(kTestRoot, nullptr);
-    folder_ = std::string(kTestRoot) + CurrentTestName() + name + "\\";
-    RemoveTree(folder_);
-    CreateDirectoryA(folder_.c_str(), nullptr);
+ClientRun::ClientRun(bool withLogFolder, const std::string& name) : folder_(FreshTestFolder(kTestRoot, name)) {
     if (withLogFolder) CreateDirectoryA((folder_ + "Debug").c_str(), nullptr);
     exe_ = folder_ + "TallyhornClient.exe";
-    CopyFileA(WinePath(TALLYHORN_CLIENT_EXE).c_str(), exe_.c_str(), FALSE);
+    CopyFileA(WindowsPath(TALLYHORN_CLIENT_EXE).c_str(), exe_.c_str(), FALSE);
 }
 
 ClientRun::~ClientRun() {
-    if (program_.handles.process && !driver::WaitForExit(program_, 0)) {
-        TerminateProcess(program_.handles.process.get(), 99);
-        driver::WaitForExit(program_, 5000);
-    }
+    EndIfRunning(program_, 99);
     RemoveTree(folder_);
 }
 
-void ClientRun::WriteJob(const std::vector<std::pair<std::string, std::string>>& keys) {
-    WriteFileBytes(JobFile(), JobFileText(keys));
-}
+void ClientRun::WriteJob(const JobKeys& keys) { WriteBytes(JobFile(), JobFileText(keys)); }
 
-bool ClientRun::Start(int showState) {
-    std::string quoted(1, '"');
-    quoted.append(JobFile()).append(1, '"');
-    return StartWithArguments(quoted, showState);
-}
+bool ClientRun::Start(int showState) { return StartWithArguments(Quoted(JobFile()), showState); }
 
 bool ClientRun::StartWithArguments(const std::string& arguments, int showState) {
     program_ = driver::StartProgram(exe_, arguments, showState, folder_);
@@ -155,20 +77,30 @@ bool ClientRun::StartWithArguments(const std::string& arguments, int showState) 
 
 bool ClientRun::WaitForActivation(const std::string& caption) { return driver::WaitForText(dialog_, caption, 10000); }
 
+::testing::AssertionResult ClientRun::Show(const JobKeys& job, const std::string& caption, int showState) {
+    WriteJob(job);
+    if (!Start(showState)) return ::testing::AssertionFailure() << "no dialog appeared";
+    if (!WaitForActivation(caption))
+        return ::testing::AssertionFailure() << "the caption is \"" << driver::TextOf(dialog_) << "\", not \""
+                                             << caption << '"';
+    return ::testing::AssertionSuccess();
+}
+
 bool ClientRun::WaitForExit(DWORD timeoutMs) { return driver::WaitForExit(program_, timeoutMs); }
+
+bool ClientRun::WaitUntilEnabled() const {
+    return WaitUntil([&] { return IsWindowEnabled(dialog_) != FALSE; }, 5000);
+}
 
 std::vector<std::string> ClientRun::LogLines() const {
     std::vector<std::string> lines;
     WIN32_FIND_DATAA found{};
-    const std::string pattern = folder_ + "Debug\\Tallyhorn_Client_*.log";
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return lines;
+    const ::tallyhorn::win::UniqueFind search(FindFirstFileA((folder_ + "Debug\\Tallyhorn_Client_*.log").c_str(), &found));
+    if (!search) return lines;
     do {
-        for (const std::string& line : SplitLines(ReadFileBytes(folder_ + "Debug\\" + found.cFileName))) {
+        for (const std::string& line : SplitLines(ReadBytes(folder_ + "Debug\\" + found.cFileName)))
             lines.push_back(line);
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.get(), &found));
     return lines;
 }
 
@@ -178,8 +110,25 @@ std::vector<std::string> ClientRun::LogMessages() const {
     return messages;
 }
 
+int ClientRun::Logged(const std::string& message) const {
+    const std::vector<std::string> messages = LogMessages();
+    return static_cast<int>(std::count(messages.begin(), messages.end(), message));
+}
+
 driver::MessageBoxInfo ClientRun::WaitForBox(DWORD timeoutMs, const std::vector<HWND>& known) {
     return driver::FindMessageBox(program_.processId, timeoutMs, known);
+}
+
+::testing::AssertionResult ClientRun::AnswerBox(const std::string& text, int buttonId,
+                                                const std::vector<HWND>& known) {
+    const driver::MessageBoxInfo box = WaitForBox(10000, known);
+    if (!box.window) return ::testing::AssertionFailure() << "no box \"" << text << '"';
+    if (box.text != text) return ::testing::AssertionFailure() << "the box says \"" << box.text << '"';
+    if (!driver::ClickBoxButton(box.window, buttonId))
+        return ::testing::AssertionFailure() << "no button " << buttonId << " in \"" << text << '"';
+    if (!WaitUntil([&] { return !IsWindow(box.window); }, 5000))
+        return ::testing::AssertionFailure() << "\"" << text << "\" stayed after the click";
+    return ::testing::AssertionSuccess();
 }
 
 void ClientRun::Press(WORD virtualKey) {
@@ -195,35 +144,26 @@ void ClientRun::Click(int buttonId) { driver::ClickButton(ControlWindow(buttonId
 
 // ---- CommentServer ----
 
-CommentServer::CommentServer(const std::string& mode, const std::vector<std::string>& extra) {
-    CreateDirectoryA(kTestRoot, nullptr);
-    folder_ = std::string(kTestRoot) + CurrentTestName() + ".server\\";
-    RemoveTree(folder_);
-    CreateDirectoryA(folder_.c_str(), nullptr);
-    record_ = folder_ + "received.bin";
-    log_ = folder_ + "server.log";
+CommentServer::CommentServer(const std::string& mode, const std::vector<std::string>& extra)
+    : folder_(FreshTestFolder(kTestRoot, ".server")), record_(folder_ + "received.bin"), log_(folder_ + "server.log") {
     const std::string ready = folder_ + "ready";
-    std::string arguments = "--mode " + mode + " --seconds 90 --record \"" + record_ + "\" --log \"" + log_ +
-                            "\" --ready \"" + ready + "\"";
+    std::string arguments = "--mode " + mode + " --seconds 90 --record " + Quoted(record_) + " --log " + Quoted(log_) +
+                            " --ready " + Quoted(ready);
     for (const std::string& word : extra) arguments += " " + word;
-    program_ = driver::StartProgram(WinePath(TALLYHORN_SERVER_EXE), arguments, -1, folder_);
-    ready_ = program_.processId && WaitUntil([&] { return FileExists(ready); }, 15000);
+    program_ = driver::StartProgram(WindowsPath(TALLYHORN_SERVER_EXE), arguments, -1, folder_);
+    ready_ = program_.processId && WaitUntil([&] { return Exists(ready); }, 15000);
 }
 
 CommentServer::~CommentServer() {
-    if (program_.handles.process && !driver::WaitForExit(program_, 0)) {
-        TerminateProcess(program_.handles.process.get(), 0);
-        driver::WaitForExit(program_, 5000);
-    }
+    EndIfRunning(program_, 0);
     RemoveTree(folder_);
 }
 
 int CommentServer::Connections() const {
     std::istringstream lines(Log());
     int count = 0;
-    for (std::string line; std::getline(lines, line);) {
+    for (std::string line; std::getline(lines, line);)
         if (line.rfind("connection ", 0) == 0 && line.find(':') == std::string::npos) ++count;
-    }
     return count;
 }
 

@@ -1,35 +1,40 @@
 // What the dialog's Wine tests share: a program folder of their own per test, the job
-// file, the client log and history, the stand-in server, and waiting for what a user sees.
+// file, the dialog shown and arranged, its log, history and boxes, the stand-in server.
 #pragma once
 
 #include <windows.h>
+#include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "client/windows/control_ids.h"
+#include "tests/wine/common/test_support.h"
 #include "tools/uidriver/uidriver.h"
 
 namespace tallyhorn::client::wine_test {
 
 using namespace tallyhorn::client::win;
+using namespace tallyhorn::wine_test;
 namespace driver = tallyhorn::uidriver;
 
-// A path of the build tree (Unix) as Wine sees it (Z:\...).
-std::string WinePath(const std::string& unixPath);
-// Polls `done` until it is true or the time is up; the last answer.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
-std::string ReadFileBytes(const std::string& path);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
-bool FileExists(const std::string& path);
-// The value of one key of a profile-format file.
-std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key);
+// The captions that say the activation has arranged the dialog for its mode.
+inline constexpr char kCommentCaption[] = "Tallyhorn: enter comment";
+inline constexpr char kRejectCaption[] = "Message from Tallyhorn server";
+inline constexpr char kQuotaCaption[] = "Tallyhorn: Quota alert";
 
-// The job file's contents, raw: [PrintJob] and the keys in the given order.
-std::string JobFileText(const std::vector<std::pair<std::string, std::string>>& keys);
-std::vector<std::pair<std::string, std::string>> CommentJob(const std::string& jobId = "1234");
+// A job file's keys, in the order the file gives them.
+using JobKeys = std::vector<std::pair<std::string, std::string>>;
+inline constexpr char kJobErrorMsg[] = "Your monthly quota of 100 pages is used up.";
+// A job as a monitor writes it: printer "HP LaserJet 4", "Quarterly report.docx", 12
+// pages, the ErrorMsg above, server 127.0.0.1, with this Action and JobID.
+JobKeys Job(const std::string& action, const std::string& jobId = "1234");
+inline JobKeys CommentJob(const std::string& jobId = "1234") { return Job("COMMENT", jobId); }
+// The job with one key's value replaced.
+JobKeys With(JobKeys job, const std::string& key, const std::string& value);
+// The job file's contents, raw: [PrintJob] and the keys in their order.
+std::string JobFileText(const JobKeys& keys);
 
 // One run of TallyhornClient.exe from a program folder of its own under C:\, with a
 // Debug\ subfolder (the client log) unless told otherwise; `name` tells apart several
@@ -47,29 +52,40 @@ public:
     std::string ResponseFile() const { return JobFile() + ".response"; }
     std::string HistoryFile() const { return folder_ + "Tallyhorn.Cmt"; }
 
-    void WriteJob(const std::vector<std::pair<std::string, std::string>>& keys);
+    void WriteJob(const JobKeys& keys);
     // Starts the program with the job file path (or `arguments` as given) and waits for
     // its dialog; false when none appeared.
     bool Start(int showState = -1);
     bool StartWithArguments(const std::string& arguments, int showState = -1);
     // Waits for the activation to arrange the dialog (its caption leaves "Tallyhorn").
     bool WaitForActivation(const std::string& caption);
+    // Writes the job, starts the program with it and waits until the dialog is shown and
+    // arranged: the usual start of a test.
+    ::testing::AssertionResult Show(const JobKeys& job, const std::string& caption, int showState = -1);
     bool WaitForExit(DWORD timeoutMs = 10000);
+    // Waits until the dialog takes input again (after a box it owned has closed).
+    bool WaitUntilEnabled() const;
 
     HWND Dialog() const { return dialog_; }
-    DWORD ProcessId() const { return program_.processId; }
     driver::ControlState Control(int id) const { return driver::ReadControl(dialog_, id); }
     std::string Text(int id) const { return Control(id).text; }
     HWND ControlWindow(int id) const { return GetDlgItem(dialog_, id); }
 
     // The client log's messages (without their time stamps), oldest first.
     std::vector<std::string> LogMessages() const;
+    // How many times the log has this message.
+    int Logged(const std::string& message) const;
     // Every log line in full, as written.
     std::vector<std::string> LogLines() const;
-    std::string History() const { return ReadFileBytes(HistoryFile()); }
+    std::string History() const { return ReadBytes(HistoryFile()); }
+    // The Response value of the response file.
+    std::string Response() const { return ProfileValue(ResponseFile(), "PrintJob", "Response"); }
 
     // The next message box of the program that is not in `known`.
     driver::MessageBoxInfo WaitForBox(DWORD timeoutMs = 10000, const std::vector<HWND>& known = {});
+    // Waits for the next box, checks its text, clicks the button (IDYES, IDNO ...) and
+    // waits for the box to close.
+    ::testing::AssertionResult AnswerBox(const std::string& text, int buttonId, const std::vector<HWND>& known = {});
     // Puts the dialog in front and presses and releases a key as a person does.
     void Press(WORD virtualKey);
     void SetComment(const std::string& text);
@@ -92,9 +108,9 @@ public:
 
     bool Ready() const { return ready_; }
     // Every byte that clients sent, in arrival order.
-    std::string Received() const { return ReadFileBytes(record_); }
+    std::string Received() const { return ReadBytes(record_); }
     // The server's event lines.
-    std::string Log() const { return ReadFileBytes(log_); }
+    std::string Log() const { return ReadBytes(log_); }
     int Connections() const;
 
 private:

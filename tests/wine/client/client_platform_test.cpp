@@ -1,11 +1,16 @@
 // The Win32 layer's own rules under Wine: the whole-file read and the one-step file
 // replacement that the comment history relies on.
+#include <windows.h>
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "client/windows/dialog_window.h"
 #include "client/windows/win32_dialog_platform.h"
 #include "common/windows/basics.h"
-#include "client_fixture.h"
+#include "common/windows/handles.h"
+#include "tests/wine/client/client_fixture.h"
 
 namespace tallyhorn::client::wine_test {
 namespace {
@@ -20,14 +25,12 @@ protected:
 
 TEST_F(PlatformFiles, ReplaceFilePutsTheNewBytesInPlaceAndLeavesNoTemporaryFile) {
     const std::string path = run_.Folder() + "Tallyhorn.Cmt";
-    WriteFileBytes(path, "old\r\n");
+    WriteBytes(path, "old\r\n");
     const std::string bytes("a\r\nb\0c\r\n", 8);
     ASSERT_TRUE(platform_.ReplaceFile(path, bytes));
-    EXPECT_EQ(ReadFileBytes(path), bytes);
+    EXPECT_EQ(ReadBytes(path), bytes);
     WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA((run_.Folder() + "*.tmp").c_str(), &found);
-    EXPECT_EQ(search, INVALID_HANDLE_VALUE);
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    EXPECT_FALSE(::tallyhorn::win::UniqueFind(FindFirstFileA((run_.Folder() + "*.tmp").c_str(), &found)));
 }
 
 TEST_F(PlatformFiles, ReplaceFileThatCannotReplaceLeavesTheOldFileWhole) {
@@ -35,14 +38,14 @@ TEST_F(PlatformFiles, ReplaceFileThatCannotReplaceLeavesTheOldFileWhole) {
     const std::string path = run_.Folder() + "Blocked.Cmt";
     ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
     EXPECT_FALSE(platform_.ReplaceFile(path, "new\r\n"));
-    EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(IsFolder(path));
     // A missing folder: nothing is written anywhere.
     EXPECT_FALSE(platform_.ReplaceFile(run_.Folder() + "no such folder\\Tallyhorn.Cmt", "x"));
 }
 
 TEST_F(PlatformFiles, ReadWholeFileSharesWithReadersButNotWithAWriter) {
     const std::string path = run_.Folder() + "history.txt";
-    WriteFileBytes(path, std::string("one\0two", 7));
+    WriteBytes(path, std::string("one\0two", 7));
     {
         ::tallyhorn::win::UniqueFile reader(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                            nullptr));
@@ -60,7 +63,7 @@ TEST_F(PlatformFiles, ReadWholeFileSharesWithReadersButNotWithAWriter) {
 
 TEST_F(PlatformFiles, ProfileValuesAreReadWholeUpTo2047Characters) {
     const std::string job = run_.Folder() + "job.txt";
-    WriteFileBytes(job, "[PrintJob]\r\nLong=" + std::string(3000, 'x') + "\r\nShort=abc\r\n");
+    WriteBytes(job, "[PrintJob]\r\nLong=" + std::string(3000, 'x') + "\r\nShort=abc\r\n");
     EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Long"), std::string(2047, 'x'));
     EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Short"), "abc");
     EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Missing"), "");
@@ -87,10 +90,10 @@ TEST_F(PlatformFiles, OneSaveLockAtATimeAndNoneLeftBehind) {
     {
         const auto held = platform_.LockFile(path, 0);
         ASSERT_TRUE(held);
-        EXPECT_TRUE(FileExists(path + ".lock"));
+        EXPECT_TRUE(Exists(path + ".lock"));
         EXPECT_FALSE(platform_.LockFile(path, 200));  // waited, then gave up
     }
-    EXPECT_FALSE(FileExists(path + ".lock"));
+    EXPECT_FALSE(Exists(path + ".lock"));
     EXPECT_TRUE(platform_.LockFile(path, 0));
     // A folder that is not there: no lock, and the save goes ahead (and fails there).
     EXPECT_FALSE(platform_.LockFile(run_.Folder() + "no such folder\\Tallyhorn.Cmt", 0));

@@ -5,13 +5,13 @@ set -uo pipefail
 BUILD=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../scripts/lib/print-job.sh"
+. "$here/../common/checks.sh"
 trap 'stop_comment_server; rm -f "$drive_c/windows/Tallyhorn.ini"' EXIT
 
-failures=0
-check() {  # WHAT EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then echo "ok: $1"; else echo "FAIL: $1: expected [$2], got [$3]"; failures=$((failures + 1)); fi
+client_log() {
+  local day
+  for day in $(log_days); do tr -d '\r' 2>/dev/null < "$prog_dir/Debug/Tallyhorn_Client_$day.log"; done | cut -c11-
 }
-client_log() { tr -d '\r' < "$prog_dir/Debug/Tallyhorn_Client_$today.log" 2>/dev/null | cut -c11-; }
 leftovers() { find "$prog_dir/Temp" -type f | wc -l; }
 fresh() { rm -rf "$prog_dir"; install_tallyhorn; }
 
@@ -71,5 +71,4 @@ check "quota cancelled: monitor saw the response" "Response=QUOTA VIOLATION" "$(
 check "quota cancelled: client log" \
   "$(printf '%s\n' ActionType=QUOTA JobID=45 QuotaType=ADMIN 'CancelBtn Click')" "$(client_log)"
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+checks_passed

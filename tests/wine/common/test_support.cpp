@@ -1,8 +1,10 @@
-// What the hook's Wine tests need around the real binaries: running a program and
-// reading its output, whole files, folder trees and Windows paths of the build tree.
-#include "wine_helpers.h"
+// What every Wine test needs around the real binaries: Windows paths of the build tree,
+// programs run to their end, whole files, folder trees, lines, the day's log date,
+// waiting for a condition and profile values.
+#include "tests/wine/common/test_support.h"
 
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include "common/daily_log.h"
 #include "common/windows/handles.h"
@@ -90,10 +92,19 @@ std::string ReadBytes(const std::string& path) {
     return bytes;
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
+bool WriteBytes(const std::string& path, const std::string& bytes) {
     UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    if (file) WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+bool CreateFolders(const std::string& path) {
+    // Each level after the drive's root, the last one included.
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
+    return IsFolder(path);
 }
 
 namespace {
@@ -108,14 +119,25 @@ bool RemoveTreeOnce(const std::string& folder) {
                 const std::string name = found.cFileName;
                 if (name == "." || name == "..") continue;
                 const std::string path = folder + "\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                     removed = RemoveTreeOnce(path) && removed;
-                else
+                } else {
+                    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
                     removed = DeleteFileA(path.c_str()) && removed;
+                }
             } while (FindNextFileA(search.get(), &found));
         }
     }
     return RemoveDirectoryA(folder.c_str()) && removed;
+}
+
+std::string CurrentTestName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = "outside";
+    if (info) name.assign(info->test_suite_name()).append(1, '.').append(info->name());
+    for (char& c : name)
+        if (c == '/' || c == '\\' || c == ':') c = '_';  // parameterised tests' names
+    return name;
 }
 
 }  // namespace
@@ -127,6 +149,13 @@ void RemoveTree(const std::string& path) {
         if (RemoveTreeOnce(folder)) return;
         Sleep(100);
     }
+}
+
+std::string FreshTestFolder(const std::string& prefix, const std::string& suffix) {
+    const std::string folder = prefix + CurrentTestName() + suffix + "\\";
+    RemoveTree(folder);
+    CreateFolders(folder);
+    return folder;
 }
 
 std::vector<std::string> SplitLines(const std::string& text, const std::string& separator) {
@@ -142,6 +171,28 @@ std::string TodaysLogDate() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     return DailyLogDate({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond});
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD started = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (GetTickCount() - started >= timeoutMs) return done();
+        Sleep(25);
+    }
+}
+
+std::string ProfileText(const std::string& section, const std::vector<std::string>& lines) {
+    std::string text = "[" + section + "]\r\n";
+    for (const std::string& line : lines) text.append(line).append("\r\n");
+    return text;
+}
+
+std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key) {
+    char buffer[2048] = {};
+    const DWORD length =
+        GetPrivateProfileStringA(section.c_str(), key.c_str(), "\x01missing", buffer, sizeof buffer, file.c_str());
+    return std::string(buffer, length);
 }
 
 }  // namespace tallyhorn::wine_test
