@@ -192,7 +192,7 @@ TEST(DialogStart, MissingJobFileClosesAndStillSavesTheHistory) {
 
 TEST(DialogStart, NoArgumentClosesWithoutALog) {
     ClientRun run;
-    ASSERT_TRUE(run.StartWithArguments(""));
+    ASSERT_TRUE(run.Launch(""));
     ASSERT_TRUE(run.WaitForExit());
     EXPECT_TRUE(run.LogLines().empty());
 }

@@ -66,13 +66,15 @@ ClientRun::~ClientRun() {
 
 void ClientRun::WriteJob(const JobKeys& keys) { WriteBytes(JobFile(), JobFileText(keys)); }
 
-bool ClientRun::Start(int showState) { return StartWithArguments(Quoted(JobFile()), showState); }
-
-bool ClientRun::StartWithArguments(const std::string& arguments, int showState) {
-    program_ = driver::StartProgram(exe_, arguments, showState, folder_);
-    if (!program_.processId) return false;
+bool ClientRun::Start(int showState) {
+    if (!Launch(Quoted(JobFile()), showState)) return false;
     dialog_ = driver::FindDialog(program_.processId, 15000);
     return dialog_ != nullptr;
+}
+
+bool ClientRun::Launch(const std::string& arguments, int showState) {
+    program_ = driver::StartProgram(exe_, arguments, showState, folder_);
+    return program_.processId != 0;
 }
 
 bool ClientRun::WaitForActivation(const std::string& caption) { return driver::WaitForText(dialog_, caption, 10000); }

@@ -53,10 +53,12 @@ public:
     std::string HistoryFile() const { return folder_ + "Tallyhorn.Cmt"; }
 
     void WriteJob(const JobKeys& keys);
-    // Starts the program with the job file path (or `arguments` as given) and waits for
-    // its dialog; false when none appeared.
+    // Starts the program with the job file path and waits for its dialog; false when
+    // none appeared.
     bool Start(int showState = -1);
-    bool StartWithArguments(const std::string& arguments, int showState = -1);
+    // Starts the program with `arguments` as given, without waiting for a dialog (one
+    // that closes at once may be gone before it could be found); false when it did not start.
+    bool Launch(const std::string& arguments, int showState = -1);
     // Waits for the activation to arrange the dialog (its caption leaves "Tallyhorn").
     bool WaitForActivation(const std::string& caption);
     // Writes the job, starts the program with it and waits until the dialog is shown and
