@@ -64,21 +64,15 @@ TEST_F(SubmissionTest, IdleOkStartsTheWatchdogAndConnectsToPort5052) {
     EXPECT_EQ(platform.quitRequests, 0);
 }
 
-TEST(Submission, AnEmptyServerAddressGivesOneBoxAtOnceAndNoTimeout) {
-    FakePlatform other;
-    TForm1 dialog(other);
-    other.PutJobFile(kJobFile, {{"Action", "COMMENT"}, {"JobID", "7"}});
-    other.firstArgument = kJobFile;
-    other.createError = 10024;  // no socket to be had either: the address is the reason
-    dialog.FormActivate();
-    dialog.ButtonClicked(Control::OKBtn);
-    ASSERT_EQ(other.boxes.size(), 1u);
-    EXPECT_EQ(other.boxes[0].kind, BoxKind::General);
-    EXPECT_EQ(other.boxes[0].text, "No address specified.");
-    EXPECT_FALSE(other.timers[Timer::WatchDog_Timer].running);
-    EXPECT_EQ(other.timers[Timer::WatchDog_Timer].starts, 1);
-    EXPECT_FALSE(other.NextDueTimer(60000).has_value());
-    EXPECT_EQ(other.LogMessages().back(), "OKBtn Click");
+TEST_F(DialogTest, AnEmptyServerAddressGivesOneBoxAtOnceAndNoTimeout) {
+    StartWith("COMMENT", {{"ServerIP", ""}});
+    platform.createError = 10024;  // no socket to be had either: the address is the reason
+    form.ButtonClicked(Control::OKBtn);
+    Advance(60000);
+    ASSERT_EQ(platform.boxes.size(), 1u);
+    EXPECT_EQ(platform.boxes[0].kind, BoxKind::General);
+    EXPECT_EQ(platform.boxes[0].text, "No address specified.");
+    EXPECT_EQ(Log().back(), "OKBtn Click");
 }
 
 TEST_F(SubmissionTest, NoSocketOrARejectedConnectGiveOneBoxEachAndNoTimeout) {
