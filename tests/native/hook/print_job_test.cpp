@@ -247,14 +247,14 @@ TEST_F(PrintJob, NullNamesAreEmptyTexts) {
 TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
     platform.startSucceeds = false;
     const std::string n2046(2046, 'n');
+    const std::string n2047 = n2046 + "n";
     const struct {
         std::u16string device, document;
         std::string loggedDevice, loggedDocument, monitorDevice, monitorDocument;
         bool shiftJis = false;  // the fake narrows code units below 0x100 to their bytes
     } cases[] = {
         {u"Laser \"2\"", u"a\" \"b", "Laser \"2\"", "a\" \"b", "Laser '2'", "a' 'b"},
-        {std::u16string(2047, u'n'), std::u16string(100000, u'n'), n2046 + "n", n2046 + "n...", n2046 + "n",
-         n2046 + "n"},
+        {std::u16string(2047, u'n'), std::u16string(100000, u'n'), n2047, n2047 + "...", n2047, n2047},
         {u"Laser\t1", u"a\r\n00:00:00  [22]\tResult = 0\x1A", "Laser 1", "a  00:00:00  [22] Result = 0 ", "Laser\t1",
          "a\r\n00:00:00  [22]\tResult = 0\x1A"},
         {u"List\x95\\", std::u16string(2046, u'n') + u"\x95\\", "List\x95\\", n2046 + "...", "List\x95\\", n2046, true},
