@@ -10,10 +10,10 @@
 
 namespace tallyhorn::client::testing {
 
-std::vector<std::string> LargeHistory(std::size_t count) {
+std::vector<std::string> LargeHistory() {
     std::vector<std::string> entries;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t k = (i * 7919) % count;
+    for (std::size_t i = 0; i < 10000; ++i) {
+        const std::size_t k = (i * 7919) % 10000;
         entries.push_back((k % 10 ? "Entry " : "ENTRY ") + std::to_string(k));
     }
     return entries;

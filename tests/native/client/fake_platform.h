@@ -16,9 +16,9 @@
 
 namespace tallyhorn::client::testing {
 
-// A history too long to be in the list before the dialog shows: "Entry 0" ... "Entry N-1"
+// A history too long to be in the list before the dialog shows: "Entry 0" ... "Entry 9999"
 // in no order, every tenth in capitals.
-std::vector<std::string> LargeHistory(std::size_t count = 10000);
+std::vector<std::string> LargeHistory();
 
 enum class BoxKind { Confirm, Error, Information, General };
 
