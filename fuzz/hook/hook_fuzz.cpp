@@ -22,17 +22,16 @@ void Check(bool holds, const char* what) {
     }
 }
 
-// The name the monitor read back: the given one with ' for ", cut to the whole
+// The name the monitor should read back: the given one with ' for ", cut to the whole
 // characters that fit in 2047 bytes (a lead byte at the very end is no whole character).
-void CheckReadBack(const std::string& given, const std::string& readBack, const tallyhorn::contract::LeadBytes& leadBytes) {
-    std::string quoteless = given;
-    std::replace(quoteless.begin(), quoteless.end(), '"', '\'');
+std::string ReadBack(std::string name, const tallyhorn::contract::LeadBytes& leadBytes) {
+    std::replace(name.begin(), name.end(), '"', '\'');
     std::size_t whole = 0;
-    for (std::size_t at = 0; at < quoteless.size(); whole = at) {
-        at += leadBytes[static_cast<unsigned char>(quoteless[at])] ? 2 : 1;
-        if (at > quoteless.size() || at > tallyhorn::contract::kMaxNameBytes) break;
+    for (std::size_t at = 0; at < name.size(); whole = at) {
+        at += leadBytes[static_cast<unsigned char>(name[at])] ? 2 : 1;
+        if (at > name.size() || at > tallyhorn::contract::kMaxNameBytes) break;
     }
-    Check(readBack == quoteless.substr(0, whole), "the name read back, cut to whole characters");
+    return name.substr(0, whole);
 }
 
 }  // namespace
@@ -54,14 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(progDir.empty() || progDir.back() == '\\', "normalised folder ends with a backslash");
 
     // Whatever the names hold, the monitor reads six arguments by the Windows argument
-    // rules, its names being the given ones with ' for " and cut to whole characters
-    // within 2047 bytes. The first byte chooses a single-byte code page or code page 932
-    // (bit 0) and how many times the names repeat (the rest), so that short inputs reach
-    // the cut too.
+    // rules. The first byte chooses code page 932 (bit 0) and how often the names repeat
+    // (the rest), so that short inputs reach the cut too.
     if (text.empty()) return 0;
-    contract::LeadBytes leadBytes;
-    if (text[0] & 1)
-        for (unsigned byte = 0x81; byte <= 0xFC; ++byte) leadBytes.set(byte, byte <= 0x9F || byte >= 0xE0);
+    const contract::LeadBytes leadBytes = text[0] & 1 ? windows_rules::ShiftJisLeadBytes() : contract::LeadBytes{};
     const std::string_view names = text.substr(1);
     // Names of up to about 4 KB: past the cut, and still fast.
     const std::size_t repeat = std::min<std::size_t>(1 + (static_cast<unsigned char>(text[0]) >> 1), 1 + 8192 / (names.size() + 1));
@@ -76,13 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(line.size() < 32767, "the command line fits");
     const auto parsed = windows_rules::Parse(line, leadBytes);
     Check(!parsed.ambiguous, "no construct that parsers read differently");
-    Check(parsed.arguments.size() == 6, "six arguments");
-    if (parsed.arguments.size() != 6) return 0;
-    Check(parsed.arguments[0] == "C:\\P\\Tallyhorn_Mon.exe" && parsed.arguments[1] == "C:\\P\\Temp\\1_2.txt",
-          "program and job file");
-    Check(parsed.arguments[4] == "-2" && parsed.arguments[5] == "3", "numbers last");
-    CheckReadBack(device, parsed.arguments[2], leadBytes);
-    CheckReadBack(document, parsed.arguments[3], leadBytes);
+    Check(parsed.arguments == std::vector<std::string>{"C:\\P\\Tallyhorn_Mon.exe", "C:\\P\\Temp\\1_2.txt",
+                                                       ReadBack(device, leadBytes), ReadBack(document, leadBytes), "-2", "3"},
+          "six arguments, the names with ' for \" and cut to whole characters within 2047 bytes");
 
     // A log line keeps its one line whatever the name holds; a long name is cut with "...".
     const std::string logged = hook::HookLogLine({2026, 12, 7, 1, 2, 3}, ':', -2, hook::LogName(document, leadBytes));

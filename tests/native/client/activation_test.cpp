@@ -1,7 +1,5 @@
 // TForm1's activation: the job file read and deleted, the log lines, the mode decision
 // and each mode's arrangement, and the closes of a missing file or an unknown action.
-#include <algorithm>
-
 #include "client/comment_history.h"
 #include "tests/native/client/dialog_test_support.h"
 
@@ -9,14 +7,6 @@ namespace tallyhorn::client::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-// 10,000 comments (138 KB) in reverse order: too many to be in the list before the
-// dialog shows.
-std::string LargeHistory() {
-    std::string file;
-    for (int i = 9999; i >= 0; --i) file += "comment " + std::to_string(i) + "\r\n";
-    return file;
-}
 
 TEST_F(DialogTest, TheJobFileIsReadIntoTheLabelsAndTheJobValuesThenDeleted) {
     StartWith("COMMENT");
@@ -57,35 +47,21 @@ TEST_F(DialogTest, TheHistoryIsLoadedBeforeTheJobFileIsLookedAt) {
     EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\na\r\nb\r\n");
 }
 
-TEST_F(DialogTest, ALargeHistoryReachesTheDropDownAfterTheDialogIsArrangedThenItsTimerStops) {
-    platform.files[platform.HistoryPath()] = LargeHistory();
-    StartWith("COMMENT");
-    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn: enter comment");
-    EXPECT_LT(platform.items.size(), 10000u);
-    EXPECT_TRUE(Running(Timer::History_Timer));
-    Advance(1000);
-    ASSERT_EQ(platform.items.size(), 10000u);
-    EXPECT_EQ(platform.items.front(), "comment 0");
-    EXPECT_FALSE(Running(Timer::History_Timer));
-}
-
-// Closes while a large history is still being ordered: no key is made while the dialog
-// shows, outside the timer's steps, and the file ends up as saves at once would leave it.
-class OrderingAtCloseTest : public DialogTest {
+// A history too large to be ordered before the dialog shows. Closes while it is still
+// being ordered make no key while the dialog shows, outside the timer's steps, and leave
+// the file as saves at once would.
+class LargeHistoryDialogTest : public DialogTest {
 protected:
-    const std::string file = LargeHistory();
-    void SetUp() override { platform.files[platform.HistoryPath()] = file; }
+    const Lines entries = LargeHistory();
+    void SetUp() override { platform.files[platform.HistoryPath()] = FormatHistory(entries); }
     std::string Saved() { return platform.files[platform.HistoryPath()]; }
-    std::string SavedAtOnce(const Lines& comments) {
-        Lines entries = ParseHistory(file);
-        entries.insert(entries.end(), comments.begin(), comments.end());
-        std::sort(entries.begin(), entries.end(),
-                  [&](const auto& a, const auto& b) { return platform.CompareIgnoringCase(a, b) < 0; });
-        return FormatHistory(entries);
+    std::string SavedAtOnce(Lines comments) {
+        comments.insert(comments.end(), entries.begin(), entries.end());
+        return FormatHistory(platform.SortedIgnoringCase(comments));
     }
 };
 
-TEST_F(OrderingAtCloseTest, AnAllowedCloseHidesTheDialogFirstAndSavesTheCommentsOfEveryAttempt) {
+TEST_F(LargeHistoryDialogTest, AnAllowedCloseHidesTheDialogFirstAndSavesTheCommentsOfEveryAttempt) {
     StartWith("ADMIN QUOTA");
     platform.commentText = "first";
     form.CloseRequested();  // refused, its question answered No before the next step
@@ -99,8 +75,10 @@ TEST_F(OrderingAtCloseTest, AnAllowedCloseHidesTheDialogFirstAndSavesTheComments
     EXPECT_EQ(Saved(), SavedAtOnce({"first", "second"}));
 }
 
-TEST_F(OrderingAtCloseTest, ARefusedCloseAsksAtOnceAndTheStepsInsideItsBoxSave) {
+TEST_F(LargeHistoryDialogTest, IsOrderedOnTheTimerAfterTheDialogShowsAndARefusedCloseMeanwhileSaves) {
     StartWith("USER QUOTA");
+    EXPECT_LT(platform.items.size(), entries.size());
+    EXPECT_TRUE(Running(Timer::History_Timer));
     platform.commentText = "typed blind";
     Answer(false, [&] {
         EXPECT_EQ(platform.keysWhileFormShown, 0);
@@ -112,11 +90,11 @@ TEST_F(OrderingAtCloseTest, ARefusedCloseAsksAtOnceAndTheStepsInsideItsBoxSave) 
     EXPECT_EQ(platform.replaced.size(), 1u);
     EXPECT_TRUE(View(Control::Form).visible);
     Advance(1000);
-    EXPECT_EQ(platform.items, ParseHistory(Saved()));
+    EXPECT_EQ(platform.items, ParseHistory(Saved()));  // all of it, in order
     EXPECT_FALSE(Running(Timer::History_Timer));
 }
 
-TEST_F(OrderingAtCloseTest, ARefusedInsertBringsTheHiddenDialogBackWithTheError) {
+TEST_F(LargeHistoryDialogTest, ARefusedInsertBringsTheHiddenDialogBackWithTheError) {
     StartWith("COMMENT");
     platform.refuseInserts = true;  // the empty comment sorts first, into the drop-down
     form.CloseRequested();

@@ -10,6 +10,15 @@
 
 namespace tallyhorn::client::testing {
 
+std::vector<std::string> LargeHistory() {
+    std::vector<std::string> entries;
+    for (std::size_t i = 0; i < 10000; ++i) {
+        const std::size_t k = (i * 7919) % 10000;
+        entries.push_back((k % 10 ? "Entry " : "ENTRY ") + std::to_string(k));
+    }
+    return entries;
+}
+
 FakePlatform::FakePlatform() {
     // The designed state, as the window shows it before the activation: all enabled.
     for (const ControlDesign& design : DesignedDialog()) {
@@ -85,6 +94,12 @@ int FakePlatform::CompareIgnoringCase(const std::string& a, const std::string& b
         }
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+std::vector<std::string> FakePlatform::SortedIgnoringCase(std::vector<std::string> entries) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&](const auto& a, const auto& b) { return CompareIgnoringCase(a, b) < 0; });
+    return entries;
 }
 
 // Lower-case bytes: their order is the order of CompareIgnoringCase above.

@@ -16,6 +16,10 @@
 
 namespace tallyhorn::client::testing {
 
+// A history too long to be in the list before the dialog shows: "Entry 0" ... "Entry 9999"
+// in no order, every tenth in capitals.
+std::vector<std::string> LargeHistory();
+
 enum class BoxKind { Confirm, Error, Information, General };
 
 struct Box {
@@ -132,6 +136,8 @@ public:
     void ClearHistoryItems(std::size_t count, std::size_t bytes) override;
     bool InsertHistoryItem(std::size_t index, const std::string& entry) override;
     int CompareIgnoringCase(const std::string& a, const std::string& b) override;
+    // The entries in the order of CompareIgnoringCase, equal ones as they came.
+    std::vector<std::string> SortedIgnoringCase(std::vector<std::string> entries);
     std::string SortKey(const std::string& text) override;
     void StartTimer(Timer timer, unsigned intervalMs) override;
     void StopTimer(Timer timer) override;

@@ -207,22 +207,12 @@ TEST_F(HistoryTest, TheSaveReadsMergesAndReplacesUnderTheLockOrWithoutItAfterThe
     EXPECT_EQ(File(), "a\r\nb\r\nc\r\n");
 }
 
-// A history too long to be in the list before the dialog shows: "Entry 0" ... "Entry N-1"
-// in no order, every tenth in capitals.
 class LargeHistoryTest : public HistoryTest {
 protected:
-    static constexpr std::size_t kCount = 10000;
-    Entries sorted;
+    const Entries entries = testing::LargeHistory();
+    Entries sorted = platform.SortedIgnoringCase(entries);
     void SetUp() override {
-        Entries entries;
-        for (std::size_t i = 0; i < kCount; ++i) {
-            const std::size_t k = (i * 7919) % kCount;
-            entries.push_back((k % 10 ? "Entry " : "ENTRY ") + std::to_string(k));
-        }
         File() = FormatHistory(entries);
-        sorted = entries;
-        std::stable_sort(sorted.begin(), sorted.end(),
-                         [&](const auto& a, const auto& b) { return platform.CompareIgnoringCase(a, b) < 0; });
         history.Load(folder);
     }
     // Runs the steps left; the most entries one step handed to the drop-down.
@@ -240,7 +230,7 @@ protected:
 TEST_F(LargeHistoryTest, IsOrderedAndHandedOverInBoundedStepsAfterTheLoad) {
     EXPECT_TRUE(platform.items.empty());
     EXPECT_TRUE(history.Busy());
-    EXPECT_LT(Drain(), kCount / 2);
+    EXPECT_LT(Drain(), entries.size() / 2);
     EXPECT_EQ(platform.items, sorted);
     EXPECT_EQ(history.Entries(), sorted);
     EXPECT_FALSE(history.Busy());
@@ -251,14 +241,13 @@ TEST_F(LargeHistoryTest, ACloseBeforeTheListIsFullFindsEveryEntryAndLosesNone) {
     EXPECT_EQ(File(), FormatHistory(sorted));
     // Half handed over: a comment inside that half goes to the drop-down now, one beyond
     // it with the rest.
-    while (platform.items.size() < kCount / 2) history.Continue();
+    while (platform.items.size() < entries.size() / 2) history.Continue();
     history.RecordAndSave(folder, "Entry 1000a");
     history.RecordAndSave(folder, "zzz");
     Drain();
-    sorted.insert(std::upper_bound(sorted.begin(), sorted.end(), std::string("Entry 1000a"),
-                                   [&](const auto& a, const auto& b) { return platform.CompareIgnoringCase(a, b) < 0; }),
-                  "Entry 1000a");
+    sorted.push_back("Entry 1000a");
     sorted.push_back("zzz");
+    sorted = platform.SortedIgnoringCase(sorted);
     EXPECT_EQ(File(), FormatHistory(sorted));
     EXPECT_EQ(platform.items, sorted);
 }
@@ -266,7 +255,6 @@ TEST_F(LargeHistoryTest, ACloseBeforeTheListIsFullFindsEveryEntryAndLosesNone) {
 TEST_F(LargeHistoryTest, MergesOfSomeAndOfManyNewEntriesKeepEveryOneOnceInOrder) {
     Drain();
     // Another client saved 300 of its own, later thousands more and case variants of these.
-    const auto less = [&](const auto& a, const auto& b) { return platform.CompareIgnoringCase(a, b) < 0; };
     Entries theirs = sorted;
     for (const std::size_t count : {300u, 5000u}) {
         for (std::size_t i = 0; i < count; ++i) {
@@ -278,7 +266,7 @@ TEST_F(LargeHistoryTest, MergesOfSomeAndOfManyNewEntriesKeepEveryOneOnceInOrder)
         Drain();
         const Entries saved = ParseHistory(File());
         EXPECT_EQ(saved.size(), theirs.size() - (count == 300 ? 300 : 5300));
-        EXPECT_TRUE(std::is_sorted(saved.begin(), saved.end(), less));
+        EXPECT_EQ(saved, platform.SortedIgnoringCase(saved));
         EXPECT_EQ(std::count(saved.begin(), saved.end(), "ENTRY 10"), 1);
         EXPECT_EQ(std::count(saved.begin(), saved.end(), "entry 10"), 0);
         EXPECT_EQ(platform.items, saved);

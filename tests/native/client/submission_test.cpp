@@ -64,21 +64,15 @@ TEST_F(SubmissionTest, IdleOkStartsTheWatchdogAndConnectsToPort5052) {
     EXPECT_EQ(platform.quitRequests, 0);
 }
 
-TEST(Submission, AnEmptyServerAddressGivesOneBoxAtOnceAndNoTimeout) {
-    FakePlatform other;
-    TForm1 dialog(other);
-    other.PutJobFile(kJobFile, {{"Action", "COMMENT"}, {"JobID", "7"}});
-    other.firstArgument = kJobFile;
-    other.createError = 10024;  // no socket to be had either: the address is the reason
-    dialog.FormActivate();
-    dialog.ButtonClicked(Control::OKBtn);
-    ASSERT_EQ(other.boxes.size(), 1u);
-    EXPECT_EQ(other.boxes[0].kind, BoxKind::General);
-    EXPECT_EQ(other.boxes[0].text, "No address specified.");
-    EXPECT_FALSE(other.timers[Timer::WatchDog_Timer].running);
-    EXPECT_EQ(other.timers[Timer::WatchDog_Timer].starts, 1);
-    EXPECT_FALSE(other.NextDueTimer(60000).has_value());
-    EXPECT_EQ(other.LogMessages().back(), "OKBtn Click");
+TEST_F(DialogTest, AnEmptyServerAddressGivesOneBoxAtOnceAndNoTimeout) {
+    StartWith("COMMENT", {{"ServerIP", ""}});
+    platform.createError = 10024;  // no socket to be had either: the address is the reason
+    form.ButtonClicked(Control::OKBtn);
+    Advance(60000);
+    ASSERT_EQ(platform.boxes.size(), 1u);
+    EXPECT_EQ(platform.boxes[0].kind, BoxKind::General);
+    EXPECT_EQ(platform.boxes[0].text, "No address specified.");
+    EXPECT_EQ(Log().back(), "OKBtn Click");
 }
 
 TEST_F(SubmissionTest, NoSocketOrARejectedConnectGiveOneBoxEachAndNoTimeout) {
@@ -96,18 +90,6 @@ TEST_F(SubmissionTest, NoSocketOrARejectedConnectGiveOneBoxEachAndNoTimeout) {
     EXPECT_TRUE(platform.openSockets.empty());
     EXPECT_EQ(platform.closedSockets.size(), 1u);  // only the rejected attempt's own socket
     EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "OKBtn Click"}));  // nothing else is logged
-}
-
-TEST_F(SubmissionTest, AFailedOpenLeavesTheWatchdogOfAnEarlierAttemptItsExpiry) {
-    Awaiting();
-    Advance(3000);
-    PeerCloses();  // idle, the first attempt's watchdog still running
-    platform.createError = 10024;
-    Ok();
-    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
-    EXPECT_EQ(WatchDogDue(), 10000);
-    Advance(7000);
-    EXPECT_EQ(BoxTexts(), (Lines{"Can't create new socket.", kTimeout}));
 }
 
 // ---- from Connecting
@@ -189,14 +171,17 @@ TEST_F(SubmissionTest, AnotherReplyStopsTheWatchdogQuietly) {
     EXPECT_TRUE(SocketOpen());
 }
 
-TEST_F(SubmissionTest, APeerCloseIsNotReportedAndTheTimeoutFollows) {
+TEST_F(SubmissionTest, APeerCloseIsNotReportedAndTheTimeoutFollowsAFailedOpenMeanwhile) {
     Awaiting();
     Advance(3000);
     PeerCloses();
     EXPECT_FALSE(SocketOpen());
     EXPECT_TRUE(platform.boxes.empty());
-    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
-    ExpectTimeoutAfter(7000);
+    platform.createError = 10024;
+    Ok();  // fails, and leaves the first attempt's watchdog its expiry
+    EXPECT_EQ(WatchDogDue(), 10000);
+    Advance(7000);
+    EXPECT_EQ(BoxTexts(), (Lines{"Can't create new socket.", kTimeout}));
 }
 
 TEST_F(SubmissionTest, AResetWhileAwaitingIsHandledAsAnError) {

@@ -49,17 +49,20 @@ std::vector<std::string> MonitorArguments(const std::string& device, const std::
     return parsed.arguments;
 }
 
-TEST(MonitorCommand, EveryNameReadsBackAsOneArgumentQuotesAsSingleQuotesCutTo2047Bytes) {
+TEST(MonitorCommand, EveryNameReadsBackAsOneArgumentQuotesAsSingleQuotesCutTo2047WholeBytes) {
     const std::string n2047(2047, 'n');
+    const LeadBytes shiftJis = windows_rules::ShiftJisLeadBytes();
+    const std::string table = "\x95\x5C";  // a kanji whose second byte is 0x5C
     const struct {
         std::string name, readBack;
+        LeadBytes leadBytes = {};
     } cases[] = {
-        {"C:\\reports\\", "C:\\reports\\"},        // unmended: \" swallows the quote and shifts the rest
+        {"C:\\reports\\", "C:\\reports\\"},  // unmended: \" swallows the quote and shifts the rest
         {"\\\\srv\\queue\\", "\\\\srv\\queue\\"},
         {"a\\\\", "a\\\\"},
         {"a\\\\\\", "a\\\\\\"},
         {"\\", "\\"},
-        {"a\\b \\\\c", "a\\b \\\\c"},              // inside a name backslashes are plain
+        {"a\\b \\\\c", "a\\b \\\\c"},  // inside a name backslashes are plain
         {"x\" 99 \"y\"\"", "x' 99 'y''"},
         {"q\"\\", "q'\\"},
         {"", ""},
@@ -69,41 +72,21 @@ TEST(MonitorCommand, EveryNameReadsBackAsOneArgumentQuotesAsSingleQuotesCutTo204
         {std::string(100000, 'n'), n2047},
         {std::string(2046, 'n') + "\\\\\\", std::string(2046, 'n') + "\\"},  // the cut ends in a backslash
         {std::string(100000, '\\'), std::string(2047, '\\')},
+        {"List" + table, "List" + table, shiftJis},
+        {table + "\\", table + "\\", shiftJis},
+        {std::string(2045, 'n') + table, std::string(2045, 'n') + table, shiftJis},
+        {std::string(2046, 'n') + table, std::string(2046, 'n'), shiftJis},  // the cut never splits a character
+        {"n\x95", "n", shiftJis},                                           // a lone lead byte would take the quote
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.substr(0, 40));
-        const std::vector<std::string> expected = {"C:\\P\\Tallyhorn_Mon.exe", "C:\\P\\Temp\\1_-3.txt", c.readBack,
-                                                   c.readBack, "-3", "7"};
-        EXPECT_EQ(MonitorArguments(c.name, c.name, {}), expected);
-        EXPECT_EQ(MonitorArguments("Laser", c.name)[3], c.readBack);
+        EXPECT_EQ(MonitorArguments(c.name, c.name, c.leadBytes),
+                  (std::vector<std::string>{"C:\\P\\Tallyhorn_Mon.exe", "C:\\P\\Temp\\1_-3.txt", c.readBack, c.readBack,
+                                            "-3", "7"}));
     }
     // The longest settings value as the folder, names of backslashes only: still one line.
     const std::string progDir = std::string(2047, 'p') + "\\";
     EXPECT_EQ(MonitorArguments(std::string(5000, '\\'), std::string(5000, '\\'), {}, progDir).size(), 6u);
-}
-
-TEST(MonitorCommand, TwoByteCharactersStayWholeAndTheirSecondByteIsNoBackslash) {
-    LeadBytes shiftJis;  // lead bytes of code page 932
-    for (unsigned byte = 0x81; byte <= 0xFC; ++byte) shiftJis.set(byte, byte <= 0x9F || byte >= 0xE0);
-    const std::string table = "\x95\x5C";  // a kanji whose second byte is 0x5C
-    EXPECT_EQ(CommandLineName(table, shiftJis), table);
-    EXPECT_EQ(CommandLineName(table + "\\", shiftJis), table + "\\\\");
-    const struct {
-        std::string name, readBack;
-    } cases[] = {
-        {"List" + table, "List" + table},
-        {table + "\\", table + "\\"},
-        {std::string(2045, 'n') + table, std::string(2045, 'n') + table},
-        {std::string(2046, 'n') + table, std::string(2046, 'n')},  // the cut never splits a character
-        {"n\x95", "n"},                                           // a lone lead byte would take the quote
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name.substr(0, 40));
-        const std::vector<std::string> arguments = MonitorArguments(c.name, c.name, shiftJis);
-        ASSERT_EQ(arguments.size(), 6u);
-        EXPECT_EQ(arguments[2], c.readBack);
-        EXPECT_EQ(arguments[3], c.readBack);
-    }
 }
 
 }  // namespace

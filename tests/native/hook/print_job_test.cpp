@@ -2,9 +2,12 @@
 // the wait's poll, bound and tick wrap, and failures inside the call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
 #include "tests/native/hook/fake_hook_platform.h"
+#include "tests/native/hook/windows_arguments.h"
 
 namespace tallyhorn::hook {
 namespace {
@@ -238,49 +241,39 @@ TEST_F(PrintJob, NullNamesAreEmptyTexts) {
     EXPECT_EQ(platform.Count("narrow"), 0);
 }
 
-TEST_F(PrintJob, QuotesInNamesAreMendedOnTheCommandLineOnly) {
+// The monitor gets the names mended for its command line: quotes as ', cut to 2047 bytes of
+// whole characters. The log shows them as given but cut with ... and control characters
+// blanked, in the first line and in its copy of the command line, so no line is forged.
+TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
     platform.startSucceeds = false;
-    EXPECT_TRUE(Call(u"Laser \"2\"", u"a\" \"b"));
-    EXPECT_EQ(Messages()[0], "Handle_Print_Job, DeviceName = Laser \"2\",  JobType = 1,  pDocumentName = a\" \"b");
-    EXPECT_EQ(platform.commandLine,
-              "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"Laser '2'\" \"a' 'b\" 42 1");
-}
-
-TEST_F(PrintJob, LongNamesAreCutOnTheCommandLineAndInTheLogWithDots) {
-    platform.startSucceeds = false;
-    const std::u16string longName(100000, u'n');
-    const std::string cut(2047, 'n');
-    EXPECT_TRUE(Call(std::u16string(2047, u'n').c_str(), longName.c_str()));
-    const std::vector<std::string> messages = Messages();
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + cut + ",  JobType = 1,  pDocumentName = " + cut + "...");
-    const std::string commandLine = "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"" + cut +
-                                    "\" \"" + cut + "\" 42 1";
-    EXPECT_EQ(platform.commandLine, commandLine);
-    EXPECT_EQ(messages[2], "Error creating Monitor,   error 2, Command Line=" + commandLine);
-}
-
-TEST_F(PrintJob, ControlCharactersInNamesCannotForgeLogLines) {
-    platform.startSucceeds = false;
-    EXPECT_TRUE(Call(u"Laser\t1", u"a\r\n00:00:00  [22]\tResult = 0\x1A"));
-    const std::vector<std::string> messages = Messages();  // every line carries this job's tag
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[0],
-              "Handle_Print_Job, DeviceName = Laser 1,  JobType = 1,  pDocumentName = a  00:00:00  [22] Result = 0 ");
-    // The monitor gets the names as they are; the logged copy of its command line does not.
-    EXPECT_NE(platform.commandLine.find("\"a\r\n00:00:00  [22]\tResult = 0\x1A\""), std::string::npos);
-    EXPECT_NE(messages[2].find("\"Laser 1\" \"a  00:00:00  [22] Result = 0 \" 42 1"), std::string::npos);
-}
-
-TEST_F(PrintJob, NamesInATwoByteCodePageAreCutAndQuotedByWholeCharacters) {
-    platform.startSucceeds = false;
-    for (unsigned byte = 0x81; byte <= 0x9F; ++byte) platform.leadBytes.set(byte);
-    // The fake narrows code units below 0x100 to their bytes: 0x95 0x5C is one character.
-    const std::u16string table = u"\x95\\";
-    EXPECT_TRUE(Call((u"List" + table).c_str(), (std::u16string(2046, u'n') + table).c_str()));
-    EXPECT_EQ(Messages()[0], "Handle_Print_Job, DeviceName = List\x95\\,  JobType = 1,  pDocumentName = " +
-                                 std::string(2046, 'n') + "...");
-    EXPECT_NE(platform.commandLine.find("\"List\x95\\\" \"" + std::string(2046, 'n') + "\" 42 1"), std::string::npos);
+    const std::string n2046(2046, 'n');
+    const std::string n2047 = n2046 + "n";
+    const struct {
+        std::u16string device, document;
+        std::string loggedDevice, loggedDocument, monitorDevice, monitorDocument;
+        bool shiftJis = false;  // the fake narrows code units below 0x100 to their bytes
+    } cases[] = {
+        {u"Laser \"2\"", u"a\" \"b", "Laser \"2\"", "a\" \"b", "Laser '2'", "a' 'b"},
+        {std::u16string(2047, u'n'), std::u16string(100000, u'n'), n2047, n2047 + "...", n2047, n2047},
+        {u"Laser\t1", u"a\r\n00:00:00  [22]\tResult = 0\x1A", "Laser 1", "a  00:00:00  [22] Result = 0 ", "Laser\t1",
+         "a\r\n00:00:00  [22]\tResult = 0\x1A"},
+        {u"List\x95\\", std::u16string(2046, u'n') + u"\x95\\", "List\x95\\", n2046 + "...", "List\x95\\", n2046, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.loggedDevice);
+        NextJob();
+        platform.leadBytes = c.shiftJis ? windows_rules::ShiftJisLeadBytes() : contract::LeadBytes{};
+        EXPECT_TRUE(Call(c.device.c_str(), c.document.c_str()));
+        const std::string start = "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"";
+        EXPECT_EQ(platform.commandLine, start + c.monitorDevice + "\" \"" + c.monitorDocument + "\" 42 1");
+        std::string logged = platform.commandLine;
+        std::replace_if(logged.begin(), logged.end(), [](char b) { return b >= 0 && b < 0x20; }, ' ');
+        const std::vector<std::string> messages = Messages();
+        ASSERT_EQ(messages.size(), 4u);
+        EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + c.loggedDevice +
+                                   ",  JobType = 1,  pDocumentName = " + c.loggedDocument);
+        EXPECT_EQ(messages[2], "Error creating Monitor,   error 2, Command Line=" + logged);
+    }
 }
 
 TEST_F(PrintJob, LoggingOffStillRunsTheJob) {

@@ -11,6 +11,13 @@
 
 namespace tallyhorn::windows_rules {
 
+// The lead bytes of code page 932, where 0x5C can be the second byte of a character.
+inline contract::LeadBytes ShiftJisLeadBytes() {
+    contract::LeadBytes leadBytes;
+    for (unsigned byte = 0x81; byte <= 0xFC; ++byte) leadBytes.set(byte, byte <= 0x9F || byte >= 0xE0);
+    return leadBytes;
+}
+
 struct WindowsArguments {
     std::vector<std::string> arguments;  // [0] is the program
     // A "" inside a quoted argument: the C runtimes and CommandLineToArgvW disagree
