@@ -169,21 +169,4 @@ int CommentServer::Connections() const {
     return count;
 }
 
-// ---- SystemDpi ----
-
-namespace {
-void SetLogPixels(DWORD dpi) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-        RegCloseKey(key);
-    }
-}
-}  // namespace
-
-SystemDpi::SystemDpi(DWORD dpi) { SetLogPixels(dpi); }
-
-SystemDpi::~SystemDpi() { SetLogPixels(96); }
-
 }  // namespace tallyhorn::client::wine_test

@@ -123,12 +123,4 @@ private:
     bool ready_ = false;
 };
 
-// Sets the system DPI that programs started from now on see (LogPixels under
-// HKCU "Control Panel\Desktop"), and puts 96 back at the end.
-class SystemDpi {
-public:
-    explicit SystemDpi(DWORD dpi);
-    ~SystemDpi();
-};
-
 }  // namespace tallyhorn::client::wine_test
