@@ -82,6 +82,10 @@ protected:
         lines.insert(lines.begin(), "Record=" + progDir + "rec_{job}.txt");
         WriteBytes(progDir + "Tallyhorn_Mon.ini", ProfileText("Monitor", lines));
     }
+    void MonitorAnswersZero() {
+        UsualSettings();
+        Script({"Mode=result", "Result=0"});
+    }
 
     ProgramRun Harness(const std::string& arguments) {
         return wine_test::Run(Quoted(binaries.harness) + " --dll " + Quoted(binaries.dll) + " " + arguments);
@@ -285,8 +289,7 @@ TEST_F(HookUnderWine, SixtyFourConcurrentCallsKeepEveryLineOfTheSharedLog) {
 }
 
 TEST_F(HookUnderWine, ByOrdinalTheSameExportAnswers) {
-    UsualSettings();
-    Script({"Mode=result", "Result=0"});
+    MonitorAnswersZero();
     const ProgramRun run = Harness("--by-ordinal P D 9 1");
     EXPECT_NE(run.output.find("export Handle_Print_Job@16 at ordinal 1"), std::string::npos) << run.output;
     EXPECT_EQ(Verdict(run, 9), 0);
@@ -294,26 +297,25 @@ TEST_F(HookUnderWine, ByOrdinalTheSameExportAnswers) {
 
 // The monitor reads its arguments with the C runtime, by the Windows argument rules.
 TEST_F(HookUnderWine, HostileNamesReachTheMonitorAsFiveArgumentsAndForgeNoLogLine) {
-    UsualSettings();
-    Script({"Mode=result", "Result=0"});
+    MonitorAnswersZero();
     const struct {
         long job;
         std::string device, document;         // as the harness gets them (--escapes)
         std::string deviceRead, documentRead;  // what the monitor gets
-        std::string logged;                    // the first log line's names
+        std::string documentLogged;            // the device is logged as it is
     } cases[] = {
-        {11, "Laser \"A\"", "x\" \"99\" \"y", "Laser 'A'", "x' '99' 'y", "Laser \"A\",  JobType = 2,  pDocumentName = x\" \"99\" \"y"},
-        {12, "\\\\srv\\queue\\", "C:\\reports\\", "\\\\srv\\queue\\", "C:\\reports\\",
-         "\\\\srv\\queue\\,  JobType = 2,  pDocumentName = C:\\reports\\"},
-        {13, "P\\\\\\", "q\"\\", "P\\\\\\", "q'\\", "P\\\\\\,  JobType = 2,  pDocumentName = q\"\\"},
+        {11, "Laser \"A\"", "x\" \"99\" \"y", "Laser 'A'", "x' '99' 'y", "x\" \"99\" \"y"},
+        {12, "\\\\srv\\queue\\", "C:\\reports\\", "\\\\srv\\queue\\", "C:\\reports\\", "C:\\reports\\"},
+        {13, "P\\\\\\", "q\"\\", "P\\\\\\", "q'\\", "q\"\\"},
         {14, "P", "a\\u000D\\u000A00:00:00  [22]\\u0009Result = 0", "P", "a\r\n00:00:00  [22]\tResult = 0",
-         "P,  JobType = 2,  pDocumentName = a  00:00:00  [22] Result = 0"},
+         "a  00:00:00  [22] Result = 0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.job);
         const std::string job = std::to_string(c.job);
-        auto record = CallReachingTheMonitor(
-            "--escapes " + Quoted(c.device) + " " + Quoted(c.document) + " " + job + " 2", c.job, c.logged);
+        auto record =
+            CallReachingTheMonitor("--escapes " + Quoted(c.device) + " " + Quoted(c.document) + " " + job + " 2", c.job,
+                                   c.device + ",  JobType = 2,  pDocumentName = " + c.documentLogged);
         EXPECT_EQ(record["Argument2"], c.deviceRead);
         EXPECT_EQ(record["Argument4"], job);
         EXPECT_EQ(record["Argument5"], "2");
@@ -329,8 +331,7 @@ TEST_F(HookUnderWine, HostileNamesReachTheMonitorAsFiveArgumentsAndForgeNoLogLin
 // arguments. Wine takes the code page from LANG (a test of its own sets it).
 TEST_F(HookUnderWine, InCodePage932ANameEndingInTheBackslashByteReachesTheMonitorWhole) {
     if (GetACP() != 932) GTEST_SKIP() << "needs the ANSI code page 932";
-    UsualSettings();
-    Script({"Mode=result", "Result=0"});
+    MonitorAnswersZero();
     const std::string table = "\x95\x5C";
     const std::string schedule = "\x97\x5C\x92\xE8\x95\x5C";
     auto record = CallReachingTheMonitor("--escapes \\u8868 \\u4E88\\u5B9A\\u8868 16 1", 16,  // 表, 予定表
@@ -341,8 +342,7 @@ TEST_F(HookUnderWine, InCodePage932ANameEndingInTheBackslashByteReachesTheMonito
 }
 
 TEST_F(HookUnderWine, NullAndUnpairedSurrogateNames) {
-    UsualSettings();
-    Script({"Mode=result", "Result=0"});
+    MonitorAnswersZero();
     auto record = CallReachingTheMonitor("--null-device --null-document P D 12 1", 12, ",  JobType = 1,  pDocumentName = ");
     EXPECT_EQ(record["CommandLine"].substr(record["CommandLine"].size() - 12), "\" \"\" \"\" 12 1");
     // A lone surrogate is no character of the code page: it becomes the default one.
@@ -351,8 +351,7 @@ TEST_F(HookUnderWine, NullAndUnpairedSurrogateNames) {
 }
 
 TEST_F(HookUnderWine, NamesLongerThanACommandLineAreCutAndTheMonitorStarts) {
-    UsualSettings();
-    Script({"Mode=result", "Result=0"});
+    MonitorAnswersZero();
     for (const long length : {2047L, 2048L, 100000L}) {
         SCOPED_TRACE(length);
         const long job = 14000 + length % 1000;
@@ -428,17 +427,15 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     const auto failsWith = [](const ProgramRun& run, const std::string& start) {
         return ("\r\n" + run.output).find("\r\nFAIL  " + start) != std::string::npos;
     };
-    // The library's machine, and the other one that a 32-bit and a 64-bit build have.
+    // The library is of this test's architecture; the other one is the other build's.
+    const bool is64 = sizeof(void*) == 8;
+    const std::string kind = is64 ? "x64 (64-bit)" : "x86 (32-bit)", otherKind = is64 ? "x86 (32-bit)" : "x64 (64-bit)";
+    const std::uint16_t otherMachine = is64 ? 0x14C : 0x8664;
     const std::string library = ReadBytes(binaries.dll);
+    std::uint32_t header = 0;  // where the PE header starts; its machine field is 4 bytes in
     ASSERT_GT(library.size(), 0x40u);
-    std::uint32_t header = 0;
     std::memcpy(&header, library.data() + 0x3C, sizeof header);
-    std::uint16_t machine = 0;
     ASSERT_LT(header + 6, library.size());
-    std::memcpy(&machine, library.data() + header + 4, sizeof machine);
-    const std::map<std::uint16_t, std::string> kinds = {{0x14C, "x86 (32-bit)"}, {0x8664, "x64 (64-bit)"}};
-    ASSERT_EQ(kinds.count(machine), 1u);
-    const std::uint16_t otherMachine = machine == 0x14C ? 0x8664 : 0x14C;
 
     Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1", "WriteToLog=1"});
     Script({"Mode=result", "Result=0"});
@@ -463,7 +460,7 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
             "monitor " + progDir + "Tallyhorn_Mon.exe",
             "log folder " + progDir + "Debug\\ writable",
             "job folder " + progDir + "Temp\\ writable",
-            "library " + binaries.dll + ": " + kinds.at(machine) + ", version " TALLYHORN_VERSION_TEXT
+            "library " + binaries.dll + ": " + kind + ", version " TALLYHORN_VERSION_TEXT
                 ", export Handle_Print_Job@16 at ordinal 1",
             "server 127.0.0.1 port 5052 reachable"};
         EXPECT_EQ(linesOf(good, "OK    "), expected) << good.output;
@@ -504,8 +501,8 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     std::memcpy(other.data() + header + 4, &otherMachine, sizeof otherMachine);
     WriteBytes(progDir + "Tallyhorn.dll", other);
     const ProgramRun wrongKind = check(progDir + "Tallyhorn.dll");
-    EXPECT_TRUE(failsWith(wrongKind, "library " + progDir + "Tallyhorn.dll is " + kinds.at(otherMachine) +
-                                         ", this check " + kinds.at(machine) + ": a print host loads only"))
+    EXPECT_TRUE(failsWith(wrongKind, "library " + progDir + "Tallyhorn.dll is " + otherKind + ", this check " + kind +
+                                         ": a print host loads only"))
         << wrongKind.output;
 }
 
