@@ -321,7 +321,8 @@ TEST_P(ShowState, ShowsTheDesignedDialogOrMaximised) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKind, ShowState,
-                         ::testing::Values(SW_SHOWMAXIMIZED, SW_HIDE, SW_SHOWMINIMIZED, SW_MINIMIZE, SW_SHOWNOACTIVATE));
+                         ::testing::Values(SW_SHOWMAXIMIZED, SW_HIDE, SW_SHOWMINIMIZED, SW_MINIMIZE,
+                                           SW_SHOWNOACTIVATE));
 
 TEST(DialogStart, ShowStateMinimisedWithoutActivationWaitsForTheRestore) {
     ClientRun run;

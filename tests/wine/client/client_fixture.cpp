@@ -1,5 +1,4 @@
-// What the dialog's Wine tests share: program folders, job files, the dialog shown and
-// arranged, logs, boxes, the stand-in server.
+// What the dialog's Wine tests share (see the header).
 #include "tests/wine/client/client_fixture.h"
 
 #include <windows.h>

@@ -343,10 +343,12 @@ TEST_F(HookUnderWine, InCodePage932ANameEndingInTheBackslashByteReachesTheMonito
 
 TEST_F(HookUnderWine, NullAndUnpairedSurrogateNames) {
     MonitorAnswersZero();
-    auto record = CallReachingTheMonitor("--null-device --null-document P D 12 1", 12, ",  JobType = 1,  pDocumentName = ");
+    auto record =
+        CallReachingTheMonitor("--null-device --null-document P D 12 1", 12, ",  JobType = 1,  pDocumentName = ");
     EXPECT_EQ(record["CommandLine"].substr(record["CommandLine"].size() - 12), "\" \"\" \"\" 12 1");
     // A lone surrogate is no character of the code page: it becomes the default one.
-    record = CallReachingTheMonitor("--escapes \"A\\uD800B\" \"\\uDC00\" 13 1", 13, "A?B,  JobType = 1,  pDocumentName = ?");
+    record = CallReachingTheMonitor("--escapes \"A\\uD800B\" \"\\uDC00\" 13 1", 13,
+                                    "A?B,  JobType = 1,  pDocumentName = ?");
     EXPECT_EQ(record["Argument2"], "A?B");
 }
 
