@@ -1,5 +1,4 @@
-// What the dialog's Wine tests share: program folders, job files, the dialog shown and
-// arranged, logs, boxes, the stand-in server.
+// What the dialog's Wine tests share (see the header).
 #include "tests/wine/client/client_fixture.h"
 
 #include <windows.h>
@@ -168,22 +167,5 @@ int CommentServer::Connections() const {
         if (line.rfind("connection ", 0) == 0 && line.find(':') == std::string::npos) ++count;
     return count;
 }
-
-// ---- SystemDpi ----
-
-namespace {
-void SetLogPixels(DWORD dpi) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-        RegCloseKey(key);
-    }
-}
-}  // namespace
-
-SystemDpi::SystemDpi(DWORD dpi) { SetLogPixels(dpi); }
-
-SystemDpi::~SystemDpi() { SetLogPixels(96); }
 
 }  // namespace tallyhorn::client::wine_test

@@ -36,10 +36,9 @@ JobKeys With(JobKeys job, const std::string& key, const std::string& value);
 // The job file's contents, raw: [PrintJob] and the keys in their order.
 std::string JobFileText(const JobKeys& keys);
 
-// One run of TallyhornClient.exe from a program folder of its own under C:\, with a
-// Debug\ subfolder (the client log) unless told otherwise; `name` tells apart several
-// runs of one test. Ends the program if it is still running at the end and removes the
-// folder.
+// One run of TallyhornClient.exe from a fresh program folder under C:\ with a folder
+// Debug for the client log unless told otherwise; `name` tells apart several runs of one
+// test. The program is ended and the folder removed at the end.
 class ClientRun {
 public:
     explicit ClientRun(bool withLogFolder = true, const std::string& name = "");
@@ -121,14 +120,6 @@ private:
     std::string log_;
     driver::Program program_;
     bool ready_ = false;
-};
-
-// Sets the system DPI that programs started from now on see (LogPixels under
-// HKCU "Control Panel\Desktop"), and puts 96 back at the end.
-class SystemDpi {
-public:
-    explicit SystemDpi(DWORD dpi);
-    ~SystemDpi();
 };
 
 }  // namespace tallyhorn::client::wine_test

@@ -1,6 +1,4 @@
-// What every Wine test needs around the real binaries: Windows paths of the build tree,
-// programs run to their end, whole files, folder trees, lines, the day's log date,
-// waiting for a condition and profile values.
+// What every Wine test needs around the real binaries (see the header).
 #include "tests/wine/common/test_support.h"
 
 #include <windows.h>
