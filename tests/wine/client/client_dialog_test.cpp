@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DialogStart, MissingJobFileClosesAndStillSavesTheHistory) {
     ClientRun run;
-    ASSERT_TRUE(run.Start());  // job.txt was never written
+    ASSERT_TRUE(run.Launch(Quoted(run.JobFile())));  // job.txt was never written
     ASSERT_TRUE(run.WaitForExit());
     EXPECT_TRUE(run.LogLines().empty());
     EXPECT_EQ(run.History(), "\r\n");  // the empty comment, recorded at the close
@@ -195,7 +195,7 @@ TEST(DialogStart, NoArgumentClosesWithoutALog) {
 TEST(DialogStart, UnknownActionLogsAndCloses) {
     ClientRun run;
     run.WriteJob(Job("comment", "31"));  // lower case is none of the three
-    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.Launch(Quoted(run.JobFile())));
     ASSERT_TRUE(run.WaitForExit());
     EXPECT_FALSE(Exists(run.JobFile()));
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=comment", "JobID=31"}));
