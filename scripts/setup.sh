@@ -4,7 +4,26 @@ set -euo pipefail
 
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
+# The package lists, fetched once a run. A mirror in the middle of a sync serves an index
+# whose size or hash is not yet the announced one, and apt-get update fails on it: a few
+# tries with a pause usually outlast the sync. When some index files still fail, apt has
+# kept the rest (or the lists it had), so the install step goes on; only an install that
+# really fails stops the setup.
 updated=
+update_lists() {
+  [ -z "$updated" ] || return 0
+  updated=1
+  local try log
+  log=$(mktemp)
+  for try in 1 2 3 4; do
+    if apt-get update -qq >"$log" 2>&1; then rm -f "$log"; return 0; fi
+    [ "$try" -lt 4 ] && { echo "setup: apt-get update failed (try $try of 4), trying again in $((try * 5)) s" >&2; sleep $((try * 5)); }
+  done
+  echo "setup: apt-get update still fails; going on with the package lists that could be read:" >&2
+  grep -E '^(E|W):' "$log" | head -n 5 >&2 || true
+  rm -f "$log"
+}
+
 install() {  # PACKAGE...
   if [ "$(id -u)" -ne 0 ]; then
     echo "setup: missing packages ($*); run as root to install them" >&2
@@ -14,8 +33,18 @@ install() {  # PACKAGE...
     dpkg --add-architecture i386
     updated=
   fi
-  [ -n "$updated" ] || { apt-get update -qq; updated=1; }
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+  update_lists
+  local log
+  log=$(mktemp)
+  if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >"$log" 2>&1; then
+    local missing=() p
+    for p in "$@"; do have "$p" || missing+=("$p"); done
+    echo "setup: cannot install ${missing[*]:-$*}; apt-get said:" >&2
+    grep -E '^(E|W):|has no installation candidate|Unable to locate' "$log" | head -n 10 >&2 || tail -n 10 "$log" >&2
+    rm -f "$log"
+    exit 1
+  fi
+  rm -f "$log"
 }
 
 pkgs=(cmake ninja-build g++ make googletest python3
@@ -33,7 +62,7 @@ if [ ! -f "$(clang -print-file-name=libclang_rt.fuzzer-x86_64.a)" ]; then
   clang_major=$(clang -dumpversion | cut -d. -f1)
   runtime=libclang-rt-$clang_major-dev
   if ! have "$runtime"; then
-    [ -n "$updated" ] || [ "$(id -u)" -ne 0 ] || { apt-get update -qq; updated=1; }
+    [ "$(id -u)" -ne 0 ] || update_lists
     if apt-cache show "$runtime" >/dev/null 2>&1; then
       install "$runtime"
     else
