@@ -3,11 +3,12 @@
 
 #include "client/dialog_texts.h"
 #include "common/daily_log.h"
+#include "contract/contract.h"
 
 namespace tallyhorn::client {
 
 std::string ClientLogPath(const std::string& programFolder, const LocalDateTime& date) {
-    return programFolder + std::string(texts::kLogFolder) + std::string(texts::kLogPrefix) + DailyLogDate(date) +
+    return programFolder + std::string(contract::kLogFolder) + std::string(texts::kLogPrefix) + DailyLogDate(date) +
            std::string(texts::kLogSuffix);
 }
 

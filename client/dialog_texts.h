@@ -71,7 +71,6 @@ inline constexpr std::string_view kQuotaAck = "Quota Approval OK";
 
 // Files in the program folder.
 inline constexpr std::string_view kHistoryFile = "Tallyhorn.Cmt";
-inline constexpr std::string_view kLogFolder = "Debug\\";
 inline constexpr std::string_view kLogPrefix = "Tallyhorn_Client_";
 inline constexpr std::string_view kLogSuffix = ".log";
 

@@ -13,6 +13,10 @@ namespace tallyhorn::contract {
 // The job monitor, a program in the hook's installation folder.
 inline constexpr std::string_view kMonitorProgram = "Tallyhorn_Mon.exe";
 
+// Folder under the hook's installation folder and under the dialog's program folder
+// that holds the day's log files.
+inline constexpr std::string_view kLogFolder = "Debug\\";
+
 // Folder under the installation folder that holds the job files.
 inline constexpr std::string_view kJobFolder = "Temp\\";
 

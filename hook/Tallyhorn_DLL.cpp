@@ -12,16 +12,6 @@ namespace tallyhorn::hook {
 
 namespace {
 
-// The settings file, named without a folder so that the profile API looks for it in
-// the Windows directory.
-constexpr std::string_view kSettingsFile = "Tallyhorn.ini";
-constexpr std::string_view kSettingsSection = "Tallyhorn";
-constexpr std::string_view kProgDirKey = "ProgDir";
-constexpr std::string_view kProgDirDefault = "c:";
-constexpr std::string_view kServerIpKey = "Tallyhorn ServerIP";
-constexpr std::string_view kWriteToLogKey = "WriteToLog";
-
-constexpr std::string_view kLogFolder = "Debug\\";
 constexpr std::string_view kLogFilePrefix = "Tallyhorn_Hk_";
 constexpr std::string_view kLogFileExtension = ".log";
 
@@ -164,7 +154,7 @@ std::string NormalisedProgDir(std::string progDir) {
 }
 
 std::string HookLogPath(const std::string& progDir, const LocalDateTime& date) {
-    return progDir + Text(kLogFolder) + Text(kLogFilePrefix) + DailyLogDate(date) + Text(kLogFileExtension);
+    return progDir + Text(contract::kLogFolder) + Text(kLogFilePrefix) + DailyLogDate(date) + Text(kLogFileExtension);
 }
 
 std::string HookLogLine(const LocalDateTime& time, char separator, std::int32_t jobId, std::string_view message) {
@@ -183,7 +173,7 @@ void Write_Hook_Log(HookPlatform& platform, const HookSettings& settings, std::s
                     std::int32_t jobId) noexcept {
     if (!settings.WriteToLog) return;
     // Both folders are tried for every line; only the missing "Debug\" costs the line.
-    for (std::string_view folder : {kLogFolder, contract::kJobFolder}) {
+    for (std::string_view folder : {contract::kLogFolder, contract::kJobFolder}) {
         try {
             platform.CreateFolder(settings.ProgDir + Text(folder));
         } catch (...) {

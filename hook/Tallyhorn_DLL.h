@@ -12,6 +12,15 @@
 
 namespace tallyhorn::hook {
 
+// The settings file, named without a folder so that the profile API looks for it in
+// the Windows directory, its section and its keys.
+inline constexpr std::string_view kSettingsFile = "Tallyhorn.ini";
+inline constexpr std::string_view kSettingsSection = "Tallyhorn";
+inline constexpr std::string_view kProgDirKey = "ProgDir";
+inline constexpr std::string_view kProgDirDefault = "c:";
+inline constexpr std::string_view kServerIpKey = "Tallyhorn ServerIP";
+inline constexpr std::string_view kWriteToLogKey = "WriteToLog";
+
 // What one call read from "Tallyhorn.ini". Each call keeps its own, so calls that
 // overlap never mix their installation folder or logging flag. A value that could not
 // be read keeps the state the library starts in: empty folder, logging off.

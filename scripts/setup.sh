@@ -7,9 +7,9 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 # The package lists, fetched once a run. A mirror in the middle of a sync serves an index
 # whose size or hash is not yet the announced one, and apt-get update fails on it: a few
 # tries with a pause usually outlast the sync. When some index files still fail, apt has
-# kept the rest (or the lists it had), so the install step goes on; only an install that
-# really fails stops the setup.
+# kept the rest, so the install step goes on; the suites whose lists failed are noted.
 updated=
+failed_suites=()
 update_lists() {
   [ -z "$updated" ] || return 0
   updated=1
@@ -21,7 +21,17 @@ update_lists() {
   done
   echo "setup: apt-get update still fails; going on with the package lists that could be read:" >&2
   grep -E '^(E|W):' "$log" | head -n 5 >&2 || true
+  mapfile -t failed_suites < <(grep -oE 'Failed to fetch [^ ]*/dists/[^/ ]+/' "$log" | sed -E 's|.*/dists/([^/]+)/|\1|' | sort -u)
   rm -f "$log"
+}
+
+# Installs with apt; LOG gets apt's words.
+apt_install() {  # LOG [APT-OPTION...] -- PACKAGE...
+  local log=$1; shift
+  local options=()
+  while [ "$1" != -- ]; do options+=("$1"); shift; done
+  shift
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${options[@]}" "$@" >"$log" 2>&1
 }
 
 install() {  # PACKAGE...
@@ -34,13 +44,23 @@ install() {  # PACKAGE...
     updated=
   fi
   update_lists
-  local log
+  local log pins
   log=$(mktemp)
-  if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >"$log" 2>&1; then
-    local missing=() p
-    for p in "$@"; do have "$p" || missing+=("$p"); done
-    echo "setup: cannot install ${missing[*]:-$*}; apt-get said:" >&2
-    grep -E '^(E|W):|has no installation candidate|Unable to locate' "$log" | head -n 10 >&2 || tail -n 10 "$log" >&2
+  if ! apt_install "$log" -- "$@" && [ ${#failed_suites[@]} -gt 0 ]; then
+    # A suite with a missing list for one architecture offers newer versions for the
+    # other only, and packages of both architectures must then agree (wine32:i386 and
+    # its amd64 libraries): take every package from the suites that were read whole.
+    echo "setup: the install failed; trying again without preferring ${failed_suites[*]}, whose lists failed" >&2
+    pins=$(mktemp)
+    printf 'Package: *\nPin: release n=%s\nPin-Priority: 100\n\n' "${failed_suites[@]}" >"$pins"
+    apt_install "$log" -o Dir::Etc::Preferences="$pins" -- "$@" || true
+    rm -f "$pins"
+  fi
+  local missing=() p
+  for p in "$@"; do have "$p" || missing+=("$p"); done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: cannot install ${missing[*]}; apt-get said:" >&2
+    grep -E '^(E|W):|has no installation candidate|Unable to locate|but it is not' "$log" | head -n 10 >&2 || tail -n 10 "$log" >&2
     rm -f "$log"
     exit 1
   fi
