@@ -125,10 +125,10 @@ use_prefix() {  # NAME win32|win64: a fresh prefix with its own wineserver
   # The 64-bit view, where a 64-bit package registers; reg.exe here is the 32-bit one.
   registry_view=(); if [ "$2" = win64 ]; then registry_view=(/reg:64); fi
 }
-msiexec() {  # /i|/x MSI PROPERTY=VALUE...: prints the exit status (1603, refused, is 67 to a shell)
+msiexec() {  # /i|/x MSI PROPERTY=VALUE...: prints the exit status (1603, refused, is 67 to a shell; 124 a hang)
   local action=$1 msi=$2; shift 2
   rm -f "$msiexec_log"
-  wine msiexec "$action" "$(winepath -w "$msi")" /qn "$@" /l*v 'C:\msiexec.log' >/dev/null 2>&1
+  timeout 300 wine msiexec "$action" "$(winepath -w "$msi")" /qn "$@" /l*v 'C:\msiexec.log' >/dev/null 2>&1
   echo $?
 }
 # A property as the log's closing dump gives it: shows why msiexec refused.
