@@ -133,15 +133,17 @@ msiexec() {  # /i|/x MSI PROPERTY=VALUE...: prints the exit status (1603, refuse
 }
 # A property as the log's closing dump gives it: shows why msiexec refused.
 logged_property() { tr -d '\r' < "$msiexec_log" | sed -n "s/^Property(S): $1 = //p" | tail -n 1; }
-# A key of [Tallyhorn] in the Windows folder's Tallyhorn.ini, parsed: Wine rewrites the file.
+# A key of [Tallyhorn] in the Windows folder's Tallyhorn.ini, parsed ("-" when it is
+# missing): Wine rewrites the file.
 ini_value() {  # KEY
   tr -d '\r' < "$drive_c/windows/Tallyhorn.ini" 2>/dev/null | awk -v key="$1" '
     /^[ \t]*\[/ { name = $0; gsub(/[][ \t]/, "", name); in_section = tolower(name) == "tallyhorn"; next }
     in_section && index($0, "=") {
       k = substr($0, 1, index($0, "=") - 1); v = substr($0, index($0, "=") + 1)
       gsub(/^[ \t]+|[ \t]+$/, "", k); gsub(/^[ \t]+|[ \t]+$/, "", v)
-      if (tolower(k) == tolower(key)) { print v; exit }
-    }'
+      if (tolower(k) == tolower(key)) { print v; found = 1; exit }
+    }
+    END { if (!found) print "-" }'
 }
 settings() { echo "$(ini_value ProgDir)|$(ini_value 'Tallyhorn ServerIP')|$(ini_value WriteToLog)|$(ini_value LogDays)"; }
 # The installed files of the layout, relative to the hook's folder.
@@ -186,7 +188,7 @@ install_ms=$(( ($(date +%s%N) - install_started) / 1000000 ))
 check "x86: the 1.0 folder stays, in the new layout" "$(sorted $installed_layout Client/Tallyhorn.Cmt)" "$(layout "$old")"
 check "x86: the history moved to the dialog's folder, the old dialog log stayed" "Proof copy|Tallyhorn_Client_01_12_2026.log" \
   "$(tr -d '\r' < "$old/Client/Tallyhorn.Cmt" 2>/dev/null)|$(ls "$old/Debug")"
-check "x86: the settings kept" 'C:\Tallyhorn\|192.0.2.10|1|' "$(settings)"
+check "x86: the settings kept" 'C:\Tallyhorn\|192.0.2.10|1|-' "$(settings)"
 check "x86: the monitor's verdict through the installed files, logged in the folder" "0 Result = 0" \
   "$(print_job "$old" | xargs)"
 
@@ -194,16 +196,16 @@ check "x86: the monitor's verdict through the installed files, logged in the fol
 # machine has.
 sed -i 's/192\.0\.2\.10/192.0.2.20/' "$drive_c/windows/Tallyhorn.ini"
 check "x86: upgrade without properties" 0 "$(msiexec /i "$(higher_msi x86)")"
-check "x86: the upgrade keeps the settings" 'C:\Tallyhorn\|192.0.2.20|1|' "$(settings)"
+check "x86: the upgrade keeps the settings" 'C:\Tallyhorn\|192.0.2.20|1|-' "$(settings)"
 check "x86: one product, the higher version" "Tallyhorn (x86) $higher" "$(installed_products)"
 check "x86: files in place after the upgrade" \
   "$(sorted $installed_layout Client/Tallyhorn.Cmt Tallyhorn_Mon.exe Tallyhorn_Mon.ini)" "$(layout "$old")"
 rm "$old/Tallyhorn.dll"
 check "x86: a repair with a new SERVERIP puts the DLL back and changes only that setting" \
-  '0 yes C:\Tallyhorn\|192.0.2.21|1|' \
+  '0 yes C:\Tallyhorn\|192.0.2.21|1|-' \
   "$(msiexec /i "$(higher_msi x86)" REINSTALL=ALL REINSTALLMODE=omus SERVERIP=192.0.2.21) $([ -f "$old/Tallyhorn.dll" ] && echo yes) $(settings)"
 
-check "x86: uninstall removes the ini keys" "0 |||" "$(msiexec /x "$(higher_msi x86)") $(settings)"
+check "x86: uninstall removes the ini keys" "0 -|-|-|-" "$(msiexec /x "$(higher_msi x86)") $(settings)"
 check "x86: uninstall removes the binaries, leaves the logs, the history, the monitor and its script" \
   "Client Client/Tallyhorn.Cmt Debug Tallyhorn_Mon.exe Tallyhorn_Mon.ini" "$(layout "$old")"
 check "x86: the logs stay" "2 1" \
