@@ -290,8 +290,8 @@ private:
                 Ok("installation folder " + progDir);
             } else {
                 progDirProblem_ = "the installation folder " + progDir + " is not there";
-                progDirMend_ = "install Tallyhorn there, or set " + Text(hook::kProgDirKey) + " to the folder that holds " +
-                               Text(contract::kMonitorProgram);
+                progDirMend_ = "install Tallyhorn there, or set " + Text(hook::kProgDirKey) +
+                               " to the folder that holds " + Text(contract::kMonitorProgram);
                 Fail("installation folder " + progDir + " not found", progDirMend_);
             }
         }
@@ -379,8 +379,8 @@ private:
         std::string what = "server " + address + " from " + serverKey_;
         const win::WsaSession sockets(MAKEWORD(1, 1));
         if (sockets.error() != 0) {
-            Fail(what + " not checked: Windows Sockets did not start (" + ErrorText(static_cast<DWORD>(sockets.error())) +
-                     ")",
+            const DWORD code = static_cast<DWORD>(sockets.error());
+            Fail(what + " not checked: Windows Sockets did not start (" + ErrorText(code) + ")",
                  "check the network setup of this computer");
             return;
         }
@@ -399,7 +399,8 @@ private:
                 return;
             }
             std::memcpy(&server.sin_addr, host->h_addr_list[0], sizeof server.sin_addr);
-            what += " is a host name (" + std::string(inet_ntoa(server.sin_addr)) + " here), which the dialogs cannot use,";
+            what += " is a host name (" + std::string(inet_ntoa(server.sin_addr)) +
+                    " here), which the dialogs cannot use,";
         }
         const std::string nameMend = hostName ? "; the monitor must write the server's IP address into each job "
                                                 "file's ServerIP: write that address here too"
@@ -458,9 +459,9 @@ private:
             DWORD error = ERROR_SUCCESS;
             const std::optional<ObjectSecurity> security = ReadSecurity(path, isFolder, error);
             if (!security) {
+                const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
                 Fail(what + " not checked (" + ErrorText(error) + ")",
-                     error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? "install it, or repair the package"
-                                                                                    : "run the check as an administrator");
+                     missing ? "install it, or repair the package" : "run the check as an administrator");
                 return;
             }
             Report(AccessLine(path, AuditAccess(*security, account), security->owner, AccountName(security->owner)));
