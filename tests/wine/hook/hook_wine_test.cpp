@@ -471,7 +471,8 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1", "WriteToLog=1"});
     Script({"Mode=result", "Result=0"});
     for (const std::string folder : {"Debug", "Temp"}) ASSERT_TRUE(CreateDirectoryA((progDir + folder).c_str(), nullptr));
-    const std::string monitor = progDir + "Tallyhorn_Mon.exe";
+    const std::string monitor = progDir + "Tallyhorn_Mon.exe", client = progDir + "Client\\TallyhornClient.exe";
+    ASSERT_TRUE(CreateDirectoryA((progDir + "Client").c_str(), nullptr) && WriteBytes(client, "MZ"));
     {
         // A port 5052 that takes connections, as the server's does.
         const win::WsaSession sockets(MAKEWORD(1, 1));
@@ -503,7 +504,8 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
             "permissions of " + progDir + "Temp\\",
             "permissions of " + binaries.dll,
             "permissions of " + monitor,
-            "permissions of " + binaries.harness};
+            "permissions of " + binaries.harness,
+            "permissions of " + client};
         EXPECT_EQ(linesOf(good, "OK    "), expected) << good.output;
 
         Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=localhost"});
