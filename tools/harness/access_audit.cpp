@@ -89,11 +89,20 @@ std::string BroadAccountName(const std::string& sid) {
     return IsDomainUsers(sid) ? "Domain Users" : std::string();
 }
 
-AccessVerdict AuditAccess(const ObjectSecurity& object, const std::string& checkingAccount) {
+AccessVerdict AuditAccess(const ObjectSecurity& object, const std::string& checkingAccount,
+                          const std::optional<ObjectSecurity>& folder) {
     AccessVerdict verdict;
     const std::string& owner = object.owner;
     verdict.ownerAccepted = !owner.empty() && (owner == kSystemSid || owner == kAdministratorsSid ||
                                                owner == kTrustedInstallerSid || owner == checkingAccount);
+    if (folder && !folder->dacl) verdict.folderDeleters.push_back("S-1-1-0");
+    if (folder && folder->dacl)
+        for (const AccessEntry& entry : *folder->dacl)
+            if (entry.kind == AccessEntry::Kind::Allow && (entry.flags & ace_flags::kInheritOnly) == 0 &&
+                (entry.mask & (rights::kDeleteChild | rights::kGenericAll)) != 0 && !BroadAccountName(entry.sid).empty() &&
+                std::find(verdict.folderDeleters.begin(), verdict.folderDeleters.end(), entry.sid) ==
+                    verdict.folderDeleters.end())
+                verdict.folderDeleters.push_back(entry.sid);
     if (!object.dacl) {
         verdict.noDacl = true;
         return verdict;
@@ -151,6 +160,15 @@ CheckLine AccessLine(const std::string& path, const AccessVerdict& verdict, cons
             remove += " *" + writer.sid;
         }
         mends.push_back(remove);
+    }
+    if (!verdict.folderDeleters.empty()) {
+        const std::string folder = path.substr(0, path.rfind('\\') + 1);
+        std::string deny = "icacls " + IcaclsPath(folder) + " /deny";
+        for (const std::string& sid : verdict.folderDeleters) {
+            faults.push_back(BroadAccountName(sid) + " (" + sid + ") may delete or replace it through its folder");
+            deny += " *" + sid + ":(DC)";
+        }
+        mends.push_back(deny);
     }
     if (!verdict.ownerAccepted) {
         faults.push_back("owned by " + (ownerSid.empty() ? std::string("no one") : owner) +

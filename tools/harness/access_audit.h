@@ -64,14 +64,18 @@ struct BroadWriter {
 struct AccessVerdict {
     bool noDacl = false;
     bool ownerAccepted = false;
-    std::vector<BroadWriter> writers;  // in the order of their first entry
-    bool ok() const { return !noDacl && ownerAccepted && writers.empty(); }
+    std::vector<BroadWriter> writers;         // in the order of their first entry
+    std::vector<std::string> folderDeleters;  // who may delete the file through its folder
+    bool ok() const { return !noDacl && ownerAccepted && writers.empty() && folderDeleters.empty(); }
 };
 
 // The rule: no NULL DACL; no allow entry that gives an account of many users a write-type
 // right, counting on a folder also the entries that only pass to what is created in it;
-// an owner that is SYSTEM, Administrators, TrustedInstaller or checkingAccount.
-AccessVerdict AuditAccess(const ObjectSecurity& object, const std::string& checkingAccount);
+// an owner that is SYSTEM, Administrators, TrustedInstaller or checkingAccount. For a file
+// its folder, when given, may not let such an account delete (and so replace) what is in
+// it, whatever the file's own DACL says.
+AccessVerdict AuditAccess(const ObjectSecurity& object, const std::string& checkingAccount,
+                          const std::optional<ObjectSecurity>& folder = std::nullopt);
 
 // "Everyone", "Users", "Domain Users", ... for the accounts of many users; empty for others.
 std::string BroadAccountName(const std::string& sid);

@@ -464,7 +464,12 @@ private:
                      missing ? "install it, or repair the package" : "run the check as an administrator");
                 return;
             }
-            Report(AccessLine(path, AuditAccess(*security, account), security->owner, AccountName(security->owner)));
+            // A file's folder can let someone delete and replace it; a folder that cannot be
+            // read leaves that unchecked, and its own line says why.
+            std::optional<ObjectSecurity> folder;
+            if (!isFolder) folder = ReadSecurity(path.substr(0, path.rfind('\\') + 1), true, error);
+            Report(AccessLine(path, AuditAccess(*security, account, folder), security->owner,
+                              AccountName(security->owner)));
         };
         audit(progDir, true, true);
         audit(progDir + Text(contract::kLogFolder), true, true);

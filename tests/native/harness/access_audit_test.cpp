@@ -71,6 +71,34 @@ TEST(AccessAudit, EntriesAndOwnersTable) {
     EXPECT_FALSE(noDacl.ok());
 }
 
+// Whoever may delete what is in a file's folder may replace the file, whatever its own DACL.
+TEST(AccessAudit, AFilesFolderMayNotLetUsersDeleteIt) {
+    const std::vector<AccessEntry> systemOnly = {{Kind::Allow, 0, 0x1F01FF, kSystemSid}};
+    struct Case {
+        const char* name;
+        std::optional<std::vector<AccessEntry>> folderDacl;
+        std::vector<std::string> deleters;
+    };
+    const std::vector<Case> cases = {
+        {"users add and modify files but delete nothing in the folder",
+         std::vector<AccessEntry>{{Kind::Allow, 0, 0x1200AF, "S-1-5-32-545"}, {Kind::Allow, kOI | kIO, 0x1301BF,
+                                                                                "S-1-5-32-545"}},
+         {}},
+        {"delete what is in it", std::vector<AccessEntry>{{Kind::Allow, 0, 0x40, "S-1-5-32-545"}}, {"S-1-5-32-545"}},
+        {"generic all, twice", std::vector<AccessEntry>{{Kind::Allow, kCI, 0x10000000, "S-1-5-11"},
+                                                        {Kind::Allow, 0, 0x10000000, "S-1-5-11"}}, {"S-1-5-11"}},
+        {"only for subfolders", std::vector<AccessEntry>{{Kind::Allow, kCI | kIO, 0x40, "S-1-5-32-545"}}, {}},
+        {"no DACL", std::nullopt, {"S-1-1-0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const AccessVerdict verdict =
+            AuditAccess({false, kSystemSid, systemOnly}, kMe, ObjectSecurity{true, kSystemSid, c.folderDacl});
+        EXPECT_EQ(verdict.folderDeleters, c.deleters);
+        EXPECT_EQ(verdict.ok(), c.deleters.empty());
+    }
+}
+
 TEST(AccessAudit, PrintHostRightsAreWeighedInOrder) {
     const std::uint32_t hookNeeds = 0x63;  // list, add file, traverse, delete what is in it
     struct Case {
@@ -110,10 +138,15 @@ TEST(AccessAudit, TheLineNamesEachAccountAndTheMend) {
     EXPECT_EQ(folder.toDo, "repair the package, or run icacls \"C:\\Program Files\\Tallyhorn\\Temp\" /inheritance:d "
                            "/remove:g *S-1-1-0 *S-1-5-32-545 and icacls \"C:\\Program Files\\Tallyhorn\\Temp\" "
                            "/setowner *S-1-5-32-544");
-    const CheckLine root = AccessLine("c:\\", {true, true, {}}, kSystemSid, "");
+    const CheckLine root = AccessLine("c:\\", {true, true, {}, {}}, kSystemSid, "");
     EXPECT_EQ(root.what, "permissions of c:\\: no DACL, so everyone has full control");
     EXPECT_EQ(root.toDo, "repair the package");
-    verdict = {false, true, {}};
+    verdict = {false, true, {}, {"S-1-5-32-545"}};
+    const CheckLine client = AccessLine("C:\\T\\Client\\TallyhornClient.exe", verdict, kSystemSid, "");
+    EXPECT_EQ(client.what, "permissions of C:\\T\\Client\\TallyhornClient.exe: Users (S-1-5-32-545) may delete or "
+                           "replace it through its folder");
+    EXPECT_EQ(client.toDo, "repair the package, or run icacls \"C:\\T\\Client\" /deny *S-1-5-32-545:(DC)");
+    verdict = {false, true, {}, {}};
     EXPECT_EQ(AccessLine("C:\\T\\Tallyhorn.dll", verdict, kSystemSid, "NT AUTHORITY\\SYSTEM").toDo, "");
 }
 

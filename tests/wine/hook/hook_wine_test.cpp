@@ -537,6 +537,14 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
             << open.output;
     }
 
+    // A folder where everyone may delete what is in it: its programs can be replaced.
+    everyoneMayWrite(progDir + "Client");
+    const ProgramRun clientFolder = check(binaries.dll);
+    EXPECT_TRUE(failsWith(clientFolder, "permissions of " + client + ": Everyone (S-1-1-0) may delete or replace it "
+                                        "through its folder: repair the package, or run icacls \"" + progDir +
+                                        "Client\" /deny *S-1-1-0:(DC)\r\n"))
+        << clientFolder.output;
+
     // No monitor, no Debug\ or Temp\, a WriteToLog that is no number and nothing on port
     // 5052: a line each, and the check makes no folder.
     DeleteFileA(monitor.c_str());
@@ -545,7 +553,7 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1", "WriteToLog=false"});
     const ProgramRun broken = check(binaries.dll);
     EXPECT_EQ(broken.exitCode, 4u);
-    EXPECT_EQ(linesOf(broken, "FAIL  ").size(), 8u) << broken.output;
+    EXPECT_EQ(linesOf(broken, "FAIL  ").size(), 9u) << broken.output;  // and the client's from above
     EXPECT_TRUE(failsWith(broken, "logging on (WriteToLog=false), since that is no number: write 0 to switch the log "
                                   "off, or 1 to keep it on\r\n")) << broken.output;
     EXPECT_TRUE(failsWith(broken, "monitor " + monitor + " not found: install")) << broken.output;
