@@ -99,7 +99,8 @@ AccessVerdict AuditAccess(const ObjectSecurity& object, const std::string& check
     if (folder && folder->dacl)
         for (const AccessEntry& entry : *folder->dacl)
             if (entry.kind == AccessEntry::Kind::Allow && (entry.flags & ace_flags::kInheritOnly) == 0 &&
-                (entry.mask & (rights::kDeleteChild | rights::kGenericAll)) != 0 && !BroadAccountName(entry.sid).empty() &&
+                (entry.mask & (rights::kDeleteChild | rights::kGenericAll)) != 0 &&
+                !BroadAccountName(entry.sid).empty() &&
                 std::find(verdict.folderDeleters.begin(), verdict.folderDeleters.end(), entry.sid) ==
                     verdict.folderDeleters.end())
                 verdict.folderDeleters.push_back(entry.sid);

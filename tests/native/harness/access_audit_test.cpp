@@ -141,11 +141,6 @@ TEST(AccessAudit, TheLineNamesEachAccountAndTheMend) {
     const CheckLine root = AccessLine("c:\\", {true, true, {}, {}}, kSystemSid, "");
     EXPECT_EQ(root.what, "permissions of c:\\: no DACL, so everyone has full control");
     EXPECT_EQ(root.toDo, "repair the package");
-    verdict = {false, true, {}, {"S-1-5-32-545"}};
-    const CheckLine client = AccessLine("C:\\T\\Client\\TallyhornClient.exe", verdict, kSystemSid, "");
-    EXPECT_EQ(client.what, "permissions of C:\\T\\Client\\TallyhornClient.exe: Users (S-1-5-32-545) may delete or "
-                           "replace it through its folder");
-    EXPECT_EQ(client.toDo, "repair the package, or run icacls \"C:\\T\\Client\" /deny *S-1-5-32-545:(DC)");
     verdict = {false, true, {}, {}};
     EXPECT_EQ(AccessLine("C:\\T\\Tallyhorn.dll", verdict, kSystemSid, "NT AUTHORITY\\SYSTEM").toDo, "");
 }
