@@ -2,7 +2,7 @@
 # The shipped binaries' tables, read on the build machine: each is of the build's
 # architecture and imports only DLLs that every Windows has (never a compiler runtime);
 # Tallyhorn.dll exports Handle_Print_Job@16 at ordinal 1 and nothing else; the hook and
-# the dialog carry the project's version, and the dialog's manifest names its architecture.
+# every program given carries the project's version, and the dialog's manifest names its architecture.
 #   check_binaries.sh OBJDUMP WINDRES VERSION TALLYHORN.DLL TALLYHORNCLIENT.EXE [PROGRAM...]
 set -euo pipefail
 objdump=$1 windres=$2 version=$3 dll=$4 client=$5
@@ -46,7 +46,7 @@ grep -qE '^\s*\[\s*0\] \+base\[\s*1\]' <<<"$table" || fail "Handle_Print_Job@16 
 
 # Version resources, read back as resource script text.
 numbers=${version//./, }
-for binary in "$dll" "$client"; do
+for binary in "$@"; do
   name=$(basename "$binary")
   resources=$("$windres" -i "$binary" -O rc 2>&1) || { fail "$name: resources not readable: $resources"; continue; }
   for line in "FILEVERSION $numbers" "PRODUCTVERSION $numbers" "FILEOS 0x40004" \

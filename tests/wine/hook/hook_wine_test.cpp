@@ -2,6 +2,8 @@
 // stand-in monitor in the test's own installation folder and the settings file in the
 // prefix's Windows directory.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -415,19 +417,46 @@ TEST_F(HookUnderWine, TimeSeparatorOfTheThreadLocaleAtLoad) {
 }
 
 // The harness's installation check reads what the hook reads and says what is wrong; it
-// calls no export, starts no monitor and leaves nothing in the hook's folders.
+// calls no export, starts no monitor and makes nothing. Under Wine every file belongs to
+// the user running the check, and an entry that lets Everyone write becomes `chmod o+w`
+// on the Unix side, from which Wine builds the DACL that the check reads back.
 TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     const auto check = [&](const std::string& dll) {
         return wine_test::Run(Quoted(binaries.harness) + " --check --dll " + Quoted(dll));
     };
+    // The lines of one status; a clean permission line without its owner, which is
+    // whoever runs Wine.
     const auto linesOf = [](const ProgramRun& run, const std::string& status) {
         std::vector<std::string> lines;
         for (const auto& line : SplitLines(run.output))
-            if (line.rfind(status, 0) == 0) lines.push_back(line.substr(status.size()));
+            if (line.rfind(status, 0) == 0) lines.push_back(line.substr(status.size(), line.find(" (owner ") - 6));
         return lines;
     };
     const auto failsWith = [](const ProgramRun& run, const std::string& start) {
         return ("\r\n" + run.output).find("\r\nFAIL  " + start) != std::string::npos;
+    };
+    // What the object's DACL gives, and all rights for Everyone besides.
+    const auto everyoneMayWrite = [](const std::string& path) {
+        std::string name = path;
+        PACL dacl = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_EQ(GetNamedSecurityInfoA(name.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                        nullptr, &descriptor),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+        PSID everyone = nullptr;
+        ASSERT_TRUE(ConvertStringSidToSidA("S-1-1-0", &everyone));
+        EXPLICIT_ACCESSA entry{};
+        entry.grfAccessPermissions = FILE_ALL_ACCESS;
+        entry.grfAccessMode = GRANT_ACCESS;
+        BuildTrusteeWithSidA(&entry.Trustee, everyone);
+        PACL wider = nullptr;
+        EXPECT_EQ(SetEntriesInAclA(1, &entry, dacl, &wider), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, wider,
+                                        nullptr),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+        LocalFree(wider);
+        LocalFree(everyone);
+        LocalFree(descriptor);
     };
     // The library is of this test's architecture; the other one is the other build's.
     const bool is64 = sizeof(void*) == 8;
@@ -441,6 +470,9 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
 
     Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1", "WriteToLog=1"});
     Script({"Mode=result", "Result=0"});
+    for (const std::string folder : {"Debug", "Temp"}) ASSERT_TRUE(CreateDirectoryA((progDir + folder).c_str(), nullptr));
+    const std::string monitor = progDir + "Tallyhorn_Mon.exe", client = progDir + "Client\\TallyhornClient.exe";
+    ASSERT_TRUE(CreateDirectoryA((progDir + "Client").c_str(), nullptr) && WriteBytes(client, "MZ"));
     {
         // A port 5052 that takes connections, as the server's does.
         const win::WsaSession sockets(MAKEWORD(1, 1));
@@ -453,21 +485,36 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
         ASSERT_EQ(listen(listener.get(), 4), 0);
         const ProgramRun good = check(binaries.dll);
         EXPECT_EQ(good.exitCode, 0u) << good.output;
+        const std::string mayWrite = ": the print host (SYSTEM) may create and delete files there";
         const std::vector<std::string> expected = {
             "settings file " + settingsFile,
             "ProgDir " + progDir,
             "Tallyhorn ServerIP 127.0.0.1",
             "logging on (WriteToLog=1)",
             "installation folder " + progDir,
-            "monitor " + progDir + "Tallyhorn_Mon.exe",
-            "log folder " + progDir + "Debug\\ writable",
-            "job folder " + progDir + "Temp\\ writable",
+            "monitor " + monitor,
+            "log folder " + progDir + "Debug\\" + mayWrite,
+            "job folder " + progDir + "Temp\\" + mayWrite,
             "library " + binaries.dll + ": " + kind + ", version " TALLYHORN_VERSION_TEXT
                 ", export Handle_Print_Job@16 at ordinal 1",
-            "server 127.0.0.1 port 5052 reachable"};
+            "server 127.0.0.1 from Tallyhorn ServerIP answers on TCP port 5052; the dialogs connect to the ServerIP "
+            "that each job file names",
+            "permissions of " + progDir,
+            "permissions of " + progDir + "Debug\\",
+            "permissions of " + progDir + "Temp\\",
+            "permissions of " + binaries.dll,
+            "permissions of " + monitor,
+            "permissions of " + binaries.harness,
+            "permissions of " + client};
         EXPECT_EQ(linesOf(good, "OK    "), expected) << good.output;
+
+        Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=localhost"});
+        const ProgramRun name = check(binaries.dll);
+        EXPECT_TRUE(failsWith(name, "server localhost from Tallyhorn ServerIP is a host name (127.0.0.1 here), which "
+                                    "the dialogs cannot use, and answers on TCP port 5052: the monitor must write "))
+            << name.output;
     }
-    for (const std::string folder : {"Debug", "Temp"}) {  // made, and left empty
+    for (const std::string folder : {"Debug", "Temp"}) {  // left empty
         WIN32_FIND_DATAA found{};
         const win::UniqueFind search(FindFirstFileA((progDir + folder + "\\*.*").c_str(), &found));
         int entries = 0;
@@ -477,26 +524,57 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     Sleep(300);
     EXPECT_FALSE(Exists(progDir + "rec_0.txt"));
 
-    // No monitor, a WriteToLog that is no number and nothing on port 5052: a line each.
-    DeleteFileA((progDir + "Tallyhorn_Mon.exe").c_str());
+    // A folder and a file that everyone may write: each names the account and the mend.
+    everyoneMayWrite(progDir + "Temp");
+    everyoneMayWrite(monitor);
+    const ProgramRun open = check(binaries.dll);
+    EXPECT_EQ(open.exitCode, 4u);
+    for (const std::string& path : {progDir + "Temp\\", monitor}) {
+        const std::string unquoted = path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
+        EXPECT_TRUE(failsWith(open, "permissions of " + path + ": Everyone (S-1-1-0) may write data or add files, "
+                                    "append or add folders, delete what is in it, delete: repair the package, or run "
+                                    "icacls \"" + unquoted + "\" /inheritance:d /remove:g *S-1-1-0\r\n"))
+            << open.output;
+    }
+
+    // A folder where everyone may delete what is in it: its programs can be replaced.
+    everyoneMayWrite(progDir + "Client");
+    const ProgramRun clientFolder = check(binaries.dll);
+    EXPECT_TRUE(failsWith(clientFolder, "permissions of " + client + ": Everyone (S-1-1-0) may delete or replace it "
+                                        "through its folder: repair the package, or run icacls \"" + progDir +
+                                        "Client\" /deny *S-1-1-0:(DC)\r\n"))
+        << clientFolder.output;
+
+    // No monitor, no Debug\ or Temp\, a WriteToLog that is no number and nothing on port
+    // 5052: a line each, and the check makes no folder.
+    DeleteFileA(monitor.c_str());
+    RemoveTree(progDir + "Debug");
+    RemoveTree(progDir + "Temp");
     Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1", "WriteToLog=false"});
     const ProgramRun broken = check(binaries.dll);
     EXPECT_EQ(broken.exitCode, 4u);
-    const std::vector<std::string> faults = linesOf(broken, "FAIL  ");
-    ASSERT_EQ(faults.size(), 3u) << broken.output;
-    EXPECT_EQ(faults[0], "logging on (WriteToLog=false), since that is no number: write 0 to switch the log off, "
-                         "or 1 to keep it on");
-    EXPECT_TRUE(failsWith(broken, "monitor " + progDir + "Tallyhorn_Mon.exe not found: install")) << broken.output;
-    EXPECT_TRUE(failsWith(broken, "server 127.0.0.1 port 5052 not reachable (error 10061:")) << broken.output;
+    EXPECT_EQ(linesOf(broken, "FAIL  ").size(), 9u) << broken.output;  // and the client's from above
+    EXPECT_TRUE(failsWith(broken, "logging on (WriteToLog=false), since that is no number: write 0 to switch the log "
+                                  "off, or 1 to keep it on\r\n")) << broken.output;
+    EXPECT_TRUE(failsWith(broken, "monitor " + monitor + " not found: install")) << broken.output;
+    EXPECT_TRUE(failsWith(broken, "job folder " + progDir + "Temp\\ not found: repair the package")) << broken.output;
+    EXPECT_TRUE(failsWith(broken, "permissions of " + progDir + "Debug\\ not checked (error 2")) << broken.output;
+    EXPECT_TRUE(failsWith(broken, "server 127.0.0.1 from Tallyhorn ServerIP does not answer on TCP port 5052 (error "
+                                  "10061:")) << broken.output;
+    EXPECT_FALSE(Exists(progDir + "Debug") || Exists(progDir + "Temp"));
 
-    // Without the settings file the hook is switched off and uses drive C.
+    // Without the settings file, or with an empty ProgDir, every line is still there.
     DeleteFileA(settingsFile.c_str());
     const ProgramRun noSettings = check(binaries.dll);
     EXPECT_EQ(noSettings.exitCode, 4u);
     EXPECT_TRUE(failsWith(noSettings, "settings file " + settingsFile + " not found: create it")) << noSettings.output;
-    EXPECT_TRUE(failsWith(noSettings, "Tallyhorn ServerIP is empty, so the hook is switched off")) << noSettings.output;
+    EXPECT_TRUE(failsWith(noSettings, "server not checked, since Tallyhorn ServerIP is empty: set it")) << noSettings.output;
     EXPECT_NE(noSettings.output.find("OK    ProgDir c:\\\r\n"), std::string::npos) << noSettings.output;
-    EXPECT_EQ(noSettings.output.find("port 5052"), std::string::npos) << noSettings.output;
+    Settings({"ProgDir=", "Tallyhorn ServerIP=127.0.0.1"});
+    const ProgramRun noProgDir = check(binaries.dll);
+    EXPECT_TRUE(failsWith(noProgDir, "monitor not checked, since ProgDir is empty: set ProgDir")) << noProgDir.output;
+    for (const ProgramRun* run : {&noSettings, &noProgDir})
+        EXPECT_EQ(SplitLines(run->output).size(), 16u) << run->output;
 
     // A library of the other kind (its header says so) is not loaded.
     std::string other = library;
@@ -506,6 +584,17 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     EXPECT_TRUE(failsWith(wrongKind, "library " + progDir + "Tallyhorn.dll is " + otherKind + ", this check " + kind +
                                          ": a print host loads only"))
         << wrongKind.output;
+}
+
+// The harness's own help is no bad usage.
+TEST_F(HookUnderWine, HarnessHelpPrintsItsUsageAndExitsZero) {
+    for (const char* option : {"/?", "-h", "--help"}) {
+        const ProgramRun help = wine_test::Run(Quoted(binaries.harness) + " " + option);
+        EXPECT_EQ(help.exitCode, 0u) << option;
+        EXPECT_EQ(help.output.rfind("Usage: Tallyhorn_Harness [options] DEVICE DOCUMENT JOBID JOBTYPE\r\n", 0), 0u)
+            << option << ": " << help.output;
+    }
+    EXPECT_EQ(wine_test::Run(Quoted(binaries.harness) + " --helpless").exitCode, 1u);
 }
 
 // Real time: a monitor that writes no result makes the call wait its whole 120 s.
