@@ -129,8 +129,13 @@ public:
     void CreateFolder(const std::string& path) override { hook_.CreateFolder(path); }
     bool FileExists(const std::string& path) override { return hook_.FileExists(path); }
     void RemoveFile(const std::string& path) override { hook_.RemoveFile(path); }
-    bool AppendToLog(const std::string& path, const std::string& bytes) override {
-        return hook_.AppendToLog(path, bytes);
+    bool IsReparsePoint(const std::string& path) override { return hook_.IsReparsePoint(path); }
+    std::vector<std::string> FilesIn(const std::string& folder) override { return hook_.FilesIn(folder); }
+    std::unique_ptr<hook::HeldFile> HoldFile(const std::string& path, hook::CallResult& opened) override {
+        return hook_.HoldFile(path, opened);
+    }
+    bool AppendToLog(const std::string& path, const std::string& bytes, bool& created) override {
+        return hook_.AppendToLog(path, bytes, created);
     }
     hook::CallResult StartProcess(const std::string& commandLine, hook::MonitorHandles& started) override {
         return hook_.StartProcess(commandLine, started);

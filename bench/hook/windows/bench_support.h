@@ -9,15 +9,14 @@
 #include <string>
 
 #include "common/windows/handles.h"
+#include "hook/windows/Tallyhorn_export.h"
 
 namespace tallyhorn::bench {
 
-// As a print host declares it: cdecl, four 32-bit arguments, the verdict in the low byte.
-using HandlePrintJob = std::uint32_t(__cdecl*)(const wchar_t*, const wchar_t*, std::int32_t, std::int32_t);
+using HandlePrintJob = hook::HandlePrintJobExport*;
 
 inline HandlePrintJob LoadExport(HMODULE library) {
-    return reinterpret_cast<HandlePrintJob>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library, "Handle_Print_Job@16")));
+    return reinterpret_cast<HandlePrintJob>(reinterpret_cast<void (*)()>(GetProcAddress(library, hook::kExportName)));
 }
 
 inline double NowMs() {

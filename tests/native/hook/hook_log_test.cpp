@@ -17,7 +17,8 @@ TEST(HookSettings, MissingFileGivesDriveCLoggingOnAndNoServer) {
     EXPECT_EQ(settings.ServerIP, "");
     const std::vector<std::string> reads = {"read Tallyhorn.ini Tallyhorn/ProgDir",
                                             "read Tallyhorn.ini Tallyhorn/Tallyhorn ServerIP",
-                                            "read Tallyhorn.ini Tallyhorn/WriteToLog"};
+                                            "read Tallyhorn.ini Tallyhorn/WriteToLog",
+                                            "read Tallyhorn.ini Tallyhorn/LogDays"};
     EXPECT_EQ(platform.trace, reads);
 }
 
