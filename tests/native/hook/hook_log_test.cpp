@@ -83,6 +83,17 @@ TEST(HookLog, EachLineTriesBothFoldersThenAppendsToTheDaysFile) {
     EXPECT_EQ(platform.Count("mkdir"), 4);
 }
 
+TEST(HookLog, AFolderThatLeadsElsewhereLosesTheLineButNotTheJob) {
+    for (const char* folder : {"c:\\Debug\\", "c:\\Temp\\"}) {
+        FakeHookPlatform platform;
+        platform.SetSetting("Tallyhorn ServerIP", "srv");
+        platform.reparsePoints.insert(folder);
+        EXPECT_TRUE(Handle_Print_Job(platform, u"P", u"D", 1, 1));
+        EXPECT_TRUE(platform.logs.empty()) << folder;
+        EXPECT_EQ(platform.Count("start"), 1) << folder;
+    }
+}
+
 TEST(HookLog, LoggingOffWritesNothingAndCreatesNoFolder) {
     FakeHookPlatform platform;
     Write_Hook_Log(platform, HookSettings{"D:\\Jobs\\", false, "srv"}, "one", 7);

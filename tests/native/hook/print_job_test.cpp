@@ -276,6 +276,56 @@ TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
     }
 }
 
+// A result file is read only when it is the monitor's own: one name, no reparse point,
+// owned by the system, the administrators, TrustedInstaller or the hook's process user.
+TEST_F(PrintJob, OnlyATrustedResultFileGivesAVerdict) {
+    const std::string ignored = std::string("Rslt file ") + kResultFile + " ignored: ";
+    const struct {
+        HeldFileFacts facts;
+        std::string line;  // the fourth line of the call
+    } cases[] = {
+        {{true, 1, FileOwner::System, ""}, ignored + "reparse point"},
+        {{false, 2, FileOwner::System, ""}, ignored + "2 links"},
+        {{false, 1, FileOwner::Other, "PC\\guest"}, ignored + "owner PC\\guest"},
+        {{false, 1, FileOwner::Administrators, ""}, std::string("Rslt file ") + kResultFile + " found"},
+        {{false, 1, FileOwner::TrustedInstaller, ""}, std::string("Rslt file ") + kResultFile + " found"},
+        {{false, 1, FileOwner::ProcessUser, ""}, std::string("Rslt file ") + kResultFile + " found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        NextJob();
+        platform.readsWhileHeld.clear();
+        platform.facts[kResultFile] = c.facts;
+        ResultAfter(500, "0");
+        const bool trusted = c.line.find(" found") != std::string::npos;
+        EXPECT_EQ(Call(), !trusted);
+        ASSERT_GE(Messages().size(), 4u);
+        EXPECT_EQ(Messages()[3], c.line);
+        EXPECT_EQ(platform.files.count(kResultFile), 0u);  // deleted either way
+        EXPECT_EQ(platform.readsWhileHeld, trusted ? std::vector<bool>{true} : std::vector<bool>{});
+    }
+}
+
+TEST_F(PrintJob, AnIgnoredResultFileLeavesTheWaitItsBound) {
+    platform.facts[kResultFile] = {false, 3, FileOwner::System, ""};
+    ResultAfter(100000, "0");
+    platform.afterSleep = [inner = platform.afterSleep, planted = false](FakeHookPlatform& p) mutable {
+        if (!planted) inner(p);
+        planted = planted || p.files.count(kResultFile) != 0;
+    };
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(platform.Count("sleep 500"), 241);
+    EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt not found");
+}
+
+TEST_F(PrintJob, AResultFileThatCannotBeOpenedPrints) {
+    platform.holdErrors[kResultFile] = 32;
+    ResultAfter(500, "0");
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt could not be opened, error 32");
+    EXPECT_EQ(platform.files.count(kResultFile), 0u);
+}
+
 TEST_F(PrintJob, LoggingOffStillRunsTheJob) {
     platform.SetSetting("WriteToLog", "0");
     ResultAfter(500, "0");
