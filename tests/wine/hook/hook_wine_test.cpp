@@ -370,9 +370,68 @@ TEST_F(HookUnderWine, AResultFileThatCannotBeReadAnswersTrueAndStays) {
     EXPECT_EQ(Verdict(Harness("P D 15 1"), 15), 1);
     const std::vector<std::string> messages = Messages(15);
     const std::string jobFile = LoggedJobFile(messages);
-    ASSERT_EQ(messages.size(), 6u);
+    ASSERT_EQ(messages.size(), 7u);
     EXPECT_EQ(messages[3], "Rslt file " + jobFile + ".rslt found");
+    EXPECT_EQ(messages[4], "Rslt file " + jobFile + ".rslt could not be opened, error 32");
     EXPECT_TRUE(Exists(jobFile + ".rslt"));  // held by the monitor: the delete failed quietly
+}
+
+// A hard link at the result file's name is deleted unread, its target left as it was, and
+// the proper result file that follows gives the verdict.
+TEST_F(HookUnderWine, AHardLinkedResultFileIsIgnoredAndTheWaitGoesOn) {
+    UsualSettings();
+    const std::string outside = progDir + "outside.ini";
+    Script({"Mode=linked", "LinkTarget=" + outside, "LinkWait=3000", "Result=0"});
+    EXPECT_EQ(Verdict(Harness("P D 19 1"), 19), 0);
+    EXPECT_EQ(Record(19)["Linked"], "yes");
+    const std::vector<std::string> messages = Messages(19);
+    const std::string jobFile = LoggedJobFile(messages);
+    ASSERT_EQ(messages.size(), 7u);
+    EXPECT_EQ(messages[3], "Rslt file " + jobFile + ".rslt ignored: 2 links");
+    EXPECT_EQ(messages[4], "Rslt file " + jobFile + ".rslt found");
+    EXPECT_EQ(ReadBytes(outside), "[PrintJob]\r\nResult=1\r\n");
+}
+
+// A hook log that is a hard link to a file elsewhere is made a file of its own; the file
+// elsewhere keeps every byte, its Ctrl-Z included.
+TEST_F(HookUnderWine, AHardLinkedLogIsReplacedAndItsTargetStaysWhole) {
+    Settings({"ProgDir=" + progDir});
+    ASSERT_TRUE(CreateDirectoryA((progDir + "Debug").c_str(), nullptr));
+    const std::string outside = progDir + "outside.txt";
+    const std::string bytes = "someone else's file\r\n\x1A and its tail";
+    ASSERT_TRUE(WriteBytes(outside, bytes));
+    ASSERT_TRUE(CreateHardLinkA(LogPath().c_str(), outside.c_str(), nullptr));
+    EXPECT_EQ(Verdict(Harness("P D 20 1"), 20), 1);
+    EXPECT_EQ(ReadBytes(outside), bytes);
+    EXPECT_EQ(Messages(20), std::vector<std::string>{"Server IP is empty"});
+}
+
+// With LogDays the first line of a day deletes the hook's logs dated more than that many
+// days back, and nothing else.
+TEST_F(HookUnderWine, TheFirstLineOfADayDeletesLogsOlderThanLogDays) {
+    Settings({"ProgDir=" + progDir, "LogDays=2"});
+    ASSERT_TRUE(CreateDirectoryA((progDir + "Debug").c_str(), nullptr));
+    const auto daysAgo = [](int days) {
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+        FILETIME time{};
+        SystemTimeToFileTime(&now, &time);
+        ULARGE_INTEGER ticks{{time.dwLowDateTime, time.dwHighDateTime}};
+        ticks.QuadPart -= static_cast<ULONGLONG>(days) * 24 * 3600 * 10000000ULL;
+        time = {ticks.LowPart, ticks.HighPart};
+        SYSTEMTIME then{};
+        FileTimeToSystemTime(&time, &then);
+        char name[64];
+        std::snprintf(name, sizeof name, "Tallyhorn_Hk_%02u_%02u_%04u.log", then.wDay, then.wMonth, then.wYear);
+        return std::string(name);
+    };
+    const std::pair<std::string, bool> files[] = {
+        {daysAgo(1), true}, {daysAgo(2), true}, {daysAgo(3), false}, {"Tallyhorn_Hk_01_01_2020.log", false},
+        {"Tallyhorn_Hk_01_01_2020.log.bak", true}, {"Tallyhorn_Hk_31_02_2020.log", true},
+        {"Tallyhorn_Client_01_01_2020.log", true}, {"Tallyhorn_Hk_01_01_2020.txt", true}};
+    for (const auto& [name, kept] : files) ASSERT_TRUE(WriteBytes(progDir + "Debug\\" + name, "old"));
+    EXPECT_EQ(Verdict(Harness("P D 23 1"), 23), 1);
+    for (const auto& [name, kept] : files) EXPECT_EQ(Exists(progDir + "Debug\\" + name), kept) << name;
 }
 
 TEST_F(HookUnderWine, SettingsValuesAreCutAndAMissingFolderLosesOnlyTheLines) {
