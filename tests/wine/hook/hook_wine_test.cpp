@@ -197,12 +197,12 @@ TEST_F(HookUnderWine, ResultZeroIsTheVerdictWithEveryLineAndTheMonitorsCommandLi
     EXPECT_TRUE(IsFolder(progDir + "Temp"));
 }
 
-TEST_F(HookUnderWine, ResultValuesFollowTheNumberRule) {
+// The number rule itself is tested natively; here the real profile read hands the hook
+// the value's text, and files without a readable value print.
+TEST_F(HookUnderWine, ResultValuesReachTheNumberRule) {
     UsualSettings();
     // Jobs 1.. each get their own result text; a blank key value writes "Result=".
-    const std::vector<std::pair<std::string, int>> cases = {
-        {"0", 0},     {"00", 0}, {"+0", 0},   {"$0", 0},     {"0x0", 0},  {"0X0", 0}, {"1", 1},
-        {"-1", 1},    {"5", 1},  {"$A", 1},   {"0x10", 1},   {"false", 1}, {"", 1},   {"1.0", 1}};
+    const std::vector<std::pair<std::string, int>> cases = {{"0x0", 0}, {"false", 1}, {"", 1}};
     std::vector<std::string> script = {"Mode=result"};
     for (std::size_t i = 0; i < cases.size(); ++i) script.push_back("Result." + std::to_string(i + 1) + "=" + cases[i].first);
     const long emptyFile = static_cast<long>(cases.size()) + 1;
@@ -257,17 +257,11 @@ TEST_F(HookUnderWine, WithoutSettingsFileTheLogIsAtTheRootOfDriveC) {
     EXPECT_TRUE(IsFolder("C:\\Temp"));
 }
 
-TEST_F(HookUnderWine, WriteToLogZeroAndHexZeroSwitchLoggingOffButFalseDoesNot) {
-    for (const auto& [value, logging] : std::vector<std::pair<std::string, bool>>{{"0", false}, {"0x0", false}, {"false", true}}) {
-        SCOPED_TRACE(value);
-        RemoveTree(progDir + "Debug");
-        RemoveTree(progDir + "Temp");
-        Settings({"ProgDir=" + progDir, "WriteToLog=" + value});
-        EXPECT_EQ(Verdict(Harness("P D 8 1"), 8), 1);
-        EXPECT_EQ(IsFolder(progDir + "Debug"), logging);
-        EXPECT_EQ(IsFolder(progDir + "Temp"), logging);
-        EXPECT_EQ(Messages(8), logging ? std::vector<std::string>{"Server IP is empty"} : std::vector<std::string>{});
-    }
+TEST_F(HookUnderWine, WriteToLogZeroSwitchesLoggingAndFoldersOff) {
+    Settings({"ProgDir=" + progDir, "WriteToLog=0"});
+    EXPECT_EQ(Verdict(Harness("P D 8 1"), 8), 1);
+    EXPECT_FALSE(IsFolder(progDir + "Debug"));
+    EXPECT_FALSE(IsFolder(progDir + "Temp"));
 }
 
 TEST_F(HookUnderWine, SixtyFourConcurrentCallsKeepEveryLineOfTheSharedLog) {
