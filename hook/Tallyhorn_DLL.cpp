@@ -224,10 +224,10 @@ void Write_Hook_Log(HookPlatform& platform, const HookSettings& settings, std::s
     try {
         // The date for the name and the time for the line are two readings of the clock.
         const LocalDateTime today = platform.LocalTime();
+        const std::string line = HookLogLine(platform.LocalTime(), platform.TimeSeparator(), jobId, message);
         bool created = false;
-        if (platform.AppendToLog(HookLogPath(settings.ProgDir, today),
-                                 HookLogLine(platform.LocalTime(), platform.TimeSeparator(), jobId, message), created) &&
-            created)
+        // The line that starts a day's file prunes the old ones.
+        if (platform.AppendToLog(HookLogPath(settings.ProgDir, today), line, created) && created)
             PruneHookLogs(platform, settings, today);
     } catch (...) {
     }

@@ -82,15 +82,18 @@ Attempt AppendOnce(const std::string& path, const std::string& bytes, bool* crea
     bool unlinked = false;
     for (int round = 0; round < 4; ++round) {
         const bool appending = SearchFindsFileWithDosDate(path);
-        const DWORD access = appending ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
+        // Reading the attributes too: the check for a link needs them.
+        const DWORD access = appending ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE | FILE_READ_ATTRIBUTES;
         const DWORD disposition = appending || replace ? OPEN_EXISTING : CREATE_NEW;
         // Opened as it is, the link itself when it is one; emptied only once it is known.
         UniqueFile file(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!file) {
             const DWORD error = GetLastError();
-            if (!appending && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_NOT_FOUND)) {
-                replace = error != ERROR_FILE_NOT_FOUND;  // the test runs again first: a file it accepts is appended to
+            // The test runs again first: a file it accepts is appended to; one that is gone, created.
+            const bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+            if (!appending && (exists || error == ERROR_FILE_NOT_FOUND)) {
+                replace = exists;
                 continue;
             }
             return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? Attempt::Held
@@ -103,7 +106,8 @@ Attempt AppendOnce(const std::string& path, const std::string& bytes, bool* crea
             replace = false;
             continue;
         }
-        if (appending ? !CutAtCtrlZAndSeekEnd(file.get()) : replace && !SetEndOfFile(file.get())) return Attempt::Failed;
+        const bool ready = appending ? CutAtCtrlZAndSeekEnd(file.get()) : !replace || SetEndOfFile(file.get());
+        if (!ready) return Attempt::Failed;
         const bool written = WriteAll(file.get(), bytes);
         if (created != nullptr) *created = !appending;
         return file.reset() && written ? Attempt::Written : Attempt::Failed;
