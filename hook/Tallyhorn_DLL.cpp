@@ -89,9 +89,8 @@ std::string NameText(HookPlatform& platform, const char16_t* name) {
 // swap it meanwhile, and the file deleted. Nothing for a file that cannot be trusted: it
 // is deleted where possible and the wait goes on; its reason is logged unless the look
 // before logged the same one (a file that cannot be deleted is met at every look).
-template <typename Log>
-std::optional<bool> TakeResultFile(HookPlatform& platform, const std::string& path, const Log& log,
-                                   std::string& lastIgnored) {
+std::optional<bool> TakeResultFile(HookPlatform& platform, const std::string& path,
+                                   const std::function<void(std::string_view)>& log, std::string& lastIgnored) {
     CallResult opened;
     std::unique_ptr<HeldFile> held = platform.HoldFile(path, opened);
     const std::string reason = held ? UntrustedReason(held->Facts()) : std::string();

@@ -303,6 +303,12 @@ TEST_F(PrintJob, AnIgnoredResultFileLeavesTheWaitItsBound) {
     EXPECT_TRUE(Call());
     EXPECT_EQ(platform.Count("sleep 500"), 241);
     EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt not found");
+
+    // One that is back at every look (it cannot be deleted) is logged once.
+    NextJob();
+    ResultAfter(100000, "0");
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(Messages().size(), 7u);
 }
 
 TEST_F(PrintJob, AResultFileThatCannotBeOpenedPrints) {
