@@ -198,34 +198,33 @@ TEST_F(PrintJob, WaitLastsItsFullLengthWhereverTheTickCounterStands) {
     }
 }
 
-TEST_F(PrintJob, TickNumberOfTheJobFileAtTheEdgesOfTheCounter) {
-    platform.startSucceeds = false;
-    platform.tick = 4294967295u;
-    Call();
-    EXPECT_EQ(Messages()[1], "Starting the Tallyhorn monitor, Job file is C:\\Tallyhorn\\Temp\\1_42.txt");
-    NextJob();
-    platform.tick = 2147483648u;
-    Call();
-    EXPECT_EQ(Messages()[1], "Starting the Tallyhorn monitor, Job file is C:\\Tallyhorn\\Temp\\-2147483648_42.txt");
-}
-
-TEST_F(PrintJob, NegativeJobIdKeepsItsSignEverywhere) {
-    platform.startSucceeds = false;
-    EXPECT_TRUE(Call(u"P", u"D", -5, -3));
-    const std::vector<std::string> messages = Messages(kLog, -5);
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = P,  JobType = -3,  pDocumentName = D");
-    EXPECT_EQ(messages[1], "Starting the Tallyhorn monitor, Job file is C:\\Tallyhorn\\Temp\\5000_-5.txt");
-    EXPECT_EQ(platform.commandLine,
-              "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_-5.txt\" \"P\" \"D\" -5 -3");
-}
-
-TEST_F(PrintJob, NullNamesAreEmptyTexts) {
-    platform.startSucceeds = false;
-    EXPECT_TRUE(Call(nullptr, nullptr));
-    EXPECT_EQ(Messages()[0], "Handle_Print_Job, DeviceName = ,  JobType = 1,  pDocumentName = ");
-    EXPECT_EQ(platform.commandLine,
-              "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"\" \"\" 42 1");
+// The job file's tick number at the edges of the counter, a negative JobId and null names,
+// in the log (every line tagged with the JobId) and on the command line.
+TEST_F(PrintJob, JobFileAndCommandLineAtTheEdges) {
+    const struct {
+        const char16_t *device, *document;
+        std::int32_t jobId, jobType;
+        std::uint32_t tick;
+        std::string jobFile, firstLine, arguments;  // arguments: after the job file's
+    } cases[] = {
+        {u"P", u"D", 42, 1, 4294967295u, "1_42.txt", "P,  JobType = 1,  pDocumentName = D", "\"P\" \"D\" 42 1"},
+        {u"P", u"D", 42, 1, 2147483648u, "-2147483648_42.txt", "P,  JobType = 1,  pDocumentName = D", "\"P\" \"D\" 42 1"},
+        {u"P", u"D", -5, -3, 5000, "5000_-5.txt", "P,  JobType = -3,  pDocumentName = D", "\"P\" \"D\" -5 -3"},
+        {nullptr, nullptr, 42, 1, 5000, "5000_42.txt", ",  JobType = 1,  pDocumentName = ", "\"\" \"\" 42 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.jobFile);
+        NextJob();
+        platform.startSucceeds = false;
+        platform.tick = c.tick;
+        EXPECT_TRUE(Call(c.device, c.document, c.jobId, c.jobType));
+        const std::string jobFile = "C:\\Tallyhorn\\Temp\\" + c.jobFile;
+        EXPECT_EQ(platform.commandLine, "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"" + jobFile + "\" " + c.arguments);
+        const std::vector<std::string> messages = Messages(kLog, c.jobId);
+        ASSERT_EQ(messages.size(), 4u);
+        EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + c.firstLine);
+        EXPECT_EQ(messages[1], "Starting the Tallyhorn monitor, Job file is " + jobFile);
+    }
 }
 
 // The monitor gets the names mended for its command line: quotes as ', cut to 2047 bytes of
