@@ -81,6 +81,13 @@ struct ModuleTraits : NullIsEmpty<HMODULE> {
 };
 using UniqueModule = Unique<ModuleTraits>;
 
+// Memory that an API allocated for its caller with LocalAlloc (a security descriptor, a
+// SID's text).
+struct LocalMemoryTraits : NullIsEmpty<HLOCAL> {
+    static bool Close(Handle h) { return LocalFree(h) == nullptr; }
+};
+using UniqueLocalMemory = Unique<LocalMemoryTraits>;
+
 // Both handles that CreateProcess gives back.
 struct ProcessHandles {
     UniqueHandle process;
