@@ -7,7 +7,8 @@ usage() {
   cat >&2 <<'EOF'
 usage: ./scripts/main-job.sh [comment|reject|quota|hook|msi]     (default: comment)
 
-Builds the Windows binaries, installs them in a fresh Wine prefix as C:\Tallyhorn, and
+Builds the Windows binaries, installs them in a fresh Wine prefix as an installation does
+(the hook in C:\Program Files\Tallyhorn, the dialog in its Client folder), and
 sends a job through the print-host harness, Tallyhorn.dll, the stand-in job monitor,
 the dialog and the stand-in comment server.
 
@@ -15,7 +16,7 @@ the dialog and the stand-in comment server.
   reject   the dialog says the job will not be printed; the verdict is 0.
   quota    the dialog asks to print in spite of the quota; confirming prints.
   hook     no dialog: the monitor answers "print" by itself after 1.5 s.
-  msi      builds the packages (scripts/package.sh), installs the 32-bit one silently,
+  msi      builds unsigned packages (scripts/package.sh --unsigned), installs the 32-bit one silently,
            puts the stand-in monitor into the installed folder, then runs comment mode
            through the installed files.
 
@@ -34,7 +35,7 @@ case "$mode" in comment|reject|quota|hook|msi) ;; *) usage ;; esac
 if [ -z "${TALLYHORN_IN_MAIN_JOB:-}" ]; then
   ./scripts/setup.sh
   ./scripts/build.sh win32
-  [ "$mode" = msi ] && ./scripts/package.sh
+  [ "$mode" = msi ] && ./scripts/package.sh --unsigned
   export TALLYHORN_IN_MAIN_JOB=1
   # A person at a display answers the dialog; headless, the driver does.
   if [ -n "${DISPLAY:-}" ]; then export TALLYHORN_PERSON=1; fi
@@ -50,9 +51,9 @@ trap 'stop_comment_server' EXIT
 
 if [ "$mode" = msi ]; then
   version=$(cmake -DBUILD="$BUILD" -P packaging/project_version.cmake)
-  install_package "$PWD/build/dist/Tallyhorn-$version-x86.msi" SERVERIP=127.0.0.1
+  install_package "$PWD/build/dist/Tallyhorn-$version-x86-unsigned.msi" SERVERIP=127.0.0.1
   show_file "C:\\windows\\Tallyhorn.ini" "$drive_c/windows/Tallyhorn.ini"
-  echo "== installed in C:\\Tallyhorn: $(ls "$prog_dir" | xargs)"
+  echo "== installed in $prog_dir_win: $(ls "$prog_dir" | xargs); Client: $(ls "$client_dir" | xargs)"
   install_stand_ins
   mode=comment
 else

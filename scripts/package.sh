@@ -9,11 +9,11 @@ in_caller() { (cd "$caller" && realpath -m -- "$1"); }  # paths given are the ca
 die() { echo "package: $*" >&2; exit 1; }
 usage() {
   cat >&2 <<'EOF'
-usage: ./scripts/package.sh [--version X.Y.Z] [--out DIR] [x86] [x64]      (default: both)
+usage: ./scripts/package.sh [--unsigned] [--version X.Y.Z] [--out DIR] [x86] [x64]   (default: both)
 
 Builds the Windows Installer packages of Tallyhorn, one per architecture, into build/dist
 (or DIR): Tallyhorn-<version>-x86.msi (32-bit print hosts) and Tallyhorn-<version>-x64.msi
-(64-bit).
+(64-bit); unsigned ones are named Tallyhorn-<version>-<arch>-unsigned.msi.
 
 The version is the CMake project version of the build folders. --version gives the
 package another one (for trying upgrades); the files inside keep the project version.
@@ -22,14 +22,16 @@ Signing (Authenticode): with TALLYHORN_SIGN_PFX (a PKCS#12 file) and
 TALLYHORN_SIGN_PASSWORD (its password, may be empty) in the environment, the DLL and
 both programs are signed before they go into a package, and then each package.
 TALLYHORN_SIGN_TIMESTAMP names an RFC 3161 timestamp server (none by default). Without
-TALLYHORN_SIGN_PFX the packages are built unsigned, and the script says so.
+TALLYHORN_SIGN_PFX the script stops, unless --unsigned asks for unsigned packages (for
+tests and trials, never for release).
 EOF
   exit 2
 }
 
-version_override='' out=$root/build/dist archs=()
+version_override='' out=$root/build/dist archs=() unsigned=''
 while [ $# -gt 0 ]; do
   case "$1" in
+    --unsigned) unsigned=1; shift ;;
     --version) [ $# -ge 2 ] || usage; version_override=$2; shift 2 ;;
     --out) [ $# -ge 2 ] || usage; out=$(in_caller "$2"); shift 2 ;;
     x86|x64) archs+=("$1"); shift ;;
@@ -49,7 +51,10 @@ if [ -n "$sign_pfx" ]; then
   [ -n "${TALLYHORN_SIGN_TIMESTAMP:-}" ] && sign_options+=(-ts "$TALLYHORN_SIGN_TIMESTAMP")
 elif [ -n "$sign_password" ]; then
   die "TALLYHORN_SIGN_PASSWORD is set but TALLYHORN_SIGN_PFX is not: nothing to sign with"
+elif [ -z "$unsigned" ]; then
+  die "no signing certificate: set TALLYHORN_SIGN_PFX (and TALLYHORN_SIGN_PASSWORD) to sign, or give --unsigned for unsigned packages, named ...-unsigned.msi (docs/deploy.md, Signing)"
 fi
+[ -z "$sign_pfx" ] || [ -z "$unsigned" ] || die "--unsigned and TALLYHORN_SIGN_PFX contradict each other: give one"
 
 sign() {  # FILE: signed in place
   printf '%s' "$sign_password" | osslsigncode sign "${sign_options[@]}" -in "$1" -out "$1.signed" >/dev/null ||
@@ -73,7 +78,7 @@ for arch in "${archs[@]}"; do
   project_version=$(cmake -DBUILD="$build" -P packaging/project_version.cmake)
   version=${version_override:-$project_version}
   valid_version "$version" || die "version $version: a package needs MAJOR.MINOR.PATCH (at most 255.255.65535)"
-  msi=$out/Tallyhorn-$version-$arch.msi
+  msi=$out/Tallyhorn-$version-$arch${unsigned:+-unsigned}.msi
   rm -f "$msi"  # a failed run leaves no older package under the new one's name
 
   # wixl takes relative sources only: everything the package holds is staged beside its source.
@@ -88,11 +93,20 @@ for arch in "${archs[@]}"; do
 
   ( cd "$stage"
     wixl -a "$arch" -D Arch="$arch" -D Version="$version" -o package.msi Tallyhorn.wxs
-    # What wixl cannot write: the settings file, the search that reads it back before an
-    # upgrade, the public properties that reach the installing service, and an upgrade
-    # over the same version (a rebuilt package) instead of a second copy beside it.
-    for table in IniFile IniLocator AppSearch; do msibuild package.msi -i "$table.idt"; done
-    msibuild package.msi -q "UPDATE Property SET Value='PROGDIR;SERVERIP;WRITETOLOG;INI_PROGDIR;INI_SERVERIP;INI_WRITETOLOG;OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED' WHERE Property='SecureCustomProperties'"
+    # What wixl cannot write: the settings file, the searches that read the settings and
+    # the dialog's folder back before an upgrade, the move of a 1.0 history, the
+    # permissions, the public properties that reach the installing service, and an
+    # upgrade over the same version (a rebuilt package) instead of a second copy beside it.
+    for table in IniFile IniLocator RegLocator AppSearch MoveFile MsiLockPermissionsEx; do
+      msibuild package.msi -i "$table.idt"
+    done
+    [ "$arch" = x86 ] || msibuild package.msi -q "UPDATE RegLocator SET Type=18"  # the 64-bit registry view
+    msibuild package.msi -q "UPDATE Component SET Condition='LOGDAYS' WHERE Component='LogRetention'"
+    msibuild package.msi -q "UPDATE Component SET Condition='NOT REG_CLIENTDIR' WHERE Component='HistoryMove'"
+    msibuild package.msi -q "UPDATE Property SET Value='PROGDIR;CLIENTDIR;SERVERIP;WRITETOLOG;LOGDAYS;INI_PROGDIR;INI_SERVERIP;INI_WRITETOLOG;INI_LOGDAYS;REG_CLIENTDIR;OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED' WHERE Property='SecureCustomProperties'"
+    # The old version goes before anything of the new one is installed (wixl puts it after
+    # InstallFinalize, where a downgrade got through and a removal left the files).
+    msibuild package.msi -q "UPDATE InstallExecuteSequence SET Sequence=1401 WHERE Action='RemoveExistingProducts'"
     # The upgrade row's range is part of its key: replaced whole, now with the maximum included.
     upgrade_code=$(msiinfo export package.msi Property | tr -d '\r' | awk -F '\t' '$1 == "UpgradeCode" { print $2 }')
     msibuild package.msi -q "DELETE FROM Upgrade WHERE ActionProperty='WIX_UPGRADE_DETECTED'"
@@ -102,12 +116,10 @@ for arch in "${archs[@]}"; do
   rm -rf "$stage"
   trap - EXIT
 
-  note=$([ -n "$sign_pfx" ] && echo signed || echo UNSIGNED)
+  note=$([ -n "$sign_pfx" ] && echo signed || echo "UNSIGNED, as --unsigned asked")
   [ "$version" = "$project_version" ] || note+=", package version $version over files of $project_version"
   echo "package: $msi ($(stat -c %s "$msi") bytes, $note)"
 done
-if [ -z "$sign_pfx" ]; then
-  echo "package: built UNSIGNED: set TALLYHORN_SIGN_PFX and TALLYHORN_SIGN_PASSWORD to sign (docs/deploy.md)"
-elif [ -z "${TALLYHORN_SIGN_TIMESTAMP:-}" ]; then
+if [ -n "$sign_pfx" ] && [ -z "${TALLYHORN_SIGN_TIMESTAMP:-}" ]; then
   echo "package: signed without a timestamp: the signatures hold only while the certificate is valid"
 fi

@@ -6,7 +6,10 @@
 : "${WINEPREFIX:?WINEPREFIX must be set}"
 : "${BUILD:?BUILD must be a Windows build folder}"
 drive_c=$WINEPREFIX/drive_c
-prog_dir=$drive_c/Tallyhorn
+# The installed layout: the hook's folder, and the dialog's own folder inside it.
+prog_dir_win='C:\Program Files\Tallyhorn'
+prog_dir=$drive_c/Program\ Files/Tallyhorn
+client_dir=$prog_dir/Client
 server_pid=
 harness_pid=
 job_day=  # the day the last print job started, as the daily logs name it
@@ -18,11 +21,11 @@ write_profile() {  # FILE LINE...
 }
 
 install_tallyhorn() {
-  mkdir -p "$prog_dir/Debug"
-  cp "$BUILD/hook/windows/Tallyhorn.dll" "$BUILD/tools/harness/Tallyhorn_Harness.exe" \
-     "$BUILD/client/windows/TallyhornClient.exe" "$prog_dir/"
+  mkdir -p "$prog_dir/Debug" "$client_dir/Debug"
+  cp "$BUILD/hook/windows/Tallyhorn.dll" "$BUILD/tools/harness/Tallyhorn_Harness.exe" "$prog_dir/"
+  cp "$BUILD/client/windows/TallyhornClient.exe" "$client_dir/"
   install_stand_ins
-  write_profile "$drive_c/windows/Tallyhorn.ini" '[Tallyhorn]' 'ProgDir=C:\Tallyhorn' \
+  write_profile "$drive_c/windows/Tallyhorn.ini" '[Tallyhorn]' "ProgDir=$prog_dir_win" \
     'Tallyhorn ServerIP=127.0.0.1' 'WriteToLog=1'
 }
 
@@ -52,8 +55,8 @@ monitor_script() {  # KEY=VALUE...
 # The stand-in comment server on 127.0.0.1:5052, recording what it receives.
 start_comment_server() {  # MODE
   rm -f "$prog_dir/server_received.txt" "$prog_dir/server_ready.txt"
-  wine "$prog_dir/comment_server.exe" --mode "$1" --record 'C:\Tallyhorn\server_received.txt' \
-    --ready 'C:\Tallyhorn\server_ready.txt' --seconds 180 >/dev/null 2>&1 &
+  wine "$prog_dir/comment_server.exe" --mode "$1" --record "$prog_dir_win\\server_received.txt" \
+    --ready "$prog_dir_win\\server_ready.txt" --seconds 180 >/dev/null 2>&1 &
   server_pid=$!
   local waited=0
   until [ -f "$prog_dir/server_ready.txt" ]; do
@@ -107,7 +110,7 @@ driver() {  # uidriver COMMAND ARG...
 
 # The dialog as a PNG file (ImageMagick converts the driver's BMP).
 screenshot() {  # FILE.png
-  driver screenshot 'C:\Tallyhorn\screen.bmp' --dialog >/dev/null
+  driver screenshot "$prog_dir_win\\screen.bmp" --dialog >/dev/null
   convert "$prog_dir/screen.bmp" "$1"
   rm -f "$prog_dir/screen.bmp"
 }
@@ -121,9 +124,9 @@ show_logs() {
   local days day
   days=$(log_days)
   for day in $days; do
-    show_file "hook log C:\\Tallyhorn\\Debug\\Tallyhorn_Hk_$day.log" "$prog_dir/Debug/Tallyhorn_Hk_$day.log"
+    show_file "hook log $prog_dir_win\\Debug\\Tallyhorn_Hk_$day.log" "$prog_dir/Debug/Tallyhorn_Hk_$day.log"
   done
   for day in $days; do
-    show_file "client log C:\\Tallyhorn\\Debug\\Tallyhorn_Client_$day.log" "$prog_dir/Debug/Tallyhorn_Client_$day.log"
+    show_file "client log $prog_dir_win\\Client\\Debug\\Tallyhorn_Client_$day.log" "$client_dir/Debug/Tallyhorn_Client_$day.log"
   done
 }

@@ -109,12 +109,22 @@ std::string ResultFileText(const std::string& value) {
     return text.append("=").append(value).append("\r\n");
 }
 
+// The dialog's own job file: named as the hook's job, but in the dialog's folder, where
+// the printing user may read and delete it and write the response beside it. The hook's
+// Temp folder is for the hook and the monitor alone. (A monitor running as SYSTEM would
+// also give this one file the printing user's ACL.)
+std::string DialogJobFile(const Job& job, const std::string& dialog) {
+    return FolderOf(dialog) + job.jobFile.substr(job.jobFile.find_last_of('\\') + 1);
+}
+
 // Dialog mode: the job file for the dialog, the dialog itself, then its answer.
 std::string RunDialog(const Job& job, const Script& script, const Record& record) {
     const std::string action = script.Text("Action", contract::kCommentAction.data());
+    const std::string dialog = script.Text("Dialog", (ProgramFolder() + "Client\\TallyhornClient.exe").c_str());
+    const std::string jobFile = DialogJobFile(job, dialog);
     const std::string section(contract::kJobSection);
     const auto put = [&](std::string_view key, const std::string& value) {
-        WritePrivateProfileStringA(section.c_str(), std::string(key).c_str(), value.c_str(), job.jobFile.c_str());
+        WritePrivateProfileStringA(section.c_str(), std::string(key).c_str(), value.c_str(), jobFile.c_str());
     };
     put(contract::kPrinterKey, job.device);
     put(contract::kDocumentNameKey, job.document);
@@ -124,15 +134,14 @@ std::string RunDialog(const Job& job, const Script& script, const Record& record
     put(contract::kServerIpKey, script.Text("ServerIP", "127.0.0.1"));
     put(contract::kJobIdKey, job.jobId);
     put(contract::kUserIpKey, script.Text("UserIP", "127.0.0.1"));
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, job.jobFile.c_str());  // flush Wine's and Windows' cache
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, jobFile.c_str());  // flush Wine's and Windows' cache
 
     // Without an answer: a comment job prints, a rejected or unanswered quota job does not.
     const bool quota = action.find(contract::kQuotaAction) != std::string::npos;
     const bool printsUnanswered = !quota && action != contract::kRejectAction;
     const std::string outcome = script.Text("Outcome", printsUnanswered ? "1" : "0");
 
-    const std::string dialog = script.Text("Dialog", (ProgramFolder() + "TallyhornClient.exe").c_str());
-    std::string commandLine = "\"" + dialog + "\" \"" + job.jobFile + "\"";
+    std::string commandLine = "\"" + dialog + "\" \"" + jobFile + "\"";
     record.Line("DialogCommandLine", commandLine);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -150,7 +159,8 @@ std::string RunDialog(const Job& job, const Script& script, const Record& record
         record.Line("DialogExit", "still running");  // left running, as the hook leaves its monitor
     }
 
-    const std::string responseFile = contract::ResponseFilePath(job.jobFile);
+    DeleteFileA(jobFile.c_str());  // when the dialog could not
+    const std::string responseFile = contract::ResponseFilePath(jobFile);
     if (GetFileAttributesA(responseFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
         record.Line("Response", "(none)");
         return outcome;

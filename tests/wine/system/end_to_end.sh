@@ -10,9 +10,10 @@ trap 'stop_comment_server; rm -f "$drive_c/windows/Tallyhorn.ini"' EXIT
 
 client_log() {
   local day
-  for day in $(log_days); do tr -d '\r' 2>/dev/null < "$prog_dir/Debug/Tallyhorn_Client_$day.log"; done | cut -c11-
+  for day in $(log_days); do tr -d '\r' 2>/dev/null < "$client_dir/Debug/Tallyhorn_Client_$day.log"; done | cut -c11-
 }
-leftovers() { find "$prog_dir/Temp" -type f | wc -l; }
+# Job, result and response files left in the hook's Temp folder or the dialog's folder.
+leftovers() { find "$prog_dir/Temp" "$client_dir" -maxdepth 1 -type f -name '*.txt*' | wc -l; }
 fresh() { rm -rf "$prog_dir"; install_tallyhorn; }
 
 # Comment mode: the comment is typed, Enter sends it; the acknowledgement closes the
@@ -32,7 +33,7 @@ check "comment: the server got the message once" "Client Comment42##Proof copy##
 # has closed the dialog in between: one or two clicks, and no other line.
 check "comment: client log" "$(printf '%s\n' ActionType=COMMENT JobID=42 'OKBtn Click')" \
   "$(client_log | uniq)"
-check "comment: history" "Proof copy" "$(tr -d '\r' < "$prog_dir/Tallyhorn.Cmt")"
+check "comment: history" "Proof copy" "$(tr -d '\r' < "$client_dir/Tallyhorn.Cmt")"
 check "comment: no job, result or response file left" 0 "$(leftovers)"
 
 # Reject mode: OK closes; the monitor answers "do not print".
@@ -48,7 +49,7 @@ check "reject: client log" "$(printf '%s\n' ActionType=REJECT JobID=43 'OKBtn Cl
 # A quota job answered with KEY and Yes to its question; sets box to the question.
 quota_job() {  # ACTION JOBID KEY
   fresh
-  monitor_script 'Mode=dialog' "Action=$1" 'ErrorMsg=Over the monthly quota' 'Record=C:\Tallyhorn\monitor.record'
+  monitor_script 'Mode=dialog' "Action=$1" 'ErrorMsg=Over the monthly quota' "Record=$prog_dir_win\\monitor.record"
   start_print_job "Office Laser" "thesis.pdf" "$2" 1
   driver wait-dialog --timeout 30000 >/dev/null
   driver press "$3"
@@ -62,6 +63,8 @@ quota_job "USER QUOTA" 44 enter
 check "quota confirmed: the question" "Confirm: Print the job in spite of the quota violation ?" "$box"
 check "quota confirmed: verdict" 1 "$(last_verdict)"
 check "quota confirmed: monitor saw the response" "Response=OK, GO ON44" "$(monitor_response)"
+check "quota confirmed: the dialog's job file was in the dialog's folder, none left" \
+  "$prog_dir_win\\Client\\ 0" "$(tr -d '\r' < "$prog_dir/monitor.record" | sed -n 's/^DialogCommandLine=.* "\(.*\\\)[^\\]*"$/\1/p') $(leftovers)"
 
 # Quota mode, cancelled with Escape: the job does not print.
 quota_job "ADMIN QUOTA" 45 escape
