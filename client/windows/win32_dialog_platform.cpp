@@ -220,7 +220,7 @@ bool Win32DialogPlatform::WriteProfileString(const std::string& file, const std:
     return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
 }
 
-bool Win32DialogPlatform::DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != FALSE; }
+bool Win32DialogPlatform::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
 
 std::optional<std::string> Win32DialogPlatform::ReadWholeFile(const std::string& path) {
     UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -248,7 +248,7 @@ std::optional<std::string> Win32DialogPlatform::ReadWholeFile(const std::string&
     }
 }
 
-bool Win32DialogPlatform::ReplaceFile(const std::string& path, const std::string& bytes) {
+bool Win32DialogPlatform::WriteWholeFile(const std::string& path, const std::string& bytes) {
     // A temporary file in the same folder, so that the move is a rename in one step.
     char temporary[MAX_PATH] = {};
     if (!GetTempFileNameA(FolderOf(path).c_str(), "cmt", 0, temporary)) return false;
@@ -306,9 +306,9 @@ bool Win32DialogPlatform::AppendToLog(const std::string& path, const std::string
 
 // ---- clock and locale ----
 
-LocalDateTime Win32DialogPlatform::Now() { return ::tallyhorn::win::LocalNow(); }
+LocalDateTime Win32DialogPlatform::LocalTime() { return ::tallyhorn::win::LocalNow(); }
 
-std::string Win32DialogPlatform::LocaleTimeSeparator() { return ::tallyhorn::win::LocaleTimeSeparator(); }
+std::string Win32DialogPlatform::TimeSeparator() { return ::tallyhorn::win::LocaleTimeSeparator(); }
 
 // ---- sockets ----
 

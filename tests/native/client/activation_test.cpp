@@ -23,7 +23,7 @@ TEST_F(DialogTest, TheJobFileIsReadIntoTheLabelsAndTheJobValuesThenDeleted) {
     EXPECT_EQ(job.jobId, "1234");
     EXPECT_EQ(job.userIp, "10.0.0.9");
     EXPECT_EQ(job.countdown, 30);
-    EXPECT_FALSE(platform.FileExists(kJobFile));
+    EXPECT_FALSE(platform.Exists(kJobFile));
     EXPECT_EQ(Log(), (Lines{"ActionType=COMMENT", "JobID=1234"}));
     EXPECT_EQ(platform.quitRequests, 0);
 }

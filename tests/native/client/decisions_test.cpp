@@ -36,7 +36,7 @@ TEST_F(DialogTest, RejectModeEnterClosesAndEscapeAsksOnRelease) {
     Answer(false);
     EXPECT_FALSE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));  // Cancel is hidden
     EXPECT_TRUE(platform.boxes.empty());
-    form.KeyUp(kKeyEscape, 0, Control::Comments_ComboBox);
+    form.KeyUp(kKeyEscape, Control::Comments_ComboBox);
     EXPECT_EQ(BoxTexts(), Lines{kQuit});
     EXPECT_EQ(platform.quitRequests, 0);
 
@@ -49,7 +49,7 @@ TEST_F(DialogTest, QuotaModeEnterAsksOnReleaseAndEscapeCancelsOnPress) {
     StartWith("ADMIN QUOTA");
     EXPECT_FALSE(form.KeyDown(kKeyEnter, false, Control::Comments_ComboBox, false));  // OK is not default
     EXPECT_TRUE(platform.boxes.empty());
-    form.KeyUp(kKeyEnter, 0, Control::Comments_ComboBox);
+    form.KeyUp(kKeyEnter, Control::Comments_ComboBox);
     EXPECT_EQ(BoxTexts(), Lines{kPrint});
     EXPECT_TRUE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));
     EXPECT_EQ(BoxTexts(), (Lines{kPrint, kCancelJob}));
@@ -67,7 +67,7 @@ TEST_F(DialogTest, WaitModeEnterDoesNotLetTheUserConfirmButEscapeStillCancels) {
 
     EXPECT_FALSE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));  // Cancel is disabled
     EXPECT_TRUE(platform.boxes.empty());
-    form.KeyUp(kKeyEscape, 0, Control::Comments_ComboBox);
+    form.KeyUp(kKeyEscape, Control::Comments_ComboBox);
     EXPECT_EQ(BoxTexts(), Lines{kCancelJob});
     EXPECT_EQ(Response(), "QUOTA VIOLATION");
     EXPECT_EQ(platform.quitRequests, 1);
@@ -82,10 +82,10 @@ TEST_F(DialogTest, ModifiersAndAnOpenListKeepTheButtonKeysFromPressing) {
     EXPECT_FALSE(form.KeyDown('A', false, Control::Comments_ComboBox, false));
     EXPECT_EQ(Log().size(), 2u);
     // The release still reaches the comment box, whatever the shift state: OK once.
-    form.KeyUp(kKeyEnter, 0x7, Control::Comments_ComboBox);
+    form.KeyUp(kKeyEnter, Control::Comments_ComboBox);
     EXPECT_EQ(Tail(Log(), 2), Lines{"OKBtn Click"});
     // ...but not when the focus is elsewhere.
-    form.KeyUp(kKeyEnter, 0, Control::Form);
+    form.KeyUp(kKeyEnter, Control::Form);
     EXPECT_EQ(Log().size(), 3u);
 }
 
@@ -94,7 +94,7 @@ TEST_F(DialogTest, EnterOnAFocusedButtonPressesThatButtonInEveryMode) {
     EXPECT_TRUE(form.KeyDown(kKeyEnter, false, Control::OKBtn, false));
     EXPECT_TRUE(form.KeyDown(kKeyEnter, false, Control::CancelBtn, false));
     EXPECT_EQ(BoxTexts(), (Lines{kPrint, kCancelJob}));
-    form.KeyUp(kKeyEnter, 0, Control::CancelBtn);  // not the comment box: nothing
+    form.KeyUp(kKeyEnter, Control::CancelBtn);  // not the comment box: nothing
     EXPECT_EQ(platform.boxes.size(), 2u);
 }
 
@@ -112,15 +112,15 @@ TEST_F(DialogTest, TheReleaseOfAKeyThatAnsweredABoxRunsNoHandler) {
     // release then reaches the comment box, which must not ask again.
     Answer(false);
     EXPECT_TRUE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));
-    form.KeyUp(kKeyEscape, 0, Control::Comments_ComboBox);  // the first stroke's release went to the box
-    form.KeyUp(kKeyEscape, 0, Control::Comments_ComboBox);  // the answering stroke's release
+    form.KeyUp(kKeyEscape, Control::Comments_ComboBox);  // the first stroke's release went to the box
+    form.KeyUp(kKeyEscape, Control::Comments_ComboBox);  // the answering stroke's release
     EXPECT_EQ(BoxTexts(), Lines{kQuit});
 
     // An error box dismissed with Enter must not start a new attempt on the release.
     Stroke(kKeyEnter);
     form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 10061);
     const std::size_t attempts = platform.ports.size();
-    form.KeyUp(kKeyEnter, 0, Control::Comments_ComboBox);
+    form.KeyUp(kKeyEnter, Control::Comments_ComboBox);
     EXPECT_EQ(platform.ports.size(), attempts);
     EXPECT_EQ(Tail(Log(), 2), (Lines{"CancelBtn Click", "OKBtn Click", "OKBtn Click", "ClientSocketError 10061"}));
 
@@ -243,7 +243,7 @@ TEST_F(DialogTest, ARefusedHistoryInsertEndsTheCloseAttemptInTheGeneralBox) {
     ASSERT_EQ(platform.BoxesOf(BoxKind::General).size(), 1u);
     EXPECT_EQ(platform.BoxesOf(BoxKind::General)[0].text, "Unable to insert a line.");
     EXPECT_EQ(platform.BoxesOf(BoxKind::General)[0].caption, "Tallyhornclient");
-    EXPECT_FALSE(platform.FileExists(platform.HistoryPath()));
+    EXPECT_FALSE(platform.Exists(platform.HistoryPath()));
     platform.refuseInserts = false;
     form.CloseRequested();
     EXPECT_EQ(platform.quitRequests, 1);

@@ -350,13 +350,14 @@ TEST_F(SubmissionTest, OneEnterSubmitsOnce) {
 TEST(SubmissionModes, RejectAndQuotaNeverConnect) {
     for (const char* action : {"REJECT", "ADMIN QUOTA"}) {
         FakePlatform platform;
-        TForm1 dialog(platform);
+        FakeDialog parts(platform);
+        TForm1& dialog = parts.form;
         platform.PutJobFile(kJobFile, {{"Action", action}, {"ServerIP", "127.0.0.1"}});
         platform.firstArgument = kJobFile;
         dialog.FormActivate();
         dialog.ButtonClicked(Control::OKBtn);
         dialog.KeyDown(kKeyEnter, false, Control::Comments_ComboBox, false);
-        dialog.KeyUp(kKeyEnter, 0, Control::Comments_ComboBox);
+        dialog.KeyUp(kKeyEnter, Control::Comments_ComboBox);
         EXPECT_TRUE(platform.ports.empty()) << action;
     }
 }

@@ -23,18 +23,18 @@ protected:
     win::Win32DialogPlatform platform_;
 };
 
-TEST_F(PlatformFiles, ReplaceFilePutsTheNewBytesInPlaceOrFailsAndLeavesNoTemporaryFile) {
+TEST_F(PlatformFiles, WriteWholeFilePutsTheNewBytesInPlaceOrFailsAndLeavesNoTemporaryFile) {
     const std::string path = run_.Folder() + "Tallyhorn.Cmt";
     WriteBytes(path, "old\r\n");
     const std::string bytes("a\r\nb\0c\r\n", 8);
-    ASSERT_TRUE(platform_.ReplaceFile(path, bytes));
+    ASSERT_TRUE(platform_.WriteWholeFile(path, bytes));
     EXPECT_EQ(ReadBytes(path), bytes);
     // A folder in the file's place cannot be replaced by a file, nor can a missing folder hold one.
     const std::string blocked = run_.Folder() + "Blocked.Cmt";
     ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr));
-    EXPECT_FALSE(platform_.ReplaceFile(blocked, "new\r\n"));
+    EXPECT_FALSE(platform_.WriteWholeFile(blocked, "new\r\n"));
     EXPECT_TRUE(IsFolder(blocked));
-    EXPECT_FALSE(platform_.ReplaceFile(run_.Folder() + "no such folder\\Tallyhorn.Cmt", "x"));
+    EXPECT_FALSE(platform_.WriteWholeFile(run_.Folder() + "no such folder\\Tallyhorn.Cmt", "x"));
     WIN32_FIND_DATAA found{};
     EXPECT_FALSE(::tallyhorn::win::UniqueFind(FindFirstFileA((run_.Folder() + "*.tmp").c_str(), &found)));
 }
