@@ -7,6 +7,7 @@
 
 #include "common/windows/files.h"
 #include "common/windows/handles.h"
+#include "common/windows/retry.h"
 
 namespace tallyhorn::win {
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr DWORD kCtrlZ = 26;
 constexpr DWORD kTailLength = 128;
-constexpr DWORD kSharingRetryStepMs = 10;
 
 // Lines of this process take turns, each for its open-append-close and the retries it
 // needs: a writer never meets the file held by its own process, and only one thread of
@@ -62,8 +62,6 @@ bool CutAtCtrlZAndSeekEnd(HANDLE file) {
     return SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
 }
 
-enum class Attempt { Written, Held, Failed };
-
 // One open, append and close of the bytes. The file is opened for appending when the
 // existence test finds it, else created. A file that appears between the test and the
 // creation was just made by another writer: it is appended to, not emptied; only a file
@@ -82,12 +80,12 @@ Attempt AppendOnce(const std::string& path, const std::string& bytes) {
                 replace = true;  // the test runs again first: a file it accepts is appended to
                 continue;
             }
-            return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? Attempt::Held
+            return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? Attempt::Busy
                                                                                        : Attempt::Failed;
         }
         if (appending && !CutAtCtrlZAndSeekEnd(file.get())) return Attempt::Failed;
         const bool written = WriteAll(file.get(), bytes);
-        return file.reset() && written ? Attempt::Written : Attempt::Failed;
+        return file.reset() && written ? Attempt::Done : Attempt::Failed;
     }
 }
 
@@ -95,25 +93,16 @@ Attempt AppendOnce(const std::string& path, const std::string& bytes) {
 
 bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs) {
     const AppendTurn turn;
-    DWORD firstHeld = 0;
-    for (bool held = false;; held = true) {
-        const Attempt attempt = AppendOnce(path, bytes);
-        if (attempt != Attempt::Held) {
-            if (attempt == Attempt::Written) shutNoted = false;
-            return attempt == Attempt::Written;
-        }
-        // Another process holds the file: retried for sharingRetryMs from this line's
-        // first refusal, unless a line just before found the file kept shut.
-        const DWORD now = GetTickCount();
-        if (!held) firstHeld = now;
-        if (shutNoted && now - shutSince < sharingRetryMs) return false;
-        if (now - firstHeld >= sharingRetryMs) {
-            shutNoted = true;
-            shutSince = now;
-            return false;
-        }
-        Sleep(kSharingRetryStepMs);
+    // Another process holds the file: retried for sharingRetryMs from this line's first
+    // refusal, unless a line just before found the file kept shut.
+    const bool keptShut = shutNoted && GetTickCount() - shutSince < sharingRetryMs;
+    const Attempt attempt = RetryWhileBusy(keptShut ? 0 : sharingRetryMs, [&] { return AppendOnce(path, bytes); });
+    if (attempt == Attempt::Busy && !keptShut) {
+        shutNoted = true;
+        shutSince = GetTickCount();
     }
+    if (attempt == Attempt::Done) shutNoted = false;
+    return attempt == Attempt::Done;
 }
 
 }  // namespace tallyhorn::win
