@@ -76,20 +76,6 @@ struct MemoryDcTraits : NullIsEmpty<HDC> {
 };
 using UniqueMemoryDc = Unique<MemoryDcTraits>;
 
-struct ModuleTraits : NullIsEmpty<HMODULE> {
-    static bool Close(Handle h) { return FreeLibrary(h) != 0; }
-};
-using UniqueModule = Unique<ModuleTraits>;
-
-// Both handles that CreateProcess gives back.
-struct ProcessHandles {
-    UniqueHandle process;
-    UniqueHandle thread;
-
-    ProcessHandles() = default;
-    explicit ProcessHandles(const PROCESS_INFORMATION& info) : process(info.hProcess), thread(info.hThread) {}
-};
-
 // A window's device context from GetDC (null: the screen's), given back to the same
 // window with ReleaseDC.
 class WindowDc {

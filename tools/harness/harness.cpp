@@ -17,6 +17,7 @@
 #include "common/windows/handles.h"
 #include "tools/harness/hook_export.h"
 #include "tools/harness/installation_check.h"
+#include "tools/tool_handles.h"
 
 namespace {
 

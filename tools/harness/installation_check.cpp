@@ -19,6 +19,7 @@
 #include "hook/profile_number.h"
 #include "hook/windows/win_hook_platform.h"
 #include "tools/harness/hook_export.h"
+#include "tools/tool_handles.h"
 
 namespace tallyhorn::harness {
 

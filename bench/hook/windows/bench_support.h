@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/windows/handles.h"
+#include "tools/tool_handles.h"
 
 namespace tallyhorn::bench {
 

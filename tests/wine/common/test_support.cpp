@@ -6,6 +6,7 @@
 
 #include "common/daily_log.h"
 #include "common/windows/handles.h"
+#include "tools/tool_handles.h"
 
 namespace tallyhorn::wine_test {
 
