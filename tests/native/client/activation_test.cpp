@@ -218,6 +218,11 @@ TEST_P(QuotaArrangement, FollowsTheQuotaType) {
     EXPECT_TRUE(Running(Timer::Quota_Timer));
     EXPECT_EQ(platform.timers[Timer::Quota_Timer].interval, 1000u);
     EXPECT_EQ(platform.quitRequests, 0);
+    // Each tick shows the count in the same words; "Comment:" stays.
+    Advance(3000);
+    std::string counted = c.label1;
+    if (const auto at = counted.find("30"); at != std::string::npos) counted.replace(at, 2, "27");
+    EXPECT_EQ(View(Control::Label1).caption, counted);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -264,25 +264,6 @@ TEST_F(DialogTest, TheCountdownTicksEverySecondFromTheEndOfTheLastTick) {
     EXPECT_TRUE(platform.boxes.empty());
 }
 
-TEST_F(DialogTest, TheCountdownCaptionsFollowTheQuotaType) {
-    StartWith("WAIT QUOTA");
-    Advance(3000);
-    EXPECT_EQ(View(Control::Label1).caption, "Waiting for the Administrator approval to go on with the Printing (27)");
-}
-
-TEST_F(DialogTest, USERCountdownCaption) {
-    StartWith("USER QUOTA");
-    Advance(1000);
-    EXPECT_EQ(View(Control::Label1).caption, "Click OK within 29 seconds to go on with the Printing,");
-}
-
-TEST_F(DialogTest, APlainQuotaTypeKeepsCommentWhileCounting) {
-    StartWith("QUOTA");
-    Advance(5000);
-    EXPECT_EQ(form.Job().countdown, 25);
-    EXPECT_EQ(View(Control::Label1).caption, "Comment:");
-}
-
 TEST_F(DialogTest, AtZeroTheDialogDropsAlwaysOnTopSaysCanceledAndAttemptsToClose) {
     StartWith("ADMIN QUOTA");
     bool onTopWhenShown = true;

@@ -177,28 +177,25 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST(DialogStart, MissingJobFileClosesAndStillSavesTheHistory) {
-    ClientRun run;
-    ASSERT_TRUE(run.Launch(Quoted(run.JobFile())));  // job.txt was never written
-    ASSERT_TRUE(run.WaitForExit());
-    EXPECT_TRUE(run.LogLines().empty());
-    EXPECT_EQ(run.History(), "\r\n");  // the empty comment, recorded at the close
-}
-
-TEST(DialogStart, NoArgumentClosesWithoutALog) {
-    ClientRun run;
-    ASSERT_TRUE(run.Launch(""));
-    ASSERT_TRUE(run.WaitForExit());
-    EXPECT_TRUE(run.LogLines().empty());
-}
-
-TEST(DialogStart, UnknownActionLogsAndCloses) {
-    ClientRun run;
-    run.WriteJob(Job("comment", "31"));  // lower case is none of the three
-    ASSERT_TRUE(run.Launch(Quoted(run.JobFile())));
-    ASSERT_TRUE(run.WaitForExit());
-    EXPECT_FALSE(Exists(run.JobFile()));
-    EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=comment", "JobID=31"}));
+TEST(DialogStart, WithoutAJobToShowTheProgramClosesThroughTheCloseCheck) {
+    const struct {
+        const char* action;  // nullptr: no job file written
+        bool withArgument;
+        std::vector<std::string> log;
+    } cases[] = {
+        {nullptr, true, {}},
+        {nullptr, false, {}},
+        {"comment", true, {"ActionType=comment", "JobID=1234"}},  // lower case is none of the three
+    };
+    for (const auto& c : cases) {
+        ClientRun run;
+        if (c.action) run.WriteJob(Job(c.action));
+        ASSERT_TRUE(run.Launch(c.withArgument ? Quoted(run.JobFile()) : ""));
+        ASSERT_TRUE(run.WaitForExit());
+        EXPECT_FALSE(Exists(run.JobFile()));
+        EXPECT_EQ(run.LogMessages(), c.log);
+        EXPECT_EQ(run.History(), "\r\n");  // the empty comment, recorded at the close
+    }
 }
 
 TEST(DialogStart, NoLogFolderMeansNoLog) {
@@ -335,11 +332,13 @@ TEST(DialogStart, ShowStateMinimisedWithoutActivationWaitsForTheRestore) {
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=1234"}));
 }
 
-TEST(DialogStart, ValuesOf2047CharactersAreShownWhole) {
+TEST(DialogStart, ValuesAreReadUpTo2047CharactersAndShownWhole) {
     ClientRun run;
-    const std::string name(2047, 'n');
-    ASSERT_TRUE(run.Show(With(CommentJob(), "DocumentName", name), kCommentCaption));
-    EXPECT_EQ(run.Text(kIdDocumentName), "Document Name: " + name);
+    JobKeys job = With(CommentJob(), "DocumentName", std::string(3000, 'n'));
+    job.erase(std::find_if(job.begin(), job.end(), [](const auto& key) { return key.first == "Pages"; }));
+    ASSERT_TRUE(run.Show(job, kCommentCaption));
+    EXPECT_EQ(run.Text(kIdDocumentName), "Document Name: " + std::string(2047, 'n'));
+    EXPECT_EQ(run.Text(kIdPages), "Pages: ");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The Win32 layer's own rules under Wine: the whole-file read and the one-step file
-// replacement that the comment history relies on.
+// The Win32 layer's own rules under Wine: the whole-file read, the one-step file
+// replacement, the save lock and the sort keys that the comment history relies on.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -55,14 +55,6 @@ TEST_F(PlatformFiles, ReadWholeFileSharesWithReadersButNotWithAWriter) {
     ASSERT_TRUE(writer);
     EXPECT_FALSE(platform_.ReadWholeFile(path).has_value());
     EXPECT_FALSE(platform_.ReadWholeFile(run_.Folder() + "missing.txt").has_value());
-}
-
-TEST_F(PlatformFiles, ProfileValuesAreReadWholeUpTo2047Characters) {
-    const std::string job = run_.Folder() + "job.txt";
-    WriteBytes(job, "[PrintJob]\r\nLong=" + std::string(3000, 'x') + "\r\nShort=abc\r\n");
-    EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Long"), std::string(2047, 'x'));
-    EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Short"), "abc");
-    EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Missing"), "");
 }
 
 TEST_F(PlatformFiles, SortKeysOrderAsTheListComparesTexts) {
