@@ -213,31 +213,6 @@ TEST(QuotaDecisions, EnterConfirmsPrintingAndWritesTheResponse) {
     EXPECT_EQ(run.Logged("OKBtn Click"), 1);
 }
 
-TEST(QuotaDecisions, WaitModeIgnoresEnterAndEscapeStillAsks) {
-    ClientRun run;
-    ASSERT_TRUE(run.Show(Job("WAIT QUOTA", "6"), kQuotaCaption));
-    run.Press(VK_RETURN);
-    EXPECT_FALSE(run.WaitForBox(1500).window);  // the user cannot approve their own job
-    EXPECT_EQ(run.Logged("OKBtn Click"), 0);
-    run.Press(VK_ESCAPE);
-    ASSERT_TRUE(run.AnswerBox(kCancelJob, IDNO));
-    EXPECT_FALSE(Exists(run.ResponseFile()));
-    EXPECT_EQ(run.Logged("CancelBtn Click"), 1);
-}
-
-TEST(QuotaDecisions, TheCloseIsRefusedUntilTheCancelIsConfirmed) {
-    ClientRun run;
-    ASSERT_TRUE(run.Show(Job("ADMIN QUOTA", "2"), kQuotaCaption));
-    PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(run.AnswerBox(kCancelJob, IDNO));
-    EXPECT_FALSE(run.WaitForExit(1000));
-    PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(run.AnswerBox(kCancelJob, IDYES));
-    ASSERT_TRUE(run.WaitForExit());
-    EXPECT_EQ(run.Response(), "QUOTA VIOLATION");
-    EXPECT_EQ(run.History(), "\r\n");
-}
-
 TEST(QuotaDecisions, AnUnwritableResponseFileIsReportedAndTheDialogStays) {
     ClientRun run;
     // A folder where the response file would go: no profile write can make that a file
