@@ -146,20 +146,32 @@ TEST_F(SubmissionTest, OkWhileConnectingOnlyLogs) {
 
 // ---- from Awaiting acknowledgement
 
-TEST_F(SubmissionTest, TheAcknowledgementStopsTheWatchdogAndClosesTheDialogThroughTheCheck) {
+struct ServerReply {
+    std::vector<std::string> pieces;
+    bool acknowledges;
+};
+class ReplyTest : public SubmissionTest, public ::testing::WithParamInterface<ServerReply> {};
+
+// The watchdog runs while the reply may still become an acknowledgement (an empty read
+// changes nothing); once decided it stops, and an acknowledgement closes the dialog
+// through the close check.
+TEST_P(ReplyTest, KeepsTheWatchdogUntilDecidedAndAnAcknowledgementCloses) {
     Awaiting();
-    ServerSends("Client Comment OK\r\n");
+    for (std::size_t i = 0; i + 1 < GetParam().pieces.size(); ++i) {
+        ServerSends(GetParam().pieces[i]);
+        EXPECT_TRUE(Running(Timer::WatchDog_Timer)) << i;
+    }
+    ServerSends(GetParam().pieces.back());
     EXPECT_FALSE(Running(Timer::WatchDog_Timer));
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_EQ(platform.files[platform.HistoryPath()], "Proof copy\r\n");
+    EXPECT_EQ(platform.quitRequests, GetParam().acknowledges ? 1 : 0);
+    EXPECT_EQ(platform.files[platform.HistoryPath()], GetParam().acknowledges ? "Proof copy\r\n" : "");
     EXPECT_TRUE(platform.boxes.empty());
 }
 
-TEST_F(SubmissionTest, AQuotaApprovalAlsoAcknowledgesInCommentMode) {
-    Awaiting();
-    ServerSends("Quota Approval OK");
-    EXPECT_EQ(platform.quitRequests, 1);
-}
+INSTANTIATE_TEST_SUITE_P(Replies, ReplyTest,
+                         ::testing::Values(ServerReply{{"Client Comment OK\r\n"}, true}, ServerReply{{"Quota Approval OK"}, true},
+                                           ServerReply{{"Client Com", "", "ment OK"}, true},
+                                           ServerReply{{"Quota App", "rovalXOK"}, false}));
 
 TEST_F(SubmissionTest, AnotherReplyStopsTheWatchdogQuietly) {
     Answered();
@@ -231,26 +243,6 @@ TEST_F(SubmissionTest, OkWhileAwaitingSendsNothingAndKeepsTheExpiry) {
     EXPECT_EQ(platform.sent.size(), 1u);
     EXPECT_EQ(WatchDogDue(), 10000);
     ExpectTimeoutAfter(4000);
-}
-
-TEST_F(SubmissionTest, ASplitAcknowledgementIsGatheredWithTheWatchdogRunning) {
-    Awaiting();
-    ServerSends("Client Com");
-    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
-    EXPECT_EQ(platform.quitRequests, 0);
-    ServerSends("");  // an empty read changes nothing
-    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
-    ServerSends("ment OK");
-    EXPECT_EQ(platform.quitRequests, 1);
-}
-
-TEST_F(SubmissionTest, ASplitNonAcknowledgementIsDecidedWhenItDeparts) {
-    Awaiting();
-    ServerSends("Quota App");
-    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
-    ServerSends("rovalXOK");
-    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
-    EXPECT_EQ(platform.quitRequests, 0);
 }
 
 TEST_F(SubmissionTest, APartialReplyOfAnEarlierConnectionDoesNotCarryOver) {
