@@ -106,20 +106,26 @@ TEST_F(LargeHistoryDialogTest, ARefusedInsertBringsTheHiddenDialogBackWithTheErr
     EXPECT_TRUE(platform.replaced.empty());
 }
 
-TEST_F(DialogTest, AMissingJobFileClosesThroughTheCloseCheckWithoutALogLine) {
-    platform.firstArgument = "C:\\Apps\\Temp\\gone.txt";
-    form.FormActivate();
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\n");  // the check saved the history
-    EXPECT_TRUE(Log().empty());
-    EXPECT_TRUE(platform.boxes.empty());
-    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn");  // still the designed state
-}
-
-TEST_F(DialogTest, NoArgumentClosesTheSameWay) {
-    form.FormActivate();
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_TRUE(Log().empty());
+TEST(DialogStart, WithoutAJobToShowTheDialogClosesThroughTheCheck) {
+    const struct {
+        const char* argument;
+        const char* action;  // nullptr: no job file
+        Lines log;
+    } cases[] = {{"C:\\Apps\\Temp\\gone.txt", nullptr, {}},
+                 {"", nullptr, {}},
+                 {kJobFile, "comment", {"ActionType=comment", "JobID="}}};  // lower case is none of the three
+    for (const auto& c : cases) {
+        FakePlatform platform;
+        FakeDialog dialog(platform);
+        if (c.action) platform.PutJobFile(kJobFile, {{"Action", c.action}});
+        platform.firstArgument = c.argument;
+        dialog.form.FormActivate();
+        EXPECT_EQ(platform.quitRequests, 1);
+        EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\n");  // the check saved the history
+        EXPECT_EQ(platform.LogMessages(), c.log);
+        EXPECT_TRUE(platform.boxes.empty());
+        EXPECT_EQ(platform.controls[Control::Form].caption, "Tallyhorn");  // still the designed state
+    }
 }
 
 TEST_F(DialogTest, ACloseBeforeActivationSavesTheHistoryInTheProgramFolder) {
@@ -128,13 +134,6 @@ TEST_F(DialogTest, ACloseBeforeActivationSavesTheHistoryInTheProgramFolder) {
     EXPECT_EQ(platform.replaced, Lines{"C:\\Apps\\Tallyhorn.Cmt"});
     EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\nkept\r\n");
     EXPECT_EQ(platform.quitRequests, 1);
-}
-
-TEST_F(DialogTest, AnUnknownActionIsLoggedAndCloses) {
-    StartWith("comment");
-    EXPECT_EQ(Log(), (Lines{"ActionType=comment", "JobID=1234"}));
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn");
 }
 
 TEST_F(DialogTest, ActivationRunsOnce) {

@@ -31,12 +31,6 @@ TEST(GeneralErrorBox, APeriodIsAppendedWhenTheLastCharacterSortsAfterIt) {
     EXPECT_EQ(GeneralErrorText(""), "");
 }
 
-TEST(SocketErrorTexts, AreFilledInAsTheConnectionRaisesThem) {
-    EXPECT_EQ(WindowsSocketErrorText("Connection refused", 10061, "connect"),
-              "Windows socket error: Connection refused (10061), on API 'connect'");
-    EXPECT_EQ(AsynchronousSocketErrorText(-5), "Asynchronous socket error -5");
-}
-
 }  // namespace
 }  // namespace tallyhorn::client
 

@@ -79,13 +79,9 @@ std::optional<Timer> FakeForm::NextDueTimer(long long untilMs) {
     return next;
 }
 
-void FakeHistoryList::ClearHistoryItems(std::size_t, std::size_t) {
-    ++clearHistoryCalls;
-    items.clear();
-}
+void FakeHistoryList::ClearHistoryItems(std::size_t, std::size_t) { items.clear(); }
 
 bool FakeHistoryList::InsertHistoryItem(std::size_t index, const std::string& entry) {
-    ++insertCalls;
     if (refuseInserts || index > items.size()) {
         return false;
     }

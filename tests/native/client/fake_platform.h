@@ -140,8 +140,6 @@ public:
     FakeHistoryList(FakeDisk& disk, std::function<bool()> formShown);
 
     std::vector<std::string> items;
-    int clearHistoryCalls = 0;
-    int insertCalls = 0;
     bool refuseInserts = false;
     int keysWhileFormShown = 0;  // SortKey calls while the dialog was on the screen
 
