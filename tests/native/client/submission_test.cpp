@@ -103,16 +103,31 @@ TEST_F(SubmissionTest, ConnectedSendsTheCommentMessageOnceWithTheTextOfThatMomen
     EXPECT_EQ(LogAfterActivation(), Lines{"OKBtn Click"});
 }
 
-TEST_F(SubmissionTest, AnErrorWhileConnectingIsLoggedShownAndLeavesIdle) {
-    Ok();
-    form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 10061);
-    EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "ClientSocketError 10061"}));
-    EXPECT_EQ(BoxTexts(), Lines{ServerError(10061)});
+enum class Failure { WhileConnecting, ResetWhileAwaiting, FailedReceive, FailedSend, AfterAnAnswer };
+class FailureTest : public SubmissionTest, public ::testing::WithParamInterface<Failure> {};
+
+// Whatever fails on the connection is handled alike: logged, shown in the error box (the
+// one box), the connection closed, the watchdog stopped; the dialog stays.
+TEST_P(FailureTest, IsLoggedShownAndEndsTheConnection) {
+    const int code = GetParam() == Failure::WhileConnecting ? 10061 : 10054;
+    switch (GetParam()) {
+        case Failure::WhileConnecting: Ok(); form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, code); break;
+        case Failure::ResetWhileAwaiting: Awaiting(); form.SocketNotified(platform.lastSocket, NetworkEvent::Close, code); break;
+        case Failure::FailedReceive: Awaiting(); platform.receiveError = code; ServerSends("Client Comment OK"); break;
+        case Failure::FailedSend: platform.sendError = code; Awaiting(); break;
+        case Failure::AfterAnAnswer: Answered(); form.SocketNotified(platform.lastSocket, NetworkEvent::Read, code); break;
+    }
+    EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "ClientSocketError " + std::to_string(code)}));
+    EXPECT_EQ(BoxTexts(), Lines{ServerError(code)});
     EXPECT_EQ(platform.boxes[0].kind, BoxKind::Error);
     EXPECT_FALSE(Running(Timer::WatchDog_Timer));
     EXPECT_FALSE(SocketOpen());
     EXPECT_EQ(platform.quitRequests, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Failures, FailureTest,
+                         ::testing::Values(Failure::WhileConnecting, Failure::ResetWhileAwaiting, Failure::FailedReceive,
+                                           Failure::FailedSend, Failure::AfterAnAnswer));
 
 TEST_F(SubmissionTest, TheBoxIsShownBeforeTheConnectionCloses) {
     Ok();
@@ -196,32 +211,6 @@ TEST_F(SubmissionTest, APeerCloseIsNotReportedAndTheTimeoutFollowsAFailedOpenMea
     EXPECT_EQ(BoxTexts(), (Lines{"Can't create new socket.", kTimeout}));
 }
 
-TEST_F(SubmissionTest, AResetWhileAwaitingIsHandledAsAnError) {
-    Awaiting();
-    form.SocketNotified(platform.lastSocket, NetworkEvent::Close, 10054);
-    EXPECT_EQ(BoxTexts(), Lines{ServerError(10054)});
-    EXPECT_EQ(LogAfterActivation().back(), "ClientSocketError 10054");
-    EXPECT_FALSE(SocketOpen());
-    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
-}
-
-TEST_F(SubmissionTest, AFailedReceiveIsHandledAsAnErrorAndReadsAsNothing) {
-    Awaiting();
-    platform.receiveError = 10054;
-    ServerSends("Client Comment OK");
-    EXPECT_EQ(BoxTexts(), Lines{ServerError(10054)});
-    EXPECT_EQ(platform.quitRequests, 0);
-    EXPECT_FALSE(SocketOpen());
-}
-
-TEST_F(SubmissionTest, AFailedSendIsHandledAsAnError) {
-    platform.sendError = 10054;
-    Awaiting();
-    EXPECT_EQ(BoxTexts(), Lines{ServerError(10054)});
-    EXPECT_FALSE(SocketOpen());
-    EXPECT_EQ(platform.BoxesOf(BoxKind::General).size(), 0u);  // handled, so not raised
-}
-
 TEST_F(SubmissionTest, ASendThatWouldBlockEndsInTheTimeout) {
     platform.sendError = platform.wouldBlock;
     Awaiting();
@@ -275,15 +264,11 @@ TEST_F(SubmissionTest, AnsweredOkRestartsTheWatchdogAndSendsNothing) {
     ExpectTimeoutAfter(10000);
 }
 
-TEST_F(SubmissionTest, AnsweredPeerCloseAndErrorLeaveIdle) {
+TEST_F(SubmissionTest, AnsweredPeerCloseLeavesIdleQuietly) {
     Answered();
     PeerCloses();
     EXPECT_FALSE(SocketOpen());
     EXPECT_TRUE(platform.boxes.empty());
-    Answered();
-    form.SocketNotified(platform.lastSocket, NetworkEvent::Read, 10053);
-    EXPECT_EQ(BoxTexts(), Lines{ServerError(10053)});
-    EXPECT_FALSE(SocketOpen());
 }
 
 // ---- after a failure, and the odd corners
