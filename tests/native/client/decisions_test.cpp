@@ -81,21 +81,14 @@ TEST_F(DialogTest, ModifiersAndAnOpenListKeepTheButtonKeysFromPressing) {
     EXPECT_EQ(Log().size(), 3u);
 }
 
-TEST_F(DialogTest, EnterOnAFocusedButtonPressesThatButtonInEveryMode) {
+TEST_F(DialogTest, EnterPressesAFocusedButtonEvenWhereOkIsNoDefaultAndEscapePressesCancel) {
     StartWith("ADMIN QUOTA");
     EXPECT_TRUE(form.KeyDown(kKeyEnter, false, Control::OKBtn, false));
     EXPECT_TRUE(form.KeyDown(kKeyEnter, false, Control::CancelBtn, false));
-    EXPECT_EQ(BoxTexts(), (Lines{kPrint, kCancelJob}));
-    form.KeyUp(kKeyEnter, Control::CancelBtn);  // not the comment box: nothing
-    EXPECT_EQ(platform.boxes.size(), 2u);
-}
-
-TEST_F(DialogTest, EscapeWithTheFocusOnAButtonPressesCancel) {
-    StartWith("COMMENT");
-    Answer(true);
     EXPECT_TRUE(form.KeyDown(kKeyEscape, false, Control::OKBtn, false));
-    EXPECT_EQ(BoxTexts(), Lines{kQuit});
-    EXPECT_EQ(platform.quitRequests, 1);
+    EXPECT_EQ(BoxTexts(), (Lines{kPrint, kCancelJob, kCancelJob}));
+    form.KeyUp(kKeyEnter, Control::CancelBtn);  // not the comment box: nothing
+    EXPECT_EQ(platform.boxes.size(), 3u);
 }
 
 TEST_F(DialogTest, TheReleaseOfAKeyThatAnsweredABoxRunsNoHandler) {
