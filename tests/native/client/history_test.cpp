@@ -92,13 +92,16 @@ TEST_F(HistoryTest, LoadSortsOnceAndHandsTheListOverInOrder) {
     EXPECT_FALSE(history.Busy());
 }
 
-TEST_F(HistoryTest, AMissingOrLockedFileLoadsNothing) {
+TEST_F(HistoryTest, AMissingOrLockedFileLoadsNothingAndTheLockedOneIsMergedAtTheSaveNotWiped) {
     history.Load(folder);
     EXPECT_TRUE(platform.items.empty());
-    File() = "a\r\n";
+    File() = "old one\r\nold two\r\n";
     platform.lockedFiles.insert(platform.HistoryPath());
     history.Load(folder);
     EXPECT_TRUE(platform.items.empty());
+    platform.lockedFiles.clear();
+    history.RecordAndSave(folder, "new");
+    EXPECT_EQ(File(), "new\r\nold one\r\nold two\r\n");
 }
 
 TEST_F(HistoryTest, RecordAddsAtTheSortedPlaceAndWritesTheListSortedWithCrLf) {
@@ -156,15 +159,6 @@ TEST_F(HistoryTest, TheSaveMergesInWhatAnotherClientSavedMeanwhile) {
     File() += "late\r\n";
     history.RecordAndSave(folder, "typed");
     EXPECT_EQ(File(), "Another\r\nlate\r\nmine\r\ntheirs\r\ntyped\r\nzebra\r\n");
-}
-
-TEST_F(HistoryTest, AFileLockedAtStartIsMergedAtTheSaveNotWiped) {
-    File() = "old one\r\nold two\r\n";
-    platform.lockedFiles.insert(platform.HistoryPath());
-    history.Load(folder);
-    platform.lockedFiles.clear();
-    history.RecordAndSave(folder, "new");
-    EXPECT_EQ(File(), "new\r\nold one\r\nold two\r\n");
 }
 
 TEST_F(HistoryTest, AFileThatCannotBeReadOrWrittenAtTheSaveIsLeftWhole) {
