@@ -162,6 +162,12 @@ struct TForm1::Impl final : ClientSocketEvents {
     void ClientSocketRead(ClientSocket& socket) override;
     void ClientSocketError(ClientSocket& socket, int& errorCode) override;
     void WatchDog_TimerTimer();
+    // One step of the history's work left; the timer stops once nothing is left.
+    void History_TimerTimer() {
+        if (!history.Continue()) {
+            DisableTimer(Timer::History_Timer);
+        }
+    }
 
     FormPlatform& platform;
     JobValues job;
@@ -536,17 +542,13 @@ void TForm1::TimerFired(Timer timer) {
     if (!impl_->Running(timer)) {
         return;
     }
-    if (timer == Timer::Quota_Timer) {
-        impl_->Guarded([this] { impl_->Quota_TimerTimer(); });
-    } else if (timer == Timer::History_Timer) {
-        impl_->Guarded([this] {
-            if (!impl_->history.Continue()) {
-                impl_->DisableTimer(Timer::History_Timer);
-            }
-        });
-    } else {
-        impl_->Guarded([this] { impl_->WatchDog_TimerTimer(); });
-    }
+    impl_->Guarded([this, timer] {
+        switch (timer) {
+            case Timer::Quota_Timer: impl_->Quota_TimerTimer(); break;
+            case Timer::WatchDog_Timer: impl_->WatchDog_TimerTimer(); break;
+            case Timer::History_Timer: impl_->History_TimerTimer(); break;
+        }
+    });
 }
 
 void TForm1::SocketNotified(SocketId socket, NetworkEvent event, int error) {
