@@ -1,5 +1,5 @@
-// The dialog's seam to the platform, for real: Win32 controls, window timers, message
-// boxes, profile and file calls, the clock and Windows Sockets 1.1.
+// Every role of the dialog's platform in one object, for real: Win32 controls, window
+// timers, message boxes, profile and file calls, the clock and Windows Sockets 1.1.
 #pragma once
 
 #include <windows.h>
