@@ -120,7 +120,6 @@ TEST_F(DialogTest, ConfirmingPrintWritesOkGoOnWithTheJobIdAndCloses) {
     StartWith("USER QUOTA");
     ClickAnswering(Control::OKBtn, true);
     EXPECT_EQ(Response(), "OK, GO ON1234");
-    EXPECT_EQ(form.Job().response, "OK, GO ON1234");
     EXPECT_EQ(platform.quitRequests, 1);
     EXPECT_EQ(BoxTexts(), Lines{kPrint});
     EXPECT_EQ(platform.BoxesOf(BoxKind::Confirm).size(), 1u);

@@ -7,13 +7,6 @@
 
 #include "tests/wine/client/client_fixture.h"
 
-#ifndef TALLYHORN_PLANTED_DLL
-#error "TALLYHORN_PLANTED_DLL names the DLL that leaves a marker when loaded"
-#endif
-#ifndef TALLYHORN_BARE_WINDOW_EXE
-#error "TALLYHORN_BARE_WINDOW_EXE names the program without the dialog's protection"
-#endif
-
 namespace tallyhorn::client::wine_test {
 namespace {
 
@@ -25,19 +18,17 @@ namespace {
 // which Wine's user32 imports, can be checked only in the import table.)
 constexpr const char* kPlantedNames[] = {"winmm", "wsock32", "uxtheme", "dwmapi"};
 
-class PlantedDlls : public ::testing::Test {
-protected:
-    static void Plant(const std::string& folder) {
-        for (const char* name : kPlantedNames) {
-            ASSERT_TRUE(CopyFileA(WindowsPath(TALLYHORN_PLANTED_DLL).c_str(), (folder + name + ".dll").c_str(), FALSE));
-        }
+// TALLYHORN_PLANTED_DLL leaves a marker when loaded; TALLYHORN_BARE_WINDOW_EXE is a
+// program without the dialog's protection.
+void Plant(const std::string& folder) {
+    for (const char* name : kPlantedNames) {
+        ASSERT_TRUE(CopyFileA(WindowsPath(TALLYHORN_PLANTED_DLL).c_str(), (folder + name + ".dll").c_str(), FALSE));
     }
-    static bool Loaded(const std::string& folder, const char* name) {
-        return Exists(folder + name + ".dll.loaded");
-    }
-};
+}
 
-TEST_F(PlantedDlls, ABareProgramLoadsEachButTheDialogNone) {
+bool Loaded(const std::string& folder, const char* name) { return Exists(folder + name + ".dll.loaded"); }
+
+TEST(PlantedDlls, ABareProgramLoadsEachButTheDialogNone) {
     // The setup works: a program without the protection takes every planted copy.
     ClientRun bare(false, "bare");
     Plant(bare.Folder());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "client/windows/dialog_window.h"
@@ -37,6 +38,22 @@ TEST_F(PlatformFiles, WriteWholeFilePutsTheNewBytesInPlaceOrFailsAndLeavesNoTemp
     EXPECT_FALSE(platform_.WriteWholeFile(run_.Folder() + "no such folder\\Tallyhorn.Cmt", "x"));
     WIN32_FIND_DATAA found{};
     EXPECT_FALSE(::tallyhorn::win::UniqueFind(FindFirstFileA((run_.Folder() + "*.tmp").c_str(), &found)));
+}
+
+// A dialog that reads the file as it starts holds it for a moment: the replace waits.
+TEST_F(PlatformFiles, WriteWholeFileWaitsForAReaderThatLetsGoSoon) {
+    const std::string path = run_.Folder() + "Tallyhorn.Cmt";
+    WriteBytes(path, "old\r\n");
+    ::tallyhorn::win::UniqueFile reader(
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    std::thread release([&] {
+        Sleep(50);
+        reader.reset();
+    });
+    EXPECT_TRUE(platform_.WriteWholeFile(path, "new\r\n"));
+    release.join();
+    EXPECT_EQ(ReadBytes(path), "new\r\n");
 }
 
 TEST_F(PlatformFiles, ReadWholeFileSharesWithReadersButNotWithAWriter) {
