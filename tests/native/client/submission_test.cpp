@@ -264,13 +264,6 @@ TEST_F(SubmissionTest, AnsweredOkRestartsTheWatchdogAndSendsNothing) {
     ExpectTimeoutAfter(10000);
 }
 
-TEST_F(SubmissionTest, AnsweredPeerCloseLeavesIdleQuietly) {
-    Answered();
-    PeerCloses();
-    EXPECT_FALSE(SocketOpen());
-    EXPECT_TRUE(platform.boxes.empty());
-}
-
 // ---- after a failure, and the odd corners
 
 TEST_F(SubmissionTest, OkAfterAnErrorConnectsAgainAndSendsTheTextOfThatMoment) {
@@ -289,16 +282,6 @@ TEST_F(SubmissionTest, AFailingCloseInsideTheHandlersIsIgnored) {
     Ok();
     Advance(10000);
     EXPECT_EQ(BoxTexts(), (Lines{ServerError(10061), kTimeout}));
-}
-
-TEST_F(SubmissionTest, AFailingCloseOnThePeersCloseIsShownInTheGeneralBox) {
-    Awaiting();
-    platform.closeError = 10038;
-    PeerCloses();
-    ASSERT_EQ(platform.BoxesOf(BoxKind::General).size(), 1u);
-    EXPECT_EQ(platform.BoxesOf(BoxKind::General)[0].text,
-              "Windows socket error: text of 10038 (10038), on API 'closesocket'");
-    EXPECT_FALSE(SocketOpen());
 }
 
 TEST_F(SubmissionTest, AnAcknowledgementWhileTheTimeoutBoxIsOpenClosesTheDialog) {
