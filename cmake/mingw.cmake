@@ -12,3 +12,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Packages too (GoogleTest among them): the build machine's own are for another system.
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+
+# Every binary is laid out at a random address and keeps its data non-executable; on x64
+# with the full 64-bit range. Programs are terminal-server aware, so that a bare profile
+# file name means the system's Windows folder in every session.
+set(tallyhorn_hardening "-Wl,--dynamicbase -Wl,--nxcompat")
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  string(APPEND tallyhorn_hardening " -Wl,--high-entropy-va")
+endif()
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${tallyhorn_hardening}")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "${tallyhorn_hardening}")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "${tallyhorn_hardening} -Wl,--tsaware")

@@ -6,14 +6,12 @@
 #include <string_view>
 
 #include "contract/contract.h"
+#include "hook/log_retention.h"
 #include "hook/profile_number.h"
 
 namespace tallyhorn::hook {
 
 namespace {
-
-constexpr std::string_view kLogFilePrefix = "Tallyhorn_Hk_";
-constexpr std::string_view kLogFileExtension = ".log";
 
 // The call's log messages.
 constexpr std::string_view kServerIpEmpty = "Server IP is empty";
@@ -27,6 +25,11 @@ constexpr std::string_view kMonitorCreated = "Monitor created OK";
 constexpr std::string_view kResultFile = "Rslt file ";
 constexpr std::string_view kResultFound = " found";
 constexpr std::string_view kResultNotFound = " not found";
+constexpr std::string_view kResultIgnored = " ignored: ";
+constexpr std::string_view kResultNotOpened = " could not be opened, error ";
+constexpr std::string_view kReparsePoint = "reparse point";
+constexpr std::string_view kLinks = " links";
+constexpr std::string_view kOwner = "owner ";
 constexpr std::string_view kHandleClosed = "Monitor Handle closed OK";
 constexpr std::string_view kHandleCloseError = "Warning: Monitor Handle close error ";
 constexpr std::string_view kVerdictTrue = "Result = 1";
@@ -82,6 +85,43 @@ std::string NameText(HookPlatform& platform, const char16_t* name) {
     return name == nullptr ? std::string() : platform.NarrowName(name);
 }
 
+// The verdict of a result file found, read while the file is held so that nothing can
+// swap it meanwhile, and the file deleted. Nothing for a file that cannot be trusted: it
+// is deleted where possible and the wait goes on; its reason is logged unless the look
+// before logged the same one (a file that cannot be deleted is met at every look).
+std::optional<bool> TakeResultFile(HookPlatform& platform, const std::string& path,
+                                   const std::function<void(std::string_view)>& log, std::string& lastIgnored) {
+    CallResult opened;
+    std::unique_ptr<HeldFile> held = platform.HoldFile(path, opened);
+    const std::string reason = held ? UntrustedReason(held->Facts()) : std::string();
+    if (!reason.empty()) {
+        held.reset();
+        platform.RemoveFile(path);
+        if (reason != lastIgnored) log(Text(kResultFile) + path + Text(kResultIgnored) + reason);
+        lastIgnored = reason;
+        return std::nullopt;
+    }
+    log(Text(kResultFile) + path + Text(kResultFound));
+    bool verdict = true;  // a file that cannot be held gives no verdict: print
+    if (held)
+        verdict = ProfileBoolean(platform, path, contract::kJobSection, contract::kResultKey, true);
+    else
+        log(Text(kResultFile) + path + Text(kResultNotOpened) + std::to_string(opened.error));
+    held.reset();
+    platform.RemoveFile(path);
+    return verdict;
+}
+
+// Deletes the hook's own logs older than LogDays; best effort, never the call's failure.
+void PruneHookLogs(HookPlatform& platform, const HookSettings& settings, const LocalDateTime& today) noexcept {
+    try {
+        const std::string folder = settings.ProgDir + Text(contract::kLogFolder);
+        for (const std::string& name : ExpiredHookLogs(platform.FilesIn(folder), today, settings.LogDays))
+            platform.RemoveFile(folder + name);
+    } catch (...) {
+    }
+}
+
 // Steps 4 to 10 of the call, once the server address is known; returns the verdict.
 bool RunMonitor(HookPlatform& platform, const HookSettings& settings, const char16_t* DeviceName,
                 const char16_t* pDocumentName, std::int32_t JobId, std::int32_t JobType) {
@@ -109,17 +149,13 @@ bool RunMonitor(HookPlatform& platform, const HookSettings& settings, const char
     MonitorHandleOwner handles(platform, started);
     log(kMonitorCreated);
 
-    bool verdict = true;
     const std::string resultFilePath = contract::ResultFilePath(jobFilePath);
-    if (WaitForResultFile(platform, resultFilePath)) {
-        log(Text(kResultFile) + resultFilePath + Text(kResultFound));
-        verdict = ProfileBoolean(platform, resultFilePath, contract::kJobSection, contract::kResultKey, true);
-        platform.RemoveFile(resultFilePath);
-    } else {
-        log(Text(kResultFile) + resultFilePath + Text(kResultNotFound));
-    }
+    std::string lastIgnored;
+    const std::optional<bool> found = WaitForResultFile(
+        platform, resultFilePath, [&] { return TakeResultFile(platform, resultFilePath, log, lastIgnored); });
+    if (!found) log(Text(kResultFile) + resultFilePath + Text(kResultNotFound));
     handles.Close(settings, JobId);
-    return verdict;
+    return found.value_or(true);
 }
 
 // The line for a failure that the call turns into the answer true.
@@ -139,6 +175,7 @@ HookSettings Read_Hook_Settings(HookPlatform& platform) noexcept {
         settings.ProgDir = platform.ReadProfileString(file, kSettingsSection, kProgDirKey, Text(kProgDirDefault));
         settings.ServerIP = platform.ReadProfileString(file, kSettingsSection, kServerIpKey, std::string());
         settings.WriteToLog = ProfileBoolean(platform, file, kSettingsSection, kWriteToLogKey, true);
+        settings.LogDays = ProfileInteger(platform, file, kSettingsSection, kLogDaysKey, 0);
     } catch (...) {
     }
     try {
@@ -173,27 +210,44 @@ void Write_Hook_Log(HookPlatform& platform, const HookSettings& settings, std::s
                     std::int32_t jobId) noexcept {
     if (!settings.WriteToLog) return;
     // Both folders are tried for every line; only the missing "Debug\" costs the line.
+    // Neither is followed where it leads elsewhere: the line is lost then.
+    bool followsLink = false;
     for (std::string_view folder : {contract::kLogFolder, contract::kJobFolder}) {
         try {
             platform.CreateFolder(settings.ProgDir + Text(folder));
+            followsLink = followsLink || platform.IsReparsePoint(settings.ProgDir + Text(folder));
         } catch (...) {
         }
     }
+    if (followsLink) return;
     try {
         // The date for the name and the time for the line are two readings of the clock.
-        const std::string path = HookLogPath(settings.ProgDir, platform.LocalTime());
-        platform.AppendToLog(path, HookLogLine(platform.LocalTime(), platform.TimeSeparator(), jobId, message));
+        const LocalDateTime today = platform.LocalTime();
+        const std::string line = HookLogLine(platform.LocalTime(), platform.TimeSeparator(), jobId, message);
+        bool created = false;
+        // The line that starts a day's file prunes the old ones.
+        if (platform.AppendToLog(HookLogPath(settings.ProgDir, today), line, created) && created)
+            PruneHookLogs(platform, settings, today);
     } catch (...) {
     }
 }
 
-bool WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath) {
+std::string UntrustedReason(const HeldFileFacts& facts) {
+    if (facts.reparsePoint) return Text(kReparsePoint);
+    if (facts.links > 1) return std::to_string(facts.links) + Text(kLinks);
+    if (facts.owner == FileOwner::Other) return Text(kOwner) + facts.ownerName;
+    return std::string();
+}
+
+std::optional<bool> WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath,
+                                      const std::function<std::optional<bool>()>& take) {
     const std::uint32_t startTick = platform.TickCount();
     for (;;) {
         platform.Sleep(kResultPollMs);
-        if (platform.FileExists(resultFilePath)) return true;
+        if (platform.FileExists(resultFilePath))
+            if (const std::optional<bool> verdict = take()) return verdict;
         const std::uint32_t elapsed = platform.TickCount() - startTick;
-        if (elapsed > kResultWaitMs) return false;
+        if (elapsed > kResultWaitMs) return std::nullopt;
     }
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,8 @@ inline constexpr std::string_view kProgDirKey = "ProgDir";
 inline constexpr std::string_view kProgDirDefault = "c:";
 inline constexpr std::string_view kServerIpKey = "Tallyhorn ServerIP";
 inline constexpr std::string_view kWriteToLogKey = "WriteToLog";
+// Days of hook logs kept; not positive or not a number: every log is kept.
+inline constexpr std::string_view kLogDaysKey = "LogDays";
 
 // What one call read from "Tallyhorn.ini". Each call keeps its own, so calls that
 // overlap never mix their installation folder or logging flag. A value that could not
@@ -28,9 +32,10 @@ struct HookSettings {
     std::string ProgDir;    // normalised: ends with "\" unless empty
     bool WriteToLog = false;
     std::string ServerIP;   // only tested for emptiness
+    std::int32_t LogDays = 0;
 };
 
-// Reads "ProgDir", "Tallyhorn ServerIP" and "WriteToLog" in that order, then normalises
+// Reads "ProgDir", "Tallyhorn ServerIP", "WriteToLog" and "LogDays" in that order, then normalises
 // ProgDir. Never fails: a failure ends the reading and keeps what was read so far.
 HookSettings Read_Hook_Settings(HookPlatform& platform) noexcept;
 
@@ -65,8 +70,15 @@ std::string LogName(std::string_view name, const contract::LeadBytes& leadBytes)
 inline constexpr std::uint32_t kResultPollMs = 500;
 inline constexpr std::uint32_t kResultWaitMs = 120000;
 
-// Looks for the file every poll period until it exists or the bound has passed; the
-// elapsed time is taken modulo 2^32, so a wrap of the tick counter changes nothing.
-bool WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath);
+// Looks for the file every poll period until `take` gives a verdict for a file found or
+// the bound has passed (nothing then). A file that `take` turns down (nothing) counts as
+// a look that found none. The elapsed time is taken modulo 2^32, so a wrap of the tick
+// counter changes nothing.
+std::optional<bool> WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath,
+                                      const std::function<std::optional<bool>()>& take);
+
+// Why a held result file is not to be trusted ("reparse point", "2 links", "owner <name>");
+// empty when it is.
+std::string UntrustedReason(const HeldFileFacts& facts);
 
 }  // namespace tallyhorn::hook

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/daily_log.h"
 #include "contract/contract.h"
@@ -25,6 +27,25 @@ struct MonitorHandles {
 struct CallResult {
     bool succeeded = true;
     std::uint32_t error = 0;
+};
+
+// Who owns a file, as far as trusting it goes.
+enum class FileOwner { System, Administrators, TrustedInstaller, ProcessUser, Other };
+
+// What the handle of a held file tells about it.
+struct HeldFileFacts {
+    bool reparsePoint = false;
+    std::uint32_t links = 1;
+    FileOwner owner = FileOwner::Other;
+    std::string ownerName;  // the account, else its SID; for the log
+};
+
+// A file held open, so that nobody can write, delete or rename it, until this is destroyed.
+// Its name can still be read through (profile reads share reading).
+class HeldFile {
+public:
+    virtual ~HeldFile() = default;
+    virtual const HeldFileFacts& Facts() const = 0;
 };
 
 class HookPlatform {
@@ -50,8 +71,16 @@ public:
     virtual bool FileExists(const std::string& path) = 0;
     // Deletes a file; the outcome is not reported.
     virtual void RemoveFile(const std::string& path) = 0;
+    // A folder that is a reparse point (a junction or a link to somewhere else).
+    virtual bool IsReparsePoint(const std::string& path) = 0;
+    // The names of the files (not folders) in a folder; empty when it cannot be listed.
+    virtual std::vector<std::string> FilesIn(const std::string& folder) = 0;
+    // Holds a file open for reading, sharing neither write nor delete and not following a
+    // reparse point at its name; null (with the system error in `opened`) when it cannot.
+    virtual std::unique_ptr<HeldFile> HoldFile(const std::string& path, CallResult& opened) = 0;
     // Appends bytes to a daily log file by the log file rules; false when they were lost.
-    virtual bool AppendToLog(const std::string& path, const std::string& bytes) = 0;
+    // `created` tells whether this line began the file.
+    virtual bool AppendToLog(const std::string& path, const std::string& bytes, bool& created) = 0;
 
     // Starts a program minimised at normal priority.
     virtual CallResult StartProcess(const std::string& commandLine, MonitorHandles& started) = 0;

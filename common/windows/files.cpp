@@ -22,6 +22,14 @@ bool SearchFindsFileWithDosDate(const std::string& path) {
            FileTimeToDosDateTime(&local, &dosDate, &dosTime);
 }
 
+bool ReadFileLinks(HANDLE file, FileLinks& found) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file, &information)) return false;
+    found.reparsePoint = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    found.links = information.nNumberOfLinks;
+    return true;
+}
+
 bool WriteAll(HANDLE file, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {

@@ -13,6 +13,15 @@ namespace tallyhorn::win {
 // deliverables test their job, result and log files so.
 bool SearchFindsFileWithDosDate(const std::string& path);
 
+// What an open file's handle tells about its name: whether it is a reparse point (opened
+// with FILE_FLAG_OPEN_REPARSE_POINT, the link itself) and how many hard links it has.
+// False when the handle cannot tell.
+struct FileLinks {
+    bool reparsePoint = false;
+    DWORD links = 0;
+};
+bool ReadFileLinks(HANDLE file, FileLinks& found);
+
 // WriteFile until every byte is written; false on the first failure.
 bool WriteAll(HANDLE file, const std::string& bytes);
 

@@ -62,41 +62,66 @@ bool CutAtCtrlZAndSeekEnd(HANDLE file) {
     return SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
 }
 
+// True for a file of this log's own: one name, no reparse point. Writing through a link
+// would change a file somewhere else.
+bool IsOwnFile(HANDLE file) {
+    FileLinks links;
+    return ReadFileLinks(file, links) && !links.reparsePoint && links.links == 1;
+}
+
 // One open, append and close of the bytes. The file is opened for appending when the
 // existence test finds it, else created. A file that appears between the test and the
 // creation was just made by another writer: it is appended to, not emptied; only a file
-// that the test does not accept is replaced.
-Attempt AppendOnce(const std::string& path, const std::string& bytes) {
+// that the test does not accept is emptied. A link at the name (a reparse point, or a
+// file with more than one name) is never written through: that name is deleted and the
+// file made anew, once; the file the link leads to stays as it is.
+Attempt AppendOnce(const std::string& path, const std::string& bytes, bool* created) {
     bool replace = false;
-    for (;;) {
+    bool unlinked = false;
+    for (int round = 0; round < 4; ++round) {
         const bool appending = SearchFindsFileWithDosDate(path);
-        const DWORD access = appending ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE;
-        const DWORD disposition = appending ? OPEN_EXISTING : replace ? CREATE_ALWAYS : CREATE_NEW;
+        // Reading the attributes too: the check for a link needs them.
+        const DWORD access = appending ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE | FILE_READ_ATTRIBUTES;
+        const DWORD disposition = appending || replace ? OPEN_EXISTING : CREATE_NEW;
+        // Opened as it is, the link itself when it is one; emptied only once it is known.
         UniqueFile file(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!file) {
             const DWORD error = GetLastError();
-            if (!appending && !replace && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
-                replace = true;  // the test runs again first: a file it accepts is appended to
+            // The test runs again first: a file it accepts is appended to; one that is gone, created.
+            const bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+            if (!appending && (exists || error == ERROR_FILE_NOT_FOUND)) {
+                replace = exists;
                 continue;
             }
             return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? Attempt::Busy
                                                                                        : Attempt::Failed;
         }
-        if (appending && !CutAtCtrlZAndSeekEnd(file.get())) return Attempt::Failed;
+        if (!IsOwnFile(file.get())) {
+            file.reset();
+            if (unlinked || !DeleteFileA(path.c_str())) return Attempt::Failed;
+            unlinked = true;
+            replace = false;
+            continue;
+        }
+        const bool ready = appending ? CutAtCtrlZAndSeekEnd(file.get()) : !replace || SetEndOfFile(file.get());
+        if (!ready) return Attempt::Failed;
         const bool written = WriteAll(file.get(), bytes);
+        if (created != nullptr) *created = !appending;
         return file.reset() && written ? Attempt::Done : Attempt::Failed;
     }
+    return Attempt::Failed;
 }
 
 }  // namespace
 
-bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs) {
+bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs, bool* created) {
     const AppendTurn turn;
     // Another process holds the file: retried for sharingRetryMs from this line's first
     // refusal, unless a line just before found the file kept shut.
     const bool keptShut = shutNoted && GetTickCount() - shutSince < sharingRetryMs;
-    const Attempt attempt = RetryWhileBusy(keptShut ? 0 : sharingRetryMs, [&] { return AppendOnce(path, bytes); });
+    const Attempt attempt =
+        RetryWhileBusy(keptShut ? 0 : sharingRetryMs, [&] { return AppendOnce(path, bytes, created); });
     if (attempt == Attempt::Busy && !keptShut) {
         shutNoted = true;
         shutSince = GetTickCount();

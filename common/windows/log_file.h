@@ -14,7 +14,10 @@ namespace tallyhorn::win {
 // While another process holds the file the attempt is repeated for up to sharingRetryMs
 // after its first refusal; once a line has waited that long in vain, the lines after it
 // within sharingRetryMs try only once. A file that another writer created since the test
-// is appended to, not emptied. Returns false when the bytes were not written.
-bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs = 200);
+// is appended to, not emptied. A link at the name (a reparse point or a second hard link)
+// is never written through: the name is made a file of its own. Returns false when the
+// bytes were not written; `created`, when given, tells whether they began the file.
+bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs = 200,
+                     bool* created = nullptr);
 
 }  // namespace tallyhorn::win

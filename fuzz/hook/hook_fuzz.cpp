@@ -1,5 +1,5 @@
 // libFuzzer target for what the hook parses and builds from outside text: the profile
-// number rule, ProgDir normalisation, the monitor's command line read back by the
+// number rule, the dates of log names, ProgDir normalisation, the monitor's command line read back by the
 // Windows argument rules, and the log line of a name.
 #include <algorithm>
 #include <cstddef>
@@ -10,6 +10,7 @@
 
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
+#include "hook/log_retention.h"
 #include "hook/profile_number.h"
 #include "tests/native/hook/windows_arguments.h"
 
@@ -47,6 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::snprintf(hex, sizeof hex, "$%X", static_cast<unsigned>(static_cast<std::uint32_t>(*value)));
         Check(hook::ParseProfileNumber(hex) == value, "hexadecimal round trip");
     }
+
+    // Only a name that the hook itself would write carries a date.
+    if (const auto date = hook::HookLogDate(text))
+        Check(std::string(hook::kLogFilePrefix) + DailyLogDate(*date) + ".log" == text, "a log's date gives back its name");
 
     const std::string progDir = hook::NormalisedProgDir(std::string(text));
     Check(progDir.empty() == text.empty(), "normalisation keeps emptiness");

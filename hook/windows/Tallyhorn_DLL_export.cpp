@@ -2,8 +2,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <type_traits>
 
 #include "hook/Tallyhorn_DLL.h"
+#include "hook/windows/Tallyhorn_export.h"
 #include "hook/windows/win_hook_platform.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -31,3 +33,6 @@ extern "C" unsigned char __cdecl Handle_Print_Job(const wchar_t* DeviceName, con
         return 1;
     }
 }
+
+static_assert(std::is_same_v<decltype(Handle_Print_Job), tallyhorn::hook::HandlePrintJobExport>,
+              "the export's definition and the type its callers use differ");

@@ -2,14 +2,16 @@
 #include "hook/windows/win_hook_platform.h"
 
 #include <windows.h>
-#include <mmsystem.h>
 
 #include <atomic>
 #include <vector>
 
 #include "common/windows/basics.h"
 #include "common/windows/files.h"
+#include "common/windows/handles.h"
 #include "common/windows/log_file.h"
+#include "common/windows/system_libraries.h"
+#include "hook/windows/held_file.h"
 
 namespace tallyhorn::hook::win {
 
@@ -23,6 +25,18 @@ constexpr DWORD kLogSharingRetryMs = 2000;
 // ':' until DllMain has asked the locale.
 std::atomic<char> timeSeparator{':'};
 
+using TickCounter = DWORD(WINAPI*)();
+
+// timeGetTime from winmm, which is no KnownDLL: loaded from the system folder on the first
+// reading (never in DllMain, where loading a library may deadlock), once for all threads.
+// Without it GetTickCount, the same millisecond counter wrapping at 2^32.
+TickCounter LoadTickCounter() {
+    if (const HMODULE winmm = tallyhorn::win::LoadSystemLibrary(L"winmm.dll"))
+        if (const FARPROC found = GetProcAddress(winmm, "timeGetTime"))
+            return reinterpret_cast<TickCounter>(reinterpret_cast<void (*)()>(found));
+    return &GetTickCount;
+}
+
 }  // namespace
 
 void NoteLocaleTimeSeparator() { timeSeparator = TimeSeparatorFrom(tallyhorn::win::LocaleTimeSeparator()); }
@@ -32,7 +46,10 @@ std::string WinHookPlatform::ReadProfileString(const std::string& file, std::str
     return tallyhorn::win::ReadProfileString(file, section, key, defaultValue);
 }
 
-std::uint32_t WinHookPlatform::TickCount() { return timeGetTime(); }
+std::uint32_t WinHookPlatform::TickCount() {
+    static const TickCounter counter = LoadTickCounter();  // initialised once, thread safe
+    return counter();
+}
 
 void WinHookPlatform::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
@@ -46,8 +63,28 @@ bool WinHookPlatform::FileExists(const std::string& path) { return tallyhorn::wi
 
 void WinHookPlatform::RemoveFile(const std::string& path) { DeleteFileA(path.c_str()); }
 
-bool WinHookPlatform::AppendToLog(const std::string& path, const std::string& bytes) {
-    return tallyhorn::win::AppendToLogFile(path, bytes, kLogSharingRetryMs);
+bool WinHookPlatform::IsReparsePoint(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+std::vector<std::string> WinHookPlatform::FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found{};
+    const tallyhorn::win::UniqueFind search(FindFirstFileA((folder + "*").c_str(), &found));
+    if (!search) return names;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search.get(), &found));
+    return names;
+}
+
+std::unique_ptr<HeldFile> WinHookPlatform::HoldFile(const std::string& path, CallResult& opened) {
+    return HoldFileOpen(path, opened);
+}
+
+bool WinHookPlatform::AppendToLog(const std::string& path, const std::string& bytes, bool& created) {
+    return tallyhorn::win::AppendToLogFile(path, bytes, kLogSharingRetryMs, &created);
 }
 
 CallResult WinHookPlatform::StartProcess(const std::string& commandLine, MonitorHandles& started) {

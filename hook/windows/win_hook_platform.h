@@ -19,7 +19,10 @@ public:
     void CreateFolder(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     void RemoveFile(const std::string& path) override;
-    bool AppendToLog(const std::string& path, const std::string& bytes) override;
+    bool IsReparsePoint(const std::string& path) override;
+    std::vector<std::string> FilesIn(const std::string& folder) override;
+    std::unique_ptr<HeldFile> HoldFile(const std::string& path, CallResult& opened) override;
+    bool AppendToLog(const std::string& path, const std::string& bytes, bool& created) override;
     CallResult StartProcess(const std::string& commandLine, MonitorHandles& started) override;
     CallResult CloseMonitorHandle(PlatformHandle handle) override;
     std::string NarrowName(const char16_t* text) override;

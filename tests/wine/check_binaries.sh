@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The shipped binaries' tables, read on the build machine: each is of the build's
-# architecture and imports only DLLs that every Windows has (never a compiler runtime);
+# architecture, imports only KnownDLLs (never a compiler runtime, never a DLL that
+# Windows would look for in the program's own folder first) and is marked for a random
+# base address and non-executable data (x64: high-entropy addresses; programs:
+# terminal-server aware);
 # Tallyhorn.dll exports Handle_Print_Job@16 at ordinal 1 and nothing else; the hook and
-# the dialog carry the project's version, and the dialog's manifest names its architecture.
+# every program given carries the project's version, and the dialog's manifest names its architecture.
 #   check_binaries.sh OBJDUMP WINDRES VERSION TALLYHORN.DLL TALLYHORNCLIENT.EXE [PROGRAM...]
 set -euo pipefail
 objdump=$1 windres=$2 version=$3 dll=$4 client=$5
@@ -10,9 +13,14 @@ shift 3
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# One list for every binary and both architectures.
-system_dlls=(kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll msvcrt.dll winmm.dll
-             wsock32.dll ws2_32.dll msimg32.dll version.dll)
+# One list for every binary and both architectures: the KnownDLLs, which Windows takes
+# from the system folder only, and comctl32, which comes side by side from the system.
+known_dlls=(kernel32 user32 gdi32 advapi32 ws2_32 msvcrt shell32 shlwapi ole32 oleaut32 comdlg32 imm32 psapi
+            rpcrt4 sechost setupapi normaliz nsi wldap32 imagehlp gdiplus combase msctf clbcatq coml2 shcore
+            difxapi ntdll comctl32)
+
+# DllCharacteristics bits of the optional header.
+readonly HIGH_ENTROPY_VA=0x20 DYNAMIC_BASE=0x40 NX_COMPAT=0x100 TERMINAL_SERVER_AWARE=0x8000
 
 format=$("$objdump" -f "$dll" | sed -n 's/.*file format //p')
 case "$format" in
@@ -30,7 +38,14 @@ for binary in "$@"; do
   [ -n "$imports" ] || fail "$name: no import table found"
   echo "$name ($this_format) imports:" $imports
   for import in $imports; do
-    [[ " ${system_dlls[*]} " == *" $import "* ]] || fail "$name imports $import, which a Windows machine may lack"
+    [[ " ${known_dlls[*]} " == *" ${import%.dll} "* ]] || fail "$name imports $import, which is no KnownDLL"
+  done
+  characteristics=$(sed -n 's/^DllCharacteristics[[:space:]]*\([0-9a-fA-F]*\)$/\1/p' <<<"$table")
+  wanted=(DYNAMIC_BASE NX_COMPAT)
+  [ "$this_format" == pei-x86-64 ] && wanted+=(HIGH_ENTROPY_VA)
+  [[ "$name" == *.exe ]] && wanted+=(TERMINAL_SERVER_AWARE)
+  for flag in "${wanted[@]}"; do
+    (( 0x${characteristics:-0} & ${!flag} )) || fail "$name is not marked $flag (DllCharacteristics ${characteristics:-none})"
   done
 done
 
@@ -46,7 +61,7 @@ grep -qE '^\s*\[\s*0\] \+base\[\s*1\]' <<<"$table" || fail "Handle_Print_Job@16 
 
 # Version resources, read back as resource script text.
 numbers=${version//./, }
-for binary in "$dll" "$client"; do
+for binary in "$@"; do
   name=$(basename "$binary")
   resources=$("$windres" -i "$binary" -O rc 2>&1) || { fail "$name: resources not readable: $resources"; continue; }
   for line in "FILEVERSION $numbers" "PRODUCTVERSION $numbers" "FILEOS 0x40004" \
@@ -59,4 +74,4 @@ grep -qF "version=\"\"$version\"\" processorArchitecture=\"\"$manifest_architect
   <<<"$("$windres" -i "$client" -O rc)" || fail "$(basename "$client"): manifest does not name $version, $manifest_architecture"
 
 [ "$failures" -eq 0 ] || exit 1
-echo "Handle_Print_Job@16 at ordinal 1; only system DLLs imported; version $version ($format)"
+echo "Handle_Print_Job@16 at ordinal 1; only KnownDLLs imported, hardening flags set; version $version ($format)"

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/windows/handles.h"
+#include "common/windows/system_libraries.h"
 #include "tools/harness/hook_export.h"
 #include "tools/harness/installation_check.h"
 #include "tools/tool_handles.h"
@@ -29,10 +30,12 @@ using tallyhorn::harness::kExportOrdinal;
 const char kUsage[] =
     "Usage: Tallyhorn_Harness [options] DEVICE DOCUMENT JOBID JOBTYPE\n"
     "       Tallyhorn_Harness --check [--dll PATH]\n"
+    "       Tallyhorn_Harness /? | -h | --help\n"
     "Calls Handle_Print_Job of Tallyhorn.dll as a print host does and prints each verdict.\n"
     "  --check             check the installation instead, one line each (OK or FAIL and\n"
-    "                      what to do): settings file, folders, monitor, library, server;\n"
-    "                      calls no export and starts no monitor\n"
+    "                      what to do): settings file, folders, monitor, library, server,\n"
+    "                      who may write and who owns each installed file and folder;\n"
+    "                      calls no export, starts no monitor and makes nothing\n"
     "  --dll PATH          the hook library (default: Tallyhorn.dll beside this program)\n"
     "  --threads N         N calls at once from N threads, with job ids JOBID, JOBID+1, ...\n"
     "  --by-ordinal        call the export through ordinal 1 instead of its name\n"
@@ -42,11 +45,12 @@ const char kUsage[] =
     "  --repeat-document N the document name N times over (names longer than a command line)\n"
     "  --thread-locale ID  the thread locale (hexadecimal LCID, e.g. 040B) in force when the\n"
     "                      library is loaded, which gives the log's time separator\n"
-    "Exit status: 0 when every call returned, 1 bad usage, 2 library not loaded,\n"
-    "3 the export is missing or its name and ordinal differ; with --check 0 when every\n"
-    "line is OK, 4 when one is not.\n";
+    "Exit status: 0 when every call returned (and after this help), 1 bad usage,\n"
+    "2 library not loaded, 3 the export is missing or its name and ordinal differ;\n"
+    "with --check 0 when every line is OK, 4 when one is not.\n";
 
 struct Options {
+    bool help = false;
     bool check = false;
     std::wstring dll;
     int threads = 1;
@@ -94,7 +98,10 @@ std::optional<Options> Parse(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == L"--check") {
+        if (arg == L"/?" || arg == L"-h" || arg == L"--help") {
+            options.help = true;
+            return options;
+        } else if (arg == L"--check") {
             options.check = true;
         } else if (arg == L"--dll" && hasValue) {
             options.dll = argv[++i];
@@ -126,6 +133,12 @@ std::optional<Options> Parse(int argc, wchar_t** argv) {
         }
     }
     if (options.dll.empty()) options.dll = BesideThisProgram(tallyhorn::harness::kLibraryName);
+    // A full path: a bare name would now be looked for in the system folder only.
+    std::wstring full(32768, L'\0');
+    const DWORD length = GetFullPathNameW(options.dll.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0 || length >= full.size()) return std::nullopt;
+    full.resize(length);
+    options.dll = std::move(full);
     if (options.check) {
         if (!positional.empty()) return std::nullopt;
         return options;
@@ -149,12 +162,17 @@ std::optional<Options> Parse(int argc, wchar_t** argv) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    tallyhorn::win::SearchSystemFolderOnly();
     const std::optional<Options> parsed = Parse(argc, argv);
     if (!parsed) {
         std::fputs(kUsage, stderr);
         return 1;
     }
     const Options& options = *parsed;
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (options.check) return tallyhorn::harness::CheckInstallation(options.dll) ? 0 : 4;
 
     if (options.threadLocale != 0 && !SetThreadLocale(options.threadLocale)) {

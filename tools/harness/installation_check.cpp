@@ -1,7 +1,10 @@
 // Tallyhorn_Harness --check: what the hook would read and use, checked one line each.
 #include "tools/harness/installation_check.h"
 
+#include <winsock2.h>
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,10 +17,12 @@
 #include "common/windows/basics.h"
 #include "common/windows/handles.h"
 #include "common/windows/sockets.h"
+#include "common/windows/system_libraries.h"
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
 #include "hook/profile_number.h"
 #include "hook/windows/win_hook_platform.h"
+#include "tools/harness/access_audit.h"
 #include "tools/harness/hook_export.h"
 #include "tools/tool_handles.h"
 
@@ -26,6 +31,7 @@ namespace tallyhorn::harness {
 namespace {
 
 using win::UniqueFile;
+using win::UniqueLocalMemory;
 using win::UniqueModule;
 using win::UniqueSocket;
 
@@ -91,61 +97,104 @@ std::optional<WORD> FileMachine(const std::wstring& path) {
     return nt.header.Machine;
 }
 
-// "1.0.0.0" from the version resource, or "unknown".
+// "1.0.0.0" from the version resource, or "unknown". The version API comes from the
+// system folder only: version.dll is no KnownDLL, and a copy beside this program would
+// otherwise run with an administrator's rights.
 std::string FileVersion(const std::wstring& path) {
+    using SizeCall = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using InfoCall = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryCall = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+    const UniqueModule api(win::LoadSystemLibrary(L"version.dll"));
+    if (!api) return "unknown";
+    const auto find = [&](const char* name) { return reinterpret_cast<void (*)()>(GetProcAddress(api.get(), name)); };
+    const auto size = reinterpret_cast<SizeCall>(find("GetFileVersionInfoSizeW"));
+    const auto info = reinterpret_cast<InfoCall>(find("GetFileVersionInfoW"));
+    const auto query = reinterpret_cast<QueryCall>(find("VerQueryValueW"));
+    if (size == nullptr || info == nullptr || query == nullptr) return "unknown";
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    std::vector<char> data(size);
+    const DWORD bytes = size(path.c_str(), &ignored);
+    std::vector<char> data(bytes);
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
-        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || length < sizeof *fixed)
+    if (bytes == 0 || !info(path.c_str(), 0, bytes, data.data()) ||
+        !query(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || length < sizeof *fixed)
         return "unknown";
     return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
            std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
-// The hook's own Win32 seam with every profile read noted: the check reads the settings
-// exactly as the hook does, and still knows which file and keys they came from.
-class NotingPlatform final : public hook::HookPlatform {
-public:
-    struct ProfileRead {
-        std::string file;
-        std::string section;
-        std::string key;
-        std::string value;
-    };
-    const std::vector<ProfileRead>& reads() const { return reads_; }
+std::string SidText(PSID sid) {
+    char* text = nullptr;
+    if (sid == nullptr || !ConvertSidToStringSidA(sid, &text)) return {};
+    const UniqueLocalMemory owned(text);
+    return text;
+}
 
-    std::string ReadProfileString(const std::string& file, std::string_view section, std::string_view key,
-                                  const std::string& defaultValue) override {
-        std::string value = hook_.ReadProfileString(file, section, key, defaultValue);
-        reads_.push_back({file, std::string(section), std::string(key), value});
-        return value;
-    }
-    std::uint32_t TickCount() override { return hook_.TickCount(); }
-    void Sleep(std::uint32_t milliseconds) override { hook_.Sleep(milliseconds); }
-    LocalDateTime LocalTime() override { return hook_.LocalTime(); }
-    char TimeSeparator() override { return hook_.TimeSeparator(); }
-    void CreateFolder(const std::string& path) override { hook_.CreateFolder(path); }
-    bool FileExists(const std::string& path) override { return hook_.FileExists(path); }
-    void RemoveFile(const std::string& path) override { hook_.RemoveFile(path); }
-    bool AppendToLog(const std::string& path, const std::string& bytes) override {
-        return hook_.AppendToLog(path, bytes);
-    }
-    hook::CallResult StartProcess(const std::string& commandLine, hook::MonitorHandles& started) override {
-        return hook_.StartProcess(commandLine, started);
-    }
-    hook::CallResult CloseMonitorHandle(hook::PlatformHandle handle) override {
-        return hook_.CloseMonitorHandle(handle);
-    }
-    std::string NarrowName(const char16_t* text) override { return hook_.NarrowName(text); }
-    contract::LeadBytes AnsiLeadBytes() override { return hook_.AnsiLeadBytes(); }
+// "DOMAIN\name" as this computer knows the account; empty when it does not.
+std::string AccountName(const std::string& sidText) {
+    PSID sid = nullptr;
+    if (!ConvertStringSidToSidA(sidText.c_str(), &sid)) return {};
+    const UniqueLocalMemory owned(sid);
+    char name[256] = {};
+    char domain[256] = {};
+    DWORD nameLength = sizeof name;
+    DWORD domainLength = sizeof domain;
+    SID_NAME_USE use{};
+    if (!LookupAccountSidA(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) return {};
+    return domain[0] != '\0' ? std::string(domain) + "\\" + name : std::string(name);
+}
 
-private:
-    hook::win::WinHookPlatform hook_;
-    std::vector<ProfileRead> reads_;
-};
+// The account this check runs as, as a SID's text.
+std::string CheckingAccount() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    const win::UniqueHandle owned(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<char> buffer(size);
+    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+// An object's owner and DACL as Windows gives them; empty and the error when it cannot.
+std::optional<ObjectSecurity> ReadSecurity(std::string path, bool isFolder, DWORD& error) {
+    if (path.size() > 3 && path.back() == '\\') path.pop_back();
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    error = GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                  &owner, nullptr, &dacl, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) return std::nullopt;
+    const UniqueLocalMemory owned(descriptor);
+    ObjectSecurity object;
+    object.isFolder = isFolder;
+    object.owner = SidText(owner);
+    if (dacl == nullptr) return object;
+    object.dacl.emplace();
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace)) continue;
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        AccessEntry entry;
+        entry.flags = header->AceFlags;
+        // The callback kinds have the plain kinds' layout; object kinds belong to the
+        // directory service, never to a file.
+        switch (header->AceType) {
+        case ACCESS_ALLOWED_ACE_TYPE:
+        case ACCESS_ALLOWED_CALLBACK_ACE_TYPE: entry.kind = AccessEntry::Kind::Allow; break;
+        case ACCESS_DENIED_ACE_TYPE:
+        case ACCESS_DENIED_CALLBACK_ACE_TYPE: entry.kind = AccessEntry::Kind::Deny; break;
+        default: entry.kind = AccessEntry::Kind::Other; break;
+        }
+        if (entry.kind != AccessEntry::Kind::Other) {
+            const auto* plain = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+            entry.mask = plain->Mask;
+            entry.sid = SidText(const_cast<DWORD*>(&plain->SidStart));
+        }
+        object.dacl->push_back(std::move(entry));
+    }
+    return object;
+}
 
 class InstallationCheck {
 public:
@@ -157,6 +206,7 @@ public:
             Folders();
             Library();
             Server();
+            Permissions();
         } catch (const std::exception& failure) {
             Fail(std::string("the check itself failed: ") + failure.what(), "run it again");
         } catch (...) {
@@ -166,118 +216,126 @@ public:
     }
 
 private:
-    // The hook reads its three keys in this order.
-    enum Key { kProgDir, kServerIp, kWriteToLog, kKeys };
-
     void Ok(const std::string& what) { Print("OK    ", what); }
     void Fail(const std::string& what, const std::string& toDo) {
         allOk_ = false;
         Print("FAIL  ", what + ": " + toDo);
     }
+    void Report(const CheckLine& line) {
+        if (line.toDo.empty())
+            Ok(line.what);
+        else
+            Fail(line.what, line.toDo);
+    }
     static void Print(const char* status, const std::string& text) {
         std::printf("%s%s\n", status, text.c_str());
         std::fflush(stdout);
     }
-    const std::string& KeyName(Key key) const { return platform_.reads()[key].key; }
+    static std::string Text(std::string_view text) { return std::string(text); }
     // In the ANSI code page, as the hook turns the print host's names.
     std::string Narrow(const std::wstring& text) {
         static_assert(sizeof(wchar_t) == sizeof(char16_t));
         return platform_.NarrowName(reinterpret_cast<const char16_t*>(text.c_str()));
     }
+    // A line that depends on the installation folder, which is not there to check.
+    bool NoFolder(const std::string& what) {
+        if (!progDirProblem_.empty()) Fail(what + " not checked, since " + progDirProblem_, progDirMend_);
+        return !progDirProblem_.empty();
+    }
 
     void Settings() {
         settings_ = hook::Read_Hook_Settings(platform_);
-        const auto& reads = platform_.reads();
-        if (reads.size() < kKeys) {
-            Fail("settings file: reading stopped after " + std::to_string(reads.size()) + " of its values",
-                 "run the check again; the hook would use its defaults for the rest");
-            return;
-        }
         // Named without a folder, the file is the one in the Windows folder (this program
         // is terminal-server aware, as print hosts are, so that is the system's).
-        std::string file = reads[kProgDir].file;
-        if (file.find_first_of("\\/:") == std::string::npos) {
-            char windows[MAX_PATH] = {};
-            GetWindowsDirectoryA(windows, MAX_PATH);
-            file = std::string(windows) + "\\" + file;
-        }
+        const std::string name = Text(hook::kSettingsFile);
+        char windows[MAX_PATH] = {};
+        const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+        const std::string file = length > 0 && length < MAX_PATH ? std::string(windows, length) + "\\" + name : name;
+        const std::string progDirKey = Text(hook::kProgDirKey), logKey = Text(hook::kWriteToLogKey);
+        serverKey_ = Text(hook::kServerIpKey);
         if (IsFile(file))
             Ok("settings file " + file);
         else
             Fail("settings file " + file + " not found",
-                 "create it with the section [" + reads[kProgDir].section + "] and the keys " + KeyName(kProgDir) + ", " +
-                     KeyName(kServerIp) + " and " + KeyName(kWriteToLog) + "; without it the hook is switched off");
+                 "create it with the section [" + Text(hook::kSettingsSection) + "] and the keys " + progDirKey + ", " +
+                     serverKey_ + " and " + logKey + "; without it the hook is switched off");
 
-        if (settings_.ProgDir.empty())
-            Fail(KeyName(kProgDir) + " is empty",
-                 "set it to the installation folder; empty, the hook works in the print host's current folder");
-        else
-            Ok(KeyName(kProgDir) + " " + settings_.ProgDir);
+        if (settings_.ProgDir.empty()) {
+            progDirProblem_ = progDirKey + " is empty";
+            progDirMend_ = "set " + progDirKey + " to the installation folder";
+            Fail(progDirProblem_, "set it to the installation folder; empty, the hook works in the print host's "
+                                  "current folder");
+        } else {
+            Ok(progDirKey + " " + settings_.ProgDir);
+        }
 
         if (settings_.ServerIP.empty())
-            Fail(KeyName(kServerIp) + " is empty, so the hook is switched off",
+            Fail(serverKey_ + " is empty, so the hook is switched off",
                  "set it to the Tallyhorn server's address; until then every job prints unchecked");
         else
-            Ok(KeyName(kServerIp) + " " + settings_.ServerIP);
+            Ok(serverKey_ + " " + settings_.ServerIP);
 
-        const std::string& logValue = reads[kWriteToLog].value;
-        const std::string given = logValue.empty() ? " (" + KeyName(kWriteToLog) + " not set)"
-                                                   : " (" + KeyName(kWriteToLog) + "=" + logValue + ")";
+        const std::string logValue = platform_.ReadProfileString(name, hook::kSettingsSection, hook::kWriteToLogKey, "");
+        const std::string given = logValue.empty() ? " (" + logKey + " not set)" : " (" + logKey + "=" + logValue + ")";
         if (!logValue.empty() && !hook::ParseProfileNumber(logValue))
-            Fail("logging on" + given + ", since that is no number",
-                 "write 0 to switch the log off, or 1 to keep it on");
+            Fail("logging on" + given + ", since that is no number", "write 0 to switch the log off, or 1 to keep it on");
         else
             Ok(std::string(settings_.WriteToLog ? "logging on" : "logging off") + given);
     }
 
     void Folders() {
         const std::string& progDir = settings_.ProgDir;
-        if (platform_.reads().size() < kKeys || progDir.empty()) return;  // reported above
-        if (!IsFolder(progDir)) {
-            Fail("installation folder " + progDir + " not found",
-                 "install Tallyhorn there, or set " + KeyName(kProgDir) + " to the folder that holds " +
-                     std::string(contract::kMonitorProgram));
-            return;
+        const std::string monitor = progDir + Text(contract::kMonitorProgram);
+        if (!NoFolder("installation folder")) {
+            if (IsFolder(progDir)) {
+                Ok("installation folder " + progDir);
+            } else {
+                progDirProblem_ = "the installation folder " + progDir + " is not there";
+                progDirMend_ = "install Tallyhorn there, or set " + Text(hook::kProgDirKey) +
+                               " to the folder that holds " + Text(contract::kMonitorProgram);
+                Fail("installation folder " + progDir + " not found", progDirMend_);
+            }
         }
-        Ok("installation folder " + progDir);
-        const std::string monitor = progDir + std::string(contract::kMonitorProgram);
-        if (IsFile(monitor))
-            Ok("monitor " + monitor);
-        else
-            Fail("monitor " + monitor + " not found",
-                 "install the job monitor there; without it the hook prints every job unchecked");
-        const std::string logPath = hook::HookLogPath(progDir, platform_.LocalTime());
-        WritableFolder("log folder", logPath.substr(0, logPath.rfind('\\') + 1));
-        WritableFolder("job folder", progDir + std::string(contract::kJobFolder));
+        if (!NoFolder("monitor")) {
+            if (IsFile(monitor))
+                Ok("monitor " + monitor);
+            else
+                Fail("monitor " + monitor + " not found",
+                     "install the job monitor there; without it the hook prints every job unchecked");
+        }
+        HookFolder("log folder", progDir + Text(contract::kLogFolder), !settings_.WriteToLog);
+        HookFolder("job folder", progDir + Text(contract::kJobFolder), false);
     }
 
-    // Makes the folder as the hook does, then proves that a file can be created, written
-    // and deleted in it; the file does not stay.
-    void WritableFolder(const std::string& name, const std::string& folder) {
-        platform_.CreateFolder(folder);
+    // One of the hook's folders, which the package makes. The hook would make a missing
+    // one itself (when it logs), but with the installation folder's permissions, which let
+    // users read the log; and the check itself makes nothing. Whether the print host may
+    // write there is read from the folder's DACL for SYSTEM's token: the check runs as an
+    // administrator or as SYSTEM, so a file it manages to write proves nothing.
+    void HookFolder(const std::string& name, const std::string& folder, bool mayBeMissing) {
         const std::string what = name + " " + folder;
-        const std::string probe = folder + "Tallyhorn_check_" + std::to_string(GetCurrentProcessId()) + ".tmp";
-        DWORD error = ERROR_SUCCESS;
-        {
-            const UniqueFile file(
-                CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr));
-            DWORD written = 0;
-            if (!file || !WriteFile(file.get(), "x", 1, &written, nullptr) || written != 1) error = GetLastError();
-        }
-        if (error != ERROR_SUCCESS) {
-            DeleteFileA(probe.c_str());  // made but not written
-            if (!IsFolder(folder))
-                Fail(what + " cannot be created (" + ErrorText(error) + ")",
-                     "create it and let the print host's account write there");
+        if (NoFolder(name)) return;
+        if (!IsFolder(folder)) {
+            if (mayBeMissing)
+                Ok(what + " not there, and logging is off");
             else
-                Fail(what + " is not writable (" + ErrorText(error) + ")",
-                     "let the print host's account create, write and delete files there");
-        } else if (!DeleteFileA(probe.c_str())) {
-            Fail(what + ": a file made there cannot be deleted (" + ErrorText(GetLastError()) + ")",
-                 "let the print host's account delete files there, and delete " + probe);
-        } else {
-            Ok(what + " writable");
+                Fail(what + " not found", "repair the package, which makes it with its permissions");
+            return;
         }
+        DWORD error = ERROR_SUCCESS;
+        const std::optional<ObjectSecurity> security = ReadSecurity(folder, true, error);
+        // List, add files, traverse, and delete result files whatever their own permissions.
+        constexpr std::uint32_t kHookNeeds =
+            rights::kReadOrList | rights::kWriteOrAddFile | rights::kExecuteOrTraverse | rights::kDeleteChild;
+        if (!security)
+            Fail(what + ": its permissions cannot be read (" + ErrorText(error) + ")",
+                 "run the check as an administrator");
+        else if ((GrantedRights(*security, PrintHostSids()) & kHookNeeds) != kHookNeeds)
+            Fail(what + ": the print host (SYSTEM) may not create and delete files there",
+                 "repair the package, or run icacls \"" + folder.substr(0, folder.size() - 1) +
+                     "\" /grant *S-1-5-18:(OI)(CI)F");
+        else
+            Ok(what + ": the print host (SYSTEM) may create and delete files there");
     }
 
     void Library() {
@@ -308,41 +366,58 @@ private:
         Ok(what + ": " + MachineName(kOwnMachine) + ", version " + FileVersion(dllPath_) + ", " + entry);
     }
 
-    // Connects to the server's port and sends nothing; the hook is off without an address.
+    // Connects to the server's port and sends nothing. The hook itself only needs the
+    // address to be set; the dialogs connect to the address in each job file and take no
+    // host name, which the line says.
     void Server() {
-        if (platform_.reads().size() < kKeys || settings_.ServerIP.empty()) return;  // reported above
         const std::string& address = settings_.ServerIP;
-        const std::string what = "server " + address + " port " + std::to_string(contract::kServerPort);
+        const std::string port = std::string("TCP port ").append(std::to_string(contract::kServerPort));
+        const std::string dialogs = "; the dialogs connect to the ServerIP that each job file names";
+        if (address.empty()) {
+            Fail("server not checked, since " + serverKey_ + " is empty", "set it to the Tallyhorn server's IP address");
+            return;
+        }
+        std::string what = "server " + address + " from " + serverKey_;
         const win::WsaSession sockets(MAKEWORD(1, 1));
         if (sockets.error() != 0) {
-            Fail(what + ": Windows Sockets did not start (" + ErrorText(static_cast<DWORD>(sockets.error())) + ")",
+            const DWORD code = static_cast<DWORD>(sockets.error());
+            Fail(what + " not checked: Windows Sockets did not start (" + ErrorText(code) + ")",
                  "check the network setup of this computer");
             return;
         }
         sockaddr_in server{};
         server.sin_family = AF_INET;
         server.sin_port = htons(contract::kServerPort);
+        // The dialog reads its address with inet_addr alone.
         server.sin_addr.s_addr = inet_addr(address.c_str());
-        if (server.sin_addr.s_addr == INADDR_NONE) {
+        const bool hostName = server.sin_addr.s_addr == INADDR_NONE;
+        if (hostName) {
             const hostent* host = gethostbyname(address.c_str());
             if (host == nullptr || host->h_addrtype != AF_INET || host->h_addr_list[0] == nullptr) {
-                Fail(what + ": no such address (" + ErrorText(static_cast<DWORD>(WSAGetLastError())) + ")",
-                     "set " + KeyName(kServerIp) + " to the Tallyhorn server's IP address");
+                Fail(what + " is no IP address, and no host of that name is known (" +
+                         ErrorText(static_cast<DWORD>(WSAGetLastError())) + ")",
+                     "set " + serverKey_ + " to the Tallyhorn server's IP address");
                 return;
             }
             std::memcpy(&server.sin_addr, host->h_addr_list[0], sizeof server.sin_addr);
+            what += " is a host name (" + std::string(inet_ntoa(server.sin_addr)) +
+                    " here), which the dialogs cannot use,";
         }
+        const std::string nameMend = hostName ? "; the monitor must write the server's IP address into each job "
+                                                "file's ServerIP: write that address here too"
+                                              : "";
         const int error = Connect(server);
-        if (error == 0)
-            Ok(what + " reachable");
+        if (error == 0 && !hostName)
+            Ok(what + " answers on " + port + dialogs);
+        else if (error == 0)
+            Fail(what + " and answers on " + port, nameMend.substr(2));
         else if (error == WSAETIMEDOUT)
-            Fail(what + ": no answer within " + std::to_string(kConnectSeconds) + " s",
-                 "check that the Tallyhorn server runs there and that no firewall drops TCP port " +
-                     std::to_string(contract::kServerPort) + " on the way");
+            Fail(what + " does not answer on " + port + " within " + std::to_string(kConnectSeconds) + " s",
+                 "check that the Tallyhorn server runs there and that no firewall drops " + port + " on the way" +
+                     nameMend);
         else
-            Fail(what + " not reachable (" + ErrorText(static_cast<DWORD>(error)) + ")",
-                 "start the Tallyhorn server there, or let TCP port " + std::to_string(contract::kServerPort) +
-                     " through to it");
+            Fail(what + " does not answer on " + port + " (" + ErrorText(static_cast<DWORD>(error)) + ")",
+                 "start the Tallyhorn server there, or let " + port + " through to it" + nameMend);
     }
 
     // 0 when a connection was made within the time, else the Windows Sockets error.
@@ -370,9 +445,49 @@ private:
         return code != 0 ? code : WSAECONNREFUSED;
     }
 
+    // Who may write and who owns what the print host runs and trusts: a user who may
+    // change any of them can run code as SYSTEM, forge a verdict or read the log.
+    void Permissions() {
+        const std::string& progDir = settings_.ProgDir;
+        const std::string account = CheckingAccount();
+        const auto audit = [&](const std::string& path, bool isFolder, bool inProgDir) {
+            const std::string what = "permissions of " + path;
+            if (inProgDir && NoFolder(what)) return;
+            if (path == progDir + Text(contract::kLogFolder) && !settings_.WriteToLog && !IsFolder(path)) {
+                Ok(what + ": not there, and logging is off");
+                return;
+            }
+            DWORD error = ERROR_SUCCESS;
+            const std::optional<ObjectSecurity> security = ReadSecurity(path, isFolder, error);
+            if (!security) {
+                const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+                Fail(what + " not checked (" + ErrorText(error) + ")",
+                     missing ? "install it, or repair the package" : "run the check as an administrator");
+                return;
+            }
+            // A file's folder can let someone delete and replace it; a folder that cannot be
+            // read leaves that unchecked, and its own line says why.
+            std::optional<ObjectSecurity> folder;
+            if (!isFolder) folder = ReadSecurity(path.substr(0, path.rfind('\\') + 1), true, error);
+            Report(AccessLine(path, AuditAccess(*security, account, folder), security->owner,
+                              AccountName(security->owner)));
+        };
+        audit(progDir, true, true);
+        audit(progDir + Text(contract::kLogFolder), true, true);
+        audit(progDir + Text(contract::kJobFolder), true, true);
+        audit(Narrow(dllPath_), false, false);
+        audit(progDir + Text(contract::kMonitorProgram), false, true);
+        audit(win::ProgramPath(), false, false);
+        const std::string client = progDir + "Client\\TallyhornClient.exe";
+        if (!progDir.empty() && IsFile(client)) audit(client, false, true);
+    }
+
     std::wstring dllPath_;
-    NotingPlatform platform_;
+    hook::win::WinHookPlatform platform_;
     hook::HookSettings settings_;
+    std::string serverKey_;
+    std::string progDirProblem_;  // why nothing in the installation folder can be checked
+    std::string progDirMend_;
     bool allOk_ = true;
 };
 

@@ -212,6 +212,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         WriteFile(held.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
         record.Line("ResultWritten", "locked");
         Sleep(script.Milliseconds("Hold", 3000));
+    } else if (mode == "linked") {
+        // First a hard link at the result file's name to a file elsewhere that says print;
+        // then, after LinkWait, the proper result file.
+        const std::string target = script.Text("LinkTarget", "");
+        const bool linked = WriteWholeFile(target, ResultFileText("1")) &&
+                            CreateHardLinkA(resultFile.c_str(), target.c_str(), nullptr);
+        record.Line("Linked", linked ? "yes" : "error " + std::to_string(GetLastError()));
+        Sleep(script.Milliseconds("LinkWait", 3000));
+        PublishResultFile(job, ResultFileText(script.Text("Result", "0")), record);
     } else if (mode == "folder") {
         CreateDirectoryA(resultFile.c_str(), nullptr);
         record.Line("ResultWritten", "folder");

@@ -1,5 +1,5 @@
-// What the hook's bench programs share: the export's type, a fine clock, whole files,
-// the settings file and the day's log name.
+// What the hook's bench programs share: the export, a fine clock, the settings file and
+// the day's log name; whole files come from the Wine tests' helpers.
 #pragma once
 
 #include <windows.h>
@@ -9,16 +9,16 @@
 #include <string>
 
 #include "common/windows/handles.h"
+#include "hook/windows/Tallyhorn_export.h"
+#include "tests/wine/common/files.h"
 #include "tools/tool_handles.h"
 
 namespace tallyhorn::bench {
 
-// As a print host declares it: cdecl, four 32-bit arguments, the verdict in the low byte.
-using HandlePrintJob = std::uint32_t(__cdecl*)(const wchar_t*, const wchar_t*, std::int32_t, std::int32_t);
+using HandlePrintJob = hook::HandlePrintJobExport*;
 
 inline HandlePrintJob LoadExport(HMODULE library) {
-    return reinterpret_cast<HandlePrintJob>(
-        reinterpret_cast<void (*)()>(GetProcAddress(library, "Handle_Print_Job@16")));
+    return reinterpret_cast<HandlePrintJob>(reinterpret_cast<void (*)()>(GetProcAddress(library, hook::kExportName)));
 }
 
 inline double NowMs() {
@@ -32,21 +32,9 @@ inline double NowMs() {
     return static_cast<double>(now.QuadPart) / perMs;
 }
 
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (file) WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-inline std::string ReadBytes(const std::string& path) {
-    win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (file && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    return bytes;
-}
+using wine_test::ReadBytes;
+using wine_test::TodaysLogDate;
+using wine_test::WriteBytes;
 
 // "Tallyhorn.ini" in the Windows directory, where the hook looks for it.
 inline std::string SettingsFile() {
@@ -78,11 +66,7 @@ inline void WriteSettings(const std::string& progDir, bool withServer) {
 }
 
 inline std::string TodaysLog(const std::string& progDir) {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    char name[64];
-    std::snprintf(name, sizeof name, "Debug\\Tallyhorn_Hk_%02u_%02u_%04u.log", now.wDay, now.wMonth, now.wYear);
-    return progDir + name;
+    return progDir + "Debug\\Tallyhorn_Hk_" + TodaysLogDate() + ".log";
 }
 
 // Lets threads, also of several processes, start their calls at the same moment: each

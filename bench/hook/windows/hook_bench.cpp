@@ -24,16 +24,19 @@ void Settings(bool withServer) { WriteSettings(kProgDir, withServer); }
 
 // ---- the minimal programs: the platform calls a path must make, and nothing else ----
 
-void ReadThreeSettings(char (&value)[2048]) {
+void ReadSettings(char (&value)[2048]) {
     const char* file = "Tallyhorn.ini";
     GetPrivateProfileStringA("Tallyhorn", "ProgDir", "c:", value, sizeof value, file);
     GetPrivateProfileStringA("Tallyhorn", "Tallyhorn ServerIP", "", value, sizeof value, file);
     GetPrivateProfileStringA("Tallyhorn", "WriteToLog", "", value, sizeof value, file);
+    GetPrivateProfileStringA("Tallyhorn", "LogDays", "", value, sizeof value, file);
 }
 
 void OneLogLine(const std::string& debugFolder, const std::string& tempFolder, const std::string& logPath) {
     CreateDirectoryA(debugFolder.c_str(), nullptr);
     CreateDirectoryA(tempFolder.c_str(), nullptr);
+    GetFileAttributesA(debugFolder.c_str());  // neither folder may be a reparse point
+    GetFileAttributesA(tempFolder.c_str());
     SYSTEMTIME date{};
     GetLocalTime(&date);
     WIN32_FIND_DATAA found{};
@@ -46,7 +49,9 @@ void OneLogLine(const std::string& debugFolder, const std::string& tempFolder, c
         FileTimeToDosDateTime(&local, &dosDate, &dosTime);
     }
     HANDLE file = CreateFileA(logPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    BY_HANDLE_FILE_INFORMATION information{};  // the log must be a file of its own
+    GetFileInformationByHandle(file, &information);
     const DWORD size = GetFileSize(file, nullptr);
     char tail[128];
     DWORD read = 0;
@@ -69,13 +74,13 @@ struct PathCalls {
 
 void MinimalNoServer(const PathCalls& paths) {
     char value[2048];
-    ReadThreeSettings(value);
+    ReadSettings(value);
     OneLogLine(paths.debugFolder, paths.tempFolder, paths.logPath);
 }
 
 void MinimalMissingMonitor(const PathCalls& paths) {
     char value[2048];
-    ReadThreeSettings(value);
+    ReadSettings(value);
     char device[64], document[64];
     WideCharToMultiByte(CP_ACP, 0, L"Bench Printer", -1, device, sizeof device, nullptr, nullptr);
     WideCharToMultiByte(CP_ACP, 0, L"Bench Document", -1, document, sizeof document, nullptr, nullptr);

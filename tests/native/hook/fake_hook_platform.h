@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -23,6 +24,11 @@ public:
     std::vector<LocalDateTime> clock{{2026, 12, 7, 14, 3, 27}};
     char separator = ':';
     std::set<std::string> files;                 // files a directory search finds
+    std::set<std::string> reparsePoints;         // folders that lead elsewhere
+    std::map<std::string, HeldFileFacts> facts;  // of files held; a trusted file's by default
+    std::map<std::string, std::uint32_t> holdErrors;  // files that cannot be held, and why
+    int holding = 0;                             // files held open at the moment
+    std::vector<bool> readsWhileHeld;            // for each read of a file other than the settings
     std::map<std::string, std::string> logs;     // log path -> bytes appended
     std::vector<std::string> trace;              // every operation, in order
 
@@ -61,6 +67,7 @@ public:
     std::string ReadProfileString(const std::string& file, std::string_view section, std::string_view key,
                                   const std::string& defaultValue) override {
         Note("read " + file + " " + std::string(section) + "/" + std::string(key));
+        if (file != "Tallyhorn.ini") readsWhileHeld.push_back(holding > 0);
         const auto inFile = profiles.find(file);
         if (inFile == profiles.end()) return defaultValue;
         const auto value = inFile->second.find(std::string(section) + "/" + std::string(key));
@@ -93,8 +100,28 @@ public:
         Note("remove " + path);
         files.erase(path);
     }
-    bool AppendToLog(const std::string& path, const std::string& bytes) override {
+    bool IsReparsePoint(const std::string& path) override { return reparsePoints.count(path) != 0; }
+    std::vector<std::string> FilesIn(const std::string& folder) override {
+        Note("list " + folder);
+        std::vector<std::string> names;
+        for (const std::string& file : files)
+            if (file.rfind(folder, 0) == 0 && file.find('\\', folder.size()) == std::string::npos)
+                names.push_back(file.substr(folder.size()));
+        return names;
+    }
+    std::unique_ptr<HeldFile> HoldFile(const std::string& path, CallResult& opened) override {
+        Note("hold " + path);
+        if (holdErrors.count(path)) {
+            opened = {false, holdErrors[path]};
+            return nullptr;
+        }
+        const auto found = facts.find(path);
+        return std::make_unique<Held>(*this, found == facts.end() ? HeldFileFacts{false, 1, FileOwner::System, "SYSTEM"}
+                                                                  : found->second);
+    }
+    bool AppendToLog(const std::string& path, const std::string& bytes, bool& created) override {
         Note("append " + path);
+        created = files.insert(path).second;
         logs[path] += bytes;
         return true;
     }
@@ -121,6 +148,19 @@ public:
     contract::LeadBytes AnsiLeadBytes() override { return leadBytes; }
 
 private:
+    class Held : public HeldFile {
+    public:
+        Held(FakeHookPlatform& platform, HeldFileFacts facts) : platform_(platform), facts_(std::move(facts)) {
+            ++platform_.holding;
+        }
+        ~Held() override { --platform_.holding; }
+        const HeldFileFacts& Facts() const override { return facts_; }
+
+    private:
+        FakeHookPlatform& platform_;
+        HeldFileFacts facts_;
+    };
+
     void Note(const std::string& entry) {
         trace.push_back(entry);
         if (!throwAt.empty() && entry.rfind(throwAt, 0) == 0) throw std::runtime_error("injected: " + entry);

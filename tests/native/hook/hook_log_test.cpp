@@ -15,10 +15,7 @@ TEST(HookSettings, MissingFileGivesDriveCLoggingOnAndNoServer) {
     EXPECT_EQ(settings.ProgDir, "c:\\");
     EXPECT_TRUE(settings.WriteToLog);
     EXPECT_EQ(settings.ServerIP, "");
-    const std::vector<std::string> reads = {"read Tallyhorn.ini Tallyhorn/ProgDir",
-                                            "read Tallyhorn.ini Tallyhorn/Tallyhorn ServerIP",
-                                            "read Tallyhorn.ini Tallyhorn/WriteToLog"};
-    EXPECT_EQ(platform.trace, reads);
+    EXPECT_EQ(settings.LogDays, 0);
 }
 
 TEST(HookSettings, ProgDirGetsOneTrailingBackslashUnlessEmpty) {
@@ -33,14 +30,11 @@ TEST(HookSettings, ProgDirGetsOneTrailingBackslashUnlessEmpty) {
     EXPECT_EQ(Read_Hook_Settings(platform).ProgDir, std::string(2047, 'p') + "\\");
 }
 
-TEST(HookSettings, WriteToLogFollowsTheNumberRule) {
-    const std::pair<const char*, bool> cases[] = {
-        {"0", false}, {"0x0", false}, {"$0", false}, {"1", true}, {"false", true}, {"", true}, {"no", true}};
-    for (const auto& [value, logging] : cases) {
-        FakeHookPlatform platform;
-        platform.SetSetting("WriteToLog", value);
-        EXPECT_EQ(Read_Hook_Settings(platform).WriteToLog, logging) << value;
-    }
+// The number rule itself is ProfileNumber's; here only that WriteToLog is read by it.
+TEST(HookSettings, WriteToLogIsReadByTheNumberRule) {
+    FakeHookPlatform platform;
+    platform.SetSetting("WriteToLog", "0x0");
+    EXPECT_FALSE(Read_Hook_Settings(platform).WriteToLog);
 }
 
 TEST(HookSettings, AFailureWhileReadingKeepsWhatWasReadBefore) {
@@ -76,10 +70,17 @@ TEST(HookLog, EachLineTriesBothFoldersThenAppendsToTheDaysFile) {
     Write_Hook_Log(platform, settings, "two", 7);
     const std::string path = "D:\\Jobs\\Debug\\Tallyhorn_Hk_07_12_2026.log";
     EXPECT_EQ(platform.Log(path), "14:03:27  [7]\tone\r\n14:03:27  [7]\ttwo\r\n");
-    const std::vector<std::string> oneLine = {"mkdir D:\\Jobs\\Debug\\", "mkdir D:\\Jobs\\Temp\\", "time", "time",
-                                              "append " + path};
-    EXPECT_EQ(std::vector<std::string>(platform.trace.begin(), platform.trace.begin() + 5), oneLine);
-    EXPECT_EQ(platform.Count("mkdir"), 4);
+}
+
+TEST(HookLog, AFolderThatLeadsElsewhereLosesTheLineButNotTheJob) {
+    for (const char* folder : {"c:\\Debug\\", "c:\\Temp\\"}) {
+        FakeHookPlatform platform;
+        platform.SetSetting("Tallyhorn ServerIP", "srv");
+        platform.reparsePoints.insert(folder);
+        EXPECT_TRUE(Handle_Print_Job(platform, u"P", u"D", 1, 1));
+        EXPECT_TRUE(platform.logs.empty()) << folder;
+        EXPECT_EQ(platform.Count("start"), 1) << folder;
+    }
 }
 
 TEST(HookLog, LoggingOffWritesNothingAndCreatesNoFolder) {

@@ -80,8 +80,6 @@ TEST_F(PrintJob, WithoutServerAddressOnlyThatIsLoggedAndTheAnswerIsTrue) {
     EXPECT_TRUE(Call());
     EXPECT_EQ(Messages(), std::vector<std::string>{"Server IP is empty"});
     EXPECT_EQ(platform.Count("start"), 0);
-    EXPECT_EQ(platform.Count("tick"), 0);    // no job file is named
-    EXPECT_EQ(platform.Count("narrow"), 0);
 }
 
 TEST_F(PrintJob, MonitorThatCannotStartIsLoggedWithErrorAndCommandLineWithoutWait) {
@@ -118,20 +116,12 @@ TEST_F(PrintJob, ResultZeroIsReadDeletedAndAnswered) {
     EXPECT_EQ(platform.Count("sleep"), 1);
 }
 
-TEST_F(PrintJob, ResultValuesThatAreNoZeroNumberAnswerTrue) {
-    for (const char* value : {"1", "-1", "false", "", "0.0", "no"}) {
-        SCOPED_TRACE(value);
-        NextJob();
-        ResultAfter(500, value);
-        EXPECT_TRUE(Call());
-        EXPECT_EQ(platform.files.count(kResultFile), 0u);
-    }
-    for (const char* value : {"0x0", "$0", "00", "+0"}) {
-        SCOPED_TRACE(value);
-        NextJob();
-        ResultAfter(500, value);
-        EXPECT_FALSE(Call());
-    }
+// The number rule itself is ProfileNumber's; here only that Result is read by it, as true
+// when it is no number.
+TEST_F(PrintJob, AResultThatIsNoNumberOrMissingAnswersTrue) {
+    ResultAfter(500, "false");
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(platform.files.count(kResultFile), 0u);
     // A result file without the key: found, read as true, deleted.
     NextJob();
     platform.afterSleep = [](FakeHookPlatform& p) { p.files.insert(kResultFile); };
@@ -170,8 +160,6 @@ TEST_F(PrintJob, PollsEvery500MsAndSeesAResultAtTheNextLook) {
     EXPECT_FALSE(Call());
     EXPECT_EQ(platform.Count("sleep 500"), 3);
     EXPECT_EQ(platform.Count("exists " + std::string(kResultFile)), 3);
-    // The clock is read for the job file, for the start, then after each look that found nothing.
-    EXPECT_EQ(platform.Count("tick"), 2 + 2);
 }
 
 TEST_F(PrintJob, WaitEndsAtTheFirstLookAfterMoreThan120000Ms) {
@@ -210,35 +198,33 @@ TEST_F(PrintJob, WaitLastsItsFullLengthWhereverTheTickCounterStands) {
     }
 }
 
-TEST_F(PrintJob, TickNumberOfTheJobFileAtTheEdgesOfTheCounter) {
-    platform.startSucceeds = false;
-    platform.tick = 4294967295u;
-    Call();
-    EXPECT_EQ(Messages()[1], "Starting the Tallyhorn monitor, Job file is C:\\Tallyhorn\\Temp\\1_42.txt");
-    NextJob();
-    platform.tick = 2147483648u;
-    Call();
-    EXPECT_EQ(Messages()[1], "Starting the Tallyhorn monitor, Job file is C:\\Tallyhorn\\Temp\\-2147483648_42.txt");
-}
-
-TEST_F(PrintJob, NegativeJobIdKeepsItsSignEverywhere) {
-    platform.startSucceeds = false;
-    EXPECT_TRUE(Call(u"P", u"D", -5, -3));
-    const std::vector<std::string> messages = Messages(kLog, -5);
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = P,  JobType = -3,  pDocumentName = D");
-    EXPECT_EQ(messages[1], "Starting the Tallyhorn monitor, Job file is C:\\Tallyhorn\\Temp\\5000_-5.txt");
-    EXPECT_EQ(platform.commandLine,
-              "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_-5.txt\" \"P\" \"D\" -5 -3");
-}
-
-TEST_F(PrintJob, NullNamesAreEmptyTexts) {
-    platform.startSucceeds = false;
-    EXPECT_TRUE(Call(nullptr, nullptr));
-    EXPECT_EQ(Messages()[0], "Handle_Print_Job, DeviceName = ,  JobType = 1,  pDocumentName = ");
-    EXPECT_EQ(platform.commandLine,
-              "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"\" \"\" 42 1");
-    EXPECT_EQ(platform.Count("narrow"), 0);
+// The job file's tick number at the edges of the counter, a negative JobId and null names,
+// in the log (every line tagged with the JobId) and on the command line.
+TEST_F(PrintJob, JobFileAndCommandLineAtTheEdges) {
+    const struct {
+        const char16_t *device, *document;
+        std::int32_t jobId, jobType;
+        std::uint32_t tick;
+        std::string jobFile, firstLine, arguments;  // arguments: after the job file's
+    } cases[] = {
+        {u"P", u"D", 42, 1, 4294967295u, "1_42.txt", "P,  JobType = 1,  pDocumentName = D", "\"P\" \"D\" 42 1"},
+        {u"P", u"D", 42, 1, 2147483648u, "-2147483648_42.txt", "P,  JobType = 1,  pDocumentName = D", "\"P\" \"D\" 42 1"},
+        {u"P", u"D", -5, -3, 5000, "5000_-5.txt", "P,  JobType = -3,  pDocumentName = D", "\"P\" \"D\" -5 -3"},
+        {nullptr, nullptr, 42, 1, 5000, "5000_42.txt", ",  JobType = 1,  pDocumentName = ", "\"\" \"\" 42 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.jobFile);
+        NextJob();
+        platform.startSucceeds = false;
+        platform.tick = c.tick;
+        EXPECT_TRUE(Call(c.device, c.document, c.jobId, c.jobType));
+        const std::string jobFile = "C:\\Tallyhorn\\Temp\\" + c.jobFile;
+        EXPECT_EQ(platform.commandLine, "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"" + jobFile + "\" " + c.arguments);
+        const std::vector<std::string> messages = Messages(kLog, c.jobId);
+        ASSERT_EQ(messages.size(), 4u);
+        EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + c.firstLine);
+        EXPECT_EQ(messages[1], "Starting the Tallyhorn monitor, Job file is " + jobFile);
+    }
 }
 
 // The monitor gets the names mended for its command line: quotes as ', cut to 2047 bytes of
@@ -274,6 +260,62 @@ TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
                                    ",  JobType = 1,  pDocumentName = " + c.loggedDocument);
         EXPECT_EQ(messages[2], "Error creating Monitor,   error 2, Command Line=" + logged);
     }
+}
+
+// A result file is read only when it is the monitor's own: one name, no reparse point,
+// owned by the system, the administrators, TrustedInstaller or the hook's process user.
+TEST_F(PrintJob, OnlyATrustedResultFileGivesAVerdict) {
+    const std::string ignored = std::string("Rslt file ") + kResultFile + " ignored: ";
+    const struct {
+        HeldFileFacts facts;
+        std::string line;  // the fourth line of the call
+    } cases[] = {
+        {{true, 1, FileOwner::System, ""}, ignored + "reparse point"},
+        {{false, 2, FileOwner::System, ""}, ignored + "2 links"},
+        {{false, 1, FileOwner::Other, "PC\\guest"}, ignored + "owner PC\\guest"},
+        {{false, 1, FileOwner::Administrators, ""}, std::string("Rslt file ") + kResultFile + " found"},
+        {{false, 1, FileOwner::TrustedInstaller, ""}, std::string("Rslt file ") + kResultFile + " found"},
+        {{false, 1, FileOwner::ProcessUser, ""}, std::string("Rslt file ") + kResultFile + " found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        NextJob();
+        platform.readsWhileHeld.clear();
+        platform.facts[kResultFile] = c.facts;
+        ResultAfter(500, "0");
+        const bool trusted = c.line.find(" found") != std::string::npos;
+        EXPECT_EQ(Call(), !trusted);
+        ASSERT_GE(Messages().size(), 4u);
+        EXPECT_EQ(Messages()[3], c.line);
+        EXPECT_EQ(platform.files.count(kResultFile), 0u);  // deleted either way
+        EXPECT_EQ(platform.readsWhileHeld, trusted ? std::vector<bool>{true} : std::vector<bool>{});
+    }
+}
+
+TEST_F(PrintJob, AnIgnoredResultFileLeavesTheWaitItsBound) {
+    platform.facts[kResultFile] = {false, 3, FileOwner::System, ""};
+    ResultAfter(100000, "0");
+    platform.afterSleep = [inner = platform.afterSleep, planted = false](FakeHookPlatform& p) mutable {
+        if (!planted) inner(p);
+        planted = planted || p.files.count(kResultFile) != 0;
+    };
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(platform.Count("sleep 500"), 241);
+    EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt not found");
+
+    // One that is back at every look (it cannot be deleted) is logged once.
+    NextJob();
+    ResultAfter(100000, "0");
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(Messages().size(), 7u);
+}
+
+TEST_F(PrintJob, AResultFileThatCannotBeOpenedPrints) {
+    platform.holdErrors[kResultFile] = 32;
+    ResultAfter(500, "0");
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt could not be opened, error 32");
+    EXPECT_EQ(platform.files.count(kResultFile), 0u);
 }
 
 TEST_F(PrintJob, LoggingOffStillRunsTheJob) {

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
-#include "common/daily_log.h"
 #include "common/windows/handles.h"
 #include "tools/tool_handles.h"
 
@@ -80,24 +79,6 @@ bool IsFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-std::string ReadBytes(const std::string& path) {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string bytes;
-    if (!file) return bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    return bytes;
-}
-
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
 bool CreateFolders(const std::string& path) {
     // Each level after the drive's root, the last one included.
     for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
@@ -164,12 +145,6 @@ std::vector<std::string> SplitLines(const std::string& text, const std::string& 
         lines.push_back(text.substr(at, end - at));
     if (at < text.size()) lines.push_back(text.substr(at));
     return lines;
-}
-
-std::string TodaysLogDate() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return DailyLogDate({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond});
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {

@@ -1,5 +1,5 @@
 // What every Wine test needs around the real binaries: Windows paths of the build tree,
-// programs run to their end, whole files, folder trees, lines, the day's log date,
+// programs run to their end, folder trees, lines (whole files and the day's log date in files.h),
 // waiting for a condition and profile values.
 #pragma once
 
@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/wine/common/files.h"
 
 namespace tallyhorn::wine_test {
 
@@ -27,10 +29,6 @@ ProgramRun Run(const std::string& commandLine);
 
 bool Exists(const std::string& path);
 bool IsFolder(const std::string& path);
-// A whole file, also while another program writes to it; empty when it cannot be read.
-std::string ReadBytes(const std::string& path);
-// Replaces a file's bytes; true when all of them were written.
-bool WriteBytes(const std::string& path, const std::string& bytes);
 
 // Creates a folder and every missing folder above it; true when it is there afterwards.
 bool CreateFolders(const std::string& path);
@@ -43,8 +41,6 @@ std::string FreshTestFolder(const std::string& prefix, const std::string& suffix
 
 std::vector<std::string> SplitLines(const std::string& text, const std::string& separator = "\r\n");
 
-// Today's "DD_MM_YYYY", as in the daily log files' names.
-std::string TodaysLogDate();
 
 // Asks `done` every 25 ms until it is true or the time is up; its last answer.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);

@@ -1,0 +1,100 @@
+// The result file held open while the hook checks whom it belongs to and reads it.
+#include "hook/windows/held_file.h"
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <vector>
+
+#include "common/windows/files.h"
+#include "common/windows/handles.h"
+
+namespace tallyhorn::hook::win {
+
+namespace {
+
+// TrustedInstaller, the service that owns what Windows installs.
+constexpr char kTrustedInstallerSid[] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+std::string SidText(PSID sid) {
+    LPSTR text = nullptr;
+    if (!ConvertSidToStringSidA(sid, &text)) return "unknown";
+    std::string copy(text);
+    LocalFree(text);
+    return copy;
+}
+
+// "DOMAIN\name" when the account is known, else the SID.
+std::string AccountName(PSID sid) {
+    char name[256];
+    char domain[256];
+    DWORD nameLength = sizeof name;
+    DWORD domainLength = sizeof domain;
+    SID_NAME_USE use{};
+    if (!LookupAccountSidA(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) return SidText(sid);
+    return domainLength > 0 ? std::string(domain) + "\\" + name : std::string(name);
+}
+
+// The user of the process (not of a thread's impersonation: the print host's own account).
+bool IsProcessUser(PSID sid) {
+    HANDLE rawToken = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return false;
+    const tallyhorn::win::UniqueHandle token(rawToken);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return false;
+    return EqualSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, sid) != FALSE;
+}
+
+FileOwner OwnerKind(PSID sid) {
+    if (IsWellKnownSid(sid, WinLocalSystemSid)) return FileOwner::System;
+    if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) return FileOwner::Administrators;
+    if (SidText(sid) == kTrustedInstallerSid) return FileOwner::TrustedInstaller;
+    if (IsProcessUser(sid)) return FileOwner::ProcessUser;
+    return FileOwner::Other;
+}
+
+class WinHeldFile final : public HeldFile {
+public:
+    WinHeldFile(HANDLE file, const HeldFileFacts& facts) : file_(file), facts_(facts) {}
+    const HeldFileFacts& Facts() const override { return facts_; }
+
+private:
+    tallyhorn::win::UniqueFile file_;
+    HeldFileFacts facts_;
+};
+
+}  // namespace
+
+std::unique_ptr<HeldFile> HoldFileOpen(const std::string& path, CallResult& opened) {
+    tallyhorn::win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        opened = {false, GetLastError()};
+        return nullptr;
+    }
+    tallyhorn::win::FileLinks links;
+    if (!tallyhorn::win::ReadFileLinks(file.get(), links)) {
+        opened = {false, GetLastError()};
+        return nullptr;
+    }
+    HeldFileFacts facts;
+    facts.reparsePoint = links.reparsePoint;
+    facts.links = links.links;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(file.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) == ERROR_SUCCESS &&
+        owner != nullptr) {
+        facts.owner = OwnerKind(owner);
+        if (facts.owner == FileOwner::Other) facts.ownerName = AccountName(owner);
+    } else {
+        facts.ownerName = "unknown";  // an owner that cannot be read is not trusted
+    }
+    if (descriptor != nullptr) LocalFree(descriptor);
+    return std::make_unique<WinHeldFile>(file.release(), facts);
+}
+
+}  // namespace tallyhorn::hook::win
