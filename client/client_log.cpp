@@ -13,14 +13,18 @@ std::string ClientLogPath(const std::string& programFolder, const LocalDateTime&
 }
 
 std::string ClientLogLine(const LocalDateTime& time, char separator, const std::string& message) {
-    return LogTime(time, separator) + "  " + message + "\r\n";
+    std::string text = message;
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';  // never the second byte of a pair
+    }
+    return LogTime(time, separator) + "  " + text + "\r\n";
 }
 
-ClientLog::ClientLog(DialogPlatform& platform) : platform_(platform) {}
+ClientLog::ClientLog(LogPlatform& platform) : platform_(platform) {}
 
 void ClientLog::ReadTimeSeparator() {
     try {
-        separator_ = TimeSeparatorFrom(platform_.LocaleTimeSeparator());
+        separator_ = TimeSeparatorFrom(platform_.TimeSeparator());
     } catch (...) {
         // Keeps the separator it had.
     }
@@ -29,8 +33,8 @@ void ClientLog::ReadTimeSeparator() {
 void ClientLog::Write(const std::string& programFolder, const std::string& message) {
     try {
         // The date for the name is read before the time for the line, each on its own.
-        const std::string path = ClientLogPath(programFolder, platform_.Now());
-        const std::string line = ClientLogLine(platform_.Now(), separator_, message);
+        const std::string path = ClientLogPath(programFolder, platform_.LocalTime());
+        const std::string line = ClientLogLine(platform_.LocalTime(), separator_, message);
         platform_.AppendToLog(path, line);
     } catch (...) {
         // Best effort: the line is lost.

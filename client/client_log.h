@@ -3,19 +3,21 @@
 
 #include <string>
 
-#include "client/dialog_platform.h"
+#include "client/log_platform.h"
 
 namespace tallyhorn::client {
 
 // The day's log file for a program folder (ending in a backslash).
 std::string ClientLogPath(const std::string& programFolder, const LocalDateTime& date);
 
-// One line: "hh:nn:ss", two blanks, the message, CR LF.
+// One line: "hh:nn:ss", two blanks, the message, CR LF. A control byte in the message
+// (texts from the job file and the server's errors among them) is written as a blank, so
+// that nothing from outside can end the line, forge another or cut the shared file.
 std::string ClientLogLine(const LocalDateTime& time, char separator, const std::string& message);
 
 class ClientLog {
 public:
-    explicit ClientLog(DialogPlatform& platform);
+    explicit ClientLog(LogPlatform& platform);
 
     // Reads the locale's time separator again (at start and on a settings change).
     void ReadTimeSeparator();
@@ -24,7 +26,7 @@ public:
     void Write(const std::string& programFolder, const std::string& message);
 
 private:
-    DialogPlatform& platform_;
+    LogPlatform& platform_;
     char separator_ = ':';
 };
 

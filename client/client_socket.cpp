@@ -7,7 +7,7 @@
 
 namespace tallyhorn::client {
 
-ClientSocket::ClientSocket(DialogPlatform& platform, ClientSocketEvents& events)
+ClientSocket::ClientSocket(SocketPlatform& platform, ClientSocketEvents& events)
     : platform_(platform), events_(events) {}
 
 ClientSocket::~ClientSocket() {
@@ -56,9 +56,9 @@ int ClientSocket::Close() {
     return platform_.CloseSocket(socket);
 }
 
-void ClientSocket::FailedCall(SocketErrorKind kind, int code, const char* api) {
+void ClientSocket::FailedCall(int code, const char* api) {
     int errorCode = code;
-    events_.ClientSocketError(*this, kind, errorCode);
+    events_.ClientSocketError(*this, errorCode);
     Close();
     if (errorCode != 0) {
         throw DialogError(WindowsSocketErrorText(platform_.SocketErrorText(errorCode), errorCode, api));
@@ -74,7 +74,7 @@ int ClientSocket::SendText(const std::string& text) {
         return call.result;
     }
     if (call.error != platform_.WouldBlockCode()) {
-        FailedCall(SocketErrorKind::Send, call.error, "send");
+        FailedCall(call.error, "send");
     }
     return 0;
 }
@@ -86,7 +86,7 @@ std::string ClientSocket::ReceiveText() {
     const SocketCall waiting = platform_.BytesWaiting(socket_);
     if (waiting.error != 0) {
         if (waiting.error != platform_.WouldBlockCode()) {
-            FailedCall(SocketErrorKind::Receive, waiting.error, "recv");
+            FailedCall(waiting.error, "recv");
         }
         return {};
     }
@@ -97,7 +97,7 @@ std::string ClientSocket::ReceiveText() {
     const SocketCall call = platform_.Receive(socket_, static_cast<std::size_t>(waiting.result), bytes);
     if (call.error != 0) {
         if (call.error != platform_.WouldBlockCode()) {
-            FailedCall(SocketErrorKind::Receive, call.error, "recv");
+            FailedCall(call.error, "recv");
         }
         return {};
     }
@@ -110,15 +110,8 @@ void ClientSocket::Notify(SocketId socket, NetworkEvent event, int error) {
         return;
     }
     if (error != 0) {
-        SocketErrorKind kind = SocketErrorKind::General;
-        switch (event) {
-            case NetworkEvent::Connect: kind = SocketErrorKind::Connect; break;
-            case NetworkEvent::Read: kind = SocketErrorKind::Receive; break;
-            case NetworkEvent::Write: kind = SocketErrorKind::Send; break;
-            case NetworkEvent::Close: kind = SocketErrorKind::Disconnect; break;
-        }
         int errorCode = error;
-        events_.ClientSocketError(*this, kind, errorCode);
+        events_.ClientSocketError(*this, errorCode);
         if (errorCode != 0) {
             throw DialogError(AsynchronousSocketErrorText(errorCode));
         }

@@ -5,12 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "client/dialog_platform.h"
+#include "client/socket_platform.h"
 
 namespace tallyhorn::client {
-
-// Where an error came from; the dialog treats every kind alike.
-enum class SocketErrorKind { General, Send, Receive, Connect, Disconnect, Accept };
 
 class ClientSocket;
 
@@ -20,7 +17,7 @@ public:
     virtual void ClientSocketConnect(ClientSocket& socket) = 0;
     virtual void ClientSocketRead(ClientSocket& socket) = 0;
     // Setting `errorCode` to 0 marks the error handled; otherwise the connection raises it.
-    virtual void ClientSocketError(ClientSocket& socket, SocketErrorKind kind, int& errorCode) = 0;
+    virtual void ClientSocketError(ClientSocket& socket, int& errorCode) = 0;
 
 protected:
     ~ClientSocketEvents() = default;
@@ -30,7 +27,7 @@ class ClientSocket {
 public:
     enum class State { Idle, Connecting, Connected };
 
-    ClientSocket(DialogPlatform& platform, ClientSocketEvents& events);
+    ClientSocket(SocketPlatform& platform, ClientSocketEvents& events);
     ClientSocket(const ClientSocket&) = delete;
     ClientSocket& operator=(const ClientSocket&) = delete;
     // An established connection is closed when the dialog goes.
@@ -60,9 +57,9 @@ public:
 private:
     // Reports a failed call, closes the connection, and raises the error if the dialog
     // left it unhandled.
-    void FailedCall(SocketErrorKind kind, int code, const char* api);
+    void FailedCall(int code, const char* api);
 
-    DialogPlatform& platform_;
+    SocketPlatform& platform_;
     ClientSocketEvents& events_;
     std::string address_;
     std::uint16_t port_ = 0;

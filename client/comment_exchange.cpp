@@ -3,22 +3,22 @@
 
 #include <algorithm>
 
-#include "client/dialog_texts.h"
+#include "contract/contract.h"
 
 namespace tallyhorn::client {
 
 std::string CommentMessage(const std::string& jobId, const std::string& comment) {
-    std::string message(texts::kCommentMessageHead);
+    std::string message(contract::kCommentMessageHead);
     message += jobId;
-    message += texts::kCommentSeparator;
+    message += contract::kCommentSeparator;
     message += comment;
-    message += texts::kCommentSeparator;
+    message += contract::kCommentSeparator;
     return message;
 }
 
 Reply ReplyGatherer::Add(std::string_view bytes) {
-    static constexpr std::string_view kMarkers[] = {texts::kCommentAck, texts::kQuotaAck};
-    static constexpr std::size_t kLongest = std::max(texts::kCommentAck.size(), texts::kQuotaAck.size());
+    static constexpr std::string_view kMarkers[] = {contract::kCommentAck, contract::kQuotaAck};
+    static constexpr std::size_t kLongest = std::max(contract::kCommentAck.size(), contract::kQuotaAck.size());
     if (bytes.empty()) {
         return Reply::Undecided;
     }

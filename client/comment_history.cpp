@@ -188,7 +188,7 @@ struct CommentHistory::Loading {
     std::size_t keyed = 0;
 };
 
-CommentHistory::CommentHistory(DialogPlatform& platform) : platform_(platform) {}
+CommentHistory::CommentHistory(HistoryPlatform& platform) : platform_(platform) {}
 
 CommentHistory::~CommentHistory() = default;
 
@@ -362,7 +362,7 @@ void CommentHistory::MergeAndSave(const std::string& path) {
         MergeIn(ParseHistory(*bytes));
     }
     std::string written = FormatHistory(entries_);
-    if (platform_.ReplaceFile(path, written)) {
+    if (platform_.WriteWholeFile(path, written)) {
         lastSeen_ = std::move(written);
     }
 }

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "client/dialog_platform.h"
+#include "client/history_platform.h"
 
 namespace tallyhorn::client {
 
@@ -67,7 +67,7 @@ private:
 // The list as the drop-down holds it, kept in the same order, plus its file.
 class CommentHistory {
 public:
-    explicit CommentHistory(DialogPlatform& platform);
+    explicit CommentHistory(HistoryPlatform& platform);
     ~CommentHistory();
 
     // Reads the file and puts its entries in the list: at once for a history of some
@@ -121,7 +121,7 @@ private:
     void MergeFew(std::vector<std::string> candidates);
     void MergeMany(std::vector<std::string> candidates);
 
-    DialogPlatform& platform_;
+    HistoryPlatform& platform_;
     std::vector<std::string> entries_;
     // entries_[0, shown_) are in the drop-down, in the same order.
     std::size_t shown_ = 0;

@@ -5,11 +5,11 @@
 
 #include <span>
 
-#include "client/dialog_platform.h"
+#include "client/form_platform.h"
 
 namespace tallyhorn::client {
 
-// In designed pixels at 96 DPI. For the form: its place on the screen, the size of its
+// In designed pixels at kDesignDpi. For the form: its place on the screen, the size of its
 // client area, and its caption.
 struct ControlDesign {
     Control control;

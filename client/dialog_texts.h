@@ -63,12 +63,6 @@ inline constexpr std::string_view kNoSocket = "Can't create new socket";
 inline constexpr std::string_view kOutOfMemory = "Out of memory";
 inline constexpr std::string_view kUnexpectedError = "Unexpected error";
 
-// The comment message and the two acknowledgement markers.
-inline constexpr std::string_view kCommentMessageHead = "Client Comment";
-inline constexpr std::string_view kCommentSeparator = "##";
-inline constexpr std::string_view kCommentAck = "Client Comment OK";
-inline constexpr std::string_view kQuotaAck = "Quota Approval OK";
-
 // Files in the program folder.
 inline constexpr std::string_view kHistoryFile = "Tallyhorn.Cmt";
 inline constexpr std::string_view kLogPrefix = "Tallyhorn_Client_";

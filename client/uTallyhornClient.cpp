@@ -1,5 +1,5 @@
 // The job dialog TForm1: its job values, its handlers and the rules between them. It
-// works only through DialogPlatform, so the same code runs on Win32 and against fakes.
+// works only through its platform roles, so the same code runs on Win32 and against fakes.
 #include "client/uTallyhornClient.h"
 
 #include <array>
@@ -25,7 +25,6 @@ constexpr unsigned kWatchDogIntervalMs = 10000;
 // low-priority message, so keystrokes, clicks and painting come first.
 constexpr unsigned kHistoryIntervalMs = 1;
 constexpr int kCountdownSeconds = 30;
-constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::Comment_Image) + 1;
 
 std::string Str(std::string_view text) { return std::string(text); }
 
@@ -34,7 +33,8 @@ bool IsButtonKey(int key) { return key == kKeyEnter || key == kKeyEscape; }
 }  // namespace
 
 struct TForm1::Impl final : ClientSocketEvents {
-    explicit Impl(DialogPlatform& platform) : platform(platform), history(platform), log(platform), socket(platform, *this) {
+    Impl(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets)
+        : platform(platform), history(history), log(log), socket(sockets, *this) {
         log.ReadTimeSeparator();
         for (const ControlDesign& design : DesignedDialog()) {
             StateOf(design.control) = {design.visible, true};
@@ -149,7 +149,7 @@ struct TForm1::Impl final : ClientSocketEvents {
     // ---- decisions ----
     void OKBtnClick();
     void CancelBtnClick();
-    void Comments_ComboBoxKeyUp(int key, unsigned shiftState);
+    void Comments_ComboBoxKeyUp(int key);
     void FormCloseQuery(bool& canClose);
     void Quota_TimerTimer();
     void Response_to_the_Processor_Is(const std::string& text);
@@ -160,13 +160,19 @@ struct TForm1::Impl final : ClientSocketEvents {
     // ---- comment submission ----
     void ClientSocketConnect(ClientSocket& socket) override;
     void ClientSocketRead(ClientSocket& socket) override;
-    void ClientSocketError(ClientSocket& socket, SocketErrorKind kind, int& errorCode) override;
+    void ClientSocketError(ClientSocket& socket, int& errorCode) override;
     void WatchDog_TimerTimer();
+    // One step of the history's work left; the timer stops once nothing is left.
+    void History_TimerTimer() {
+        if (!history.Continue()) {
+            DisableTimer(Timer::History_Timer);
+        }
+    }
 
-    DialogPlatform& platform;
+    FormPlatform& platform;
     JobValues job;
-    CommentHistory history;
-    ClientLog log;
+    CommentHistory& history;
+    ClientLog& log;
     ClientSocket socket;
     ReplyGatherer reply;
     std::array<ControlState, kControlCount> controls{};
@@ -211,7 +217,7 @@ void TForm1::Impl::FormActivate() {
     job.jobId = ReadJobValue(contract::kJobIdKey);
     job.userIp = ReadJobValue(contract::kUserIpKey);
     // A job file that cannot be deleted stays behind; the step goes on.
-    platform.DeleteFile(job.jobFilePath);
+    platform.RemoveFile(job.jobFilePath);
 
     WriteToLog(Str(texts::kLogActionType) + job.action);
     WriteToLog(Str(texts::kLogJobId) + job.jobId);
@@ -382,7 +388,7 @@ void TForm1::Impl::CancelBtnClick() {
     }
 }
 
-void TForm1::Impl::Comments_ComboBoxKeyUp(int key, unsigned /*shiftState*/) {
+void TForm1::Impl::Comments_ComboBoxKeyUp(int key) {
     if (key == kKeyEnter) {
         // While the administrator's approval is awaited the user must not confirm
         // printing themselves, though the hidden comment box still has the focus.
@@ -443,7 +449,7 @@ void TForm1::Impl::ClientSocketRead(ClientSocket& connection) {
     }
 }
 
-void TForm1::Impl::ClientSocketError(ClientSocket& connection, SocketErrorKind /*kind*/, int& errorCode) {
+void TForm1::Impl::ClientSocketError(ClientSocket& connection, int& errorCode) {
     WriteToLog(Str(texts::kLogSocketError) + std::to_string(errorCode));
     const int code = errorCode;
     errorCode = 0;
@@ -465,7 +471,8 @@ void TForm1::Impl::WatchDog_TimerTimer() {
 
 // ---------------------------------------------------------------- event entries
 
-TForm1::TForm1(DialogPlatform& platform) : impl_(std::make_unique<Impl>(platform)) {}
+TForm1::TForm1(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets)
+    : impl_(std::make_unique<Impl>(platform, history, log, sockets)) {}
 
 TForm1::~TForm1() = default;
 
@@ -512,7 +519,7 @@ bool TForm1::KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropD
     return true;
 }
 
-void TForm1::KeyUp(int key, unsigned shiftState, Control focus) {
+void TForm1::KeyUp(int key, Control focus) {
     if (IsButtonKey(key)) {
         // A release whose press went to a message box (or to another window) is no key
         // stroke of the dialog's.
@@ -522,7 +529,7 @@ void TForm1::KeyUp(int key, unsigned shiftState, Control focus) {
         impl_->Pressed(key) = false;
     }
     if (focus == Control::Comments_ComboBox) {
-        impl_->Guarded([&] { impl_->Comments_ComboBoxKeyUp(key, shiftState); });
+        impl_->Guarded([&] { impl_->Comments_ComboBoxKeyUp(key); });
     }
 }
 
@@ -535,17 +542,13 @@ void TForm1::TimerFired(Timer timer) {
     if (!impl_->Running(timer)) {
         return;
     }
-    if (timer == Timer::Quota_Timer) {
-        impl_->Guarded([this] { impl_->Quota_TimerTimer(); });
-    } else if (timer == Timer::History_Timer) {
-        impl_->Guarded([this] {
-            if (!impl_->history.Continue()) {
-                impl_->DisableTimer(Timer::History_Timer);
-            }
-        });
-    } else {
-        impl_->Guarded([this] { impl_->WatchDog_TimerTimer(); });
-    }
+    impl_->Guarded([this, timer] {
+        switch (timer) {
+            case Timer::Quota_Timer: impl_->Quota_TimerTimer(); break;
+            case Timer::WatchDog_Timer: impl_->WatchDog_TimerTimer(); break;
+            case Timer::History_Timer: impl_->History_TimerTimer(); break;
+        }
+    });
 }
 
 void TForm1::SocketNotified(SocketId socket, NetworkEvent event, int error) {

@@ -1,13 +1,17 @@
 // The job dialog TForm1: its job values, its handlers and the rules between them. It
-// works only through DialogPlatform, so the same code runs on Win32 and against fakes.
+// works only through its platform roles, so the same code runs on Win32 and against fakes.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "client/dialog_platform.h"
+#include "client/form_platform.h"
+#include "client/socket_platform.h"
 
 namespace tallyhorn::client {
+
+class ClientLog;
+class CommentHistory;
 
 // The key codes that the keyboard handlers look at.
 inline constexpr int kKeyEnter = 13;
@@ -28,7 +32,8 @@ struct JobValues {
 
 class TForm1 {
 public:
-    explicit TForm1(DialogPlatform& platform);
+    // The dialog keeps the history and the log it is given; its connection is its own.
+    TForm1(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets);
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
     ~TForm1();
@@ -47,7 +52,7 @@ public:
     // reach the control.
     bool KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropDownOpen);
     // A key release; it reaches Comments_ComboBoxKeyUp when the comment box has focus.
-    void KeyUp(int key, unsigned shiftState, Control focus);
+    void KeyUp(int key, Control focus);
     // Any attempt to close the dialog from outside its handlers (WM_CLOSE).
     void CloseRequested();
     void TimerFired(Timer timer);

@@ -55,6 +55,14 @@ inline constexpr std::string_view kResponseCancel = "QUOTA VIOLATION";
 // The comment server's TCP port.
 inline constexpr std::uint16_t kServerPort = 5052;
 
+// The comment exchange: the dialog sends kCommentMessageHead, the JobID, kCommentSeparator,
+// the comment and kCommentSeparator; the server's reply is an acknowledgement when it
+// begins with one of the two markers.
+inline constexpr std::string_view kCommentMessageHead = "Client Comment";
+inline constexpr std::string_view kCommentSeparator = "##";
+inline constexpr std::string_view kCommentAck = "Client Comment OK";
+inline constexpr std::string_view kQuotaAck = "Quota Approval OK";
+
 // Ending of a job file name.
 inline constexpr std::string_view kJobFileExtension = ".txt";
 

@@ -85,7 +85,7 @@ for arch in "${archs[@]}"; do
   stage=$(mktemp -d "$out/.stage-$arch.XXXXXX")
   trap 'rm -rf "$stage"' EXIT
   cp "$build/hook/windows/Tallyhorn.dll" "$build/client/windows/TallyhornClient.exe" \
-     "$build/tools/harness/Tallyhorn_Harness.exe" client/res/TallyhornClient.ico \
+     "$build/tools/harness/Tallyhorn_Harness.exe" client/windows/res/TallyhornClient.ico \
      packaging/Tallyhorn.wxs packaging/*.idt "$stage/"
   if [ -n "$sign_pfx" ]; then
     for file in Tallyhorn.dll TallyhornClient.exe Tallyhorn_Harness.exe; do sign "$stage/$file"; done

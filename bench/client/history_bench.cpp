@@ -33,7 +33,7 @@ public:
         }
         return bytes;
     }
-    bool ReplaceFile(const std::string& path, const std::string& bytes) override {
+    bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
         const fs::path target = OnDisk(path);
         const fs::path temp = target.string() + ".tmp";
         {

@@ -1,20 +1,26 @@
-// Program entry of TallyhornClient.exe: starts Windows Sockets, creates the dialog,
-// shows it, runs the message loop until the dialog has closed, and ends.
-#include "client/windows/win32.h"
+// Program entry of TallyhornClient.exe and the dialog's composition root: starts Windows
+// Sockets, creates the dialog from its parts, shows it, runs the message loop until the
+// dialog has closed, and ends.
+#include <windows.h>
 
 #include <cstdint>
 #include <exception>
 #include <string>
 
+#include "client/client_log.h"
+#include "client/comment_history.h"
 #include "client/dialog_error.h"
 #include "client/uTallyhornClient.h"
 #include "client/windows/dialog_window.h"
 #include "client/windows/win32_dialog_platform.h"
 #include "common/windows/basics.h"
 #include "common/windows/sockets.h"
+#include "common/windows/system_libraries.h"
 
 namespace {
 
+using tallyhorn::client::ClientLog;
+using tallyhorn::client::CommentHistory;
 using tallyhorn::client::TForm1;
 using tallyhorn::client::win::DialogWindow;
 using tallyhorn::client::win::ProgramFileName;
@@ -42,7 +48,9 @@ int RunDialog(HINSTANCE instance, int commandShow) {
     }
     DialogWindow window(instance);
     Win32DialogPlatform platform(window);
-    TForm1 form(platform);
+    CommentHistory history(platform);
+    ClientLog log(platform);
+    TForm1 form(platform, history, log, platform);
     window.Attach(&form);
     window.Show(StartShowState(commandShow));
     const int exitCode = window.RunMessageLoop();
@@ -53,6 +61,9 @@ int RunDialog(HINSTANCE instance, int commandShow) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int commandShow) {
+    // Before any window: the first one makes the system load its theme library by bare
+    // name, which must not find a file planted beside the program.
+    tallyhorn::win::SearchSystemFolderOnly();
     try {
         return RunDialog(instance, commandShow);
     } catch (const std::exception& error) {

@@ -2,7 +2,7 @@
 // picture, in tab (creation) order.
 #include "client/windows/dialog_layout.h"
 
-#include "client/res/resource_ids.h"
+#include "client/windows/res/resource_ids.h"
 #include "client/windows/control_ids.h"
 
 namespace tallyhorn::client::win {

@@ -5,11 +5,10 @@
 
 #include <span>
 
-#include "client/dialog_platform.h"
+#include "client/form_platform.h"
 
 namespace tallyhorn::client::win {
 
-inline constexpr int kDesignDpi = 96;
 inline constexpr char kFontFace[] = "MS Sans Serif";
 inline constexpr int kFontPoints = 8;
 inline constexpr int kComboItemHeight = 13;

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "client/dialog_design.h"
-#include "client/res/resource_ids.h"
+#include "client/windows/res/resource_ids.h"
 #include "client/uTallyhornClient.h"
 #include "client/windows/control_ids.h"
 #include "client/windows/dialog_layout.h"
@@ -292,10 +292,10 @@ bool DialogWindow::RouteButtonKey(const MSG& message) {
     if (!form_ || !(down || up) || (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE)) return false;
     if (message.hwnd != window_ && !IsChild(window_, message.hwnd)) return false;
     const int key = message.wParam == VK_RETURN ? kKeyEnter : kKeyEscape;
-    const bool shift = GetKeyState(VK_SHIFT) < 0;
-    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
-    const bool alt = GetKeyState(VK_MENU) < 0;
     if (down) {
+        const bool shift = GetKeyState(VK_SHIFT) < 0;
+        const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+        const bool alt = GetKeyState(VK_MENU) < 0;
         const bool dropped =
             SendMessageA(ControlWindow(Control::Comments_ComboBox), CB_GETDROPPEDSTATE, 0, 0) != FALSE;
         if (form_->KeyDown(key, shift || ctrl || alt, FocusedControl(), dropped)) return true;
@@ -304,8 +304,7 @@ bool DialogWindow::RouteButtonKey(const MSG& message) {
         DispatchMessageA(&message);
         return true;
     }
-    const unsigned shiftState = (shift ? 1u : 0u) | (alt ? 2u : 0u) | (ctrl ? 4u : 0u);
-    form_->KeyUp(key, shiftState, FocusedControl());
+    form_->KeyUp(key, FocusedControl());
     return true;
 }
 

@@ -2,14 +2,14 @@
 // system DPI, and the message loop that turns window messages into TForm1 events.
 #pragma once
 
-#include "client/windows/win32.h"
+#include <windows.h>
 
 #include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "client/dialog_platform.h"
+#include "client/form_platform.h"
 #include "common/windows/handles.h"
 
 namespace tallyhorn::client {
@@ -60,7 +60,7 @@ public:
     bool InsertHistoryItem(std::size_t index, const std::string& entry);
 
     // Designed pixels to device pixels at the system DPI.
-    int Scale(int designed) const { return MulDiv(designed, dpi_, 96); }
+    int Scale(int designed) const { return MulDiv(designed, dpi_, kDesignDpi); }
 
 private:
     void MoveControl(Control control, std::optional<int> left, std::optional<int> top);
@@ -82,12 +82,12 @@ private:
     HWND window_ = nullptr;
     HWND comboEdit_ = nullptr;
     TForm1* form_ = nullptr;
-    int dpi_ = 96;
+    int dpi_ = kDesignDpi;
     bool okIsDefault_ = true;
     bool activationPending_ = true;
     HWND focusToRestore_ = nullptr;
-    std::array<HWND, 15> controls_{};
-    std::array<::tallyhorn::win::UniqueGdiObject, 15> bitmaps_{};
+    std::array<HWND, kControlCount> controls_{};
+    std::array<::tallyhorn::win::UniqueGdiObject, kControlCount> bitmaps_{};
     ::tallyhorn::win::UniqueGdiObject font_;
     ::tallyhorn::win::UniqueGdiObject label3Font_;
 };

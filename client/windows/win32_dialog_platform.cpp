@@ -1,5 +1,5 @@
-// The dialog's seam to the platform, for real: Win32 controls, window timers, message
-// boxes, profile and file calls, the clock and Windows Sockets 1.1.
+// Every role of the dialog's platform in one object, for real: Win32 controls, window
+// timers, message boxes, profile and file calls, the clock and Windows Sockets 1.1.
 #include "client/windows/win32_dialog_platform.h"
 
 #include <winsock.h>
@@ -14,11 +14,14 @@
 #include "common/windows/files.h"
 #include "common/windows/handles.h"
 #include "common/windows/log_file.h"
+#include "common/windows/retry.h"
 
 namespace tallyhorn::client::win {
 
 namespace {
 
+using ::tallyhorn::win::Attempt;
+using ::tallyhorn::win::RetryWhileBusy;
 using ::tallyhorn::win::UniqueFile;
 using ::tallyhorn::win::UniqueSocket;
 using ::tallyhorn::win::WriteAll;
@@ -80,18 +83,8 @@ LRESULT CALLBACK BoxHookProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(opening ? opening->hook : nullptr, code, wParam, lParam);
 }
 
-// Tries `attempt` every 15 ms while it reports the file busy, for at most `waitMs`.
-enum class Attempt { Done, Busy, Failed };
-template <typename Try>
-bool WhileBusy(unsigned waitMs, const Try& attempt) {
-    const ULONGLONG until = GetTickCount64() + waitMs;
-    for (;;) {
-        const Attempt result = attempt();
-        if (result != Attempt::Busy) return result == Attempt::Done;
-        if (GetTickCount64() >= until) return false;
-        Sleep(15);
-    }
-}
+// How long a save waits for a dialog that is reading the history file as it starts.
+constexpr DWORD kReplaceWaitMs = 1000;
 
 // The lock file of a save, open without sharing; closing it deletes it.
 class HeldLockFile final : public FileLock {
@@ -220,7 +213,7 @@ bool Win32DialogPlatform::WriteProfileString(const std::string& file, const std:
     return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
 }
 
-bool Win32DialogPlatform::DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != FALSE; }
+bool Win32DialogPlatform::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
 
 std::optional<std::string> Win32DialogPlatform::ReadWholeFile(const std::string& path) {
     UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -248,7 +241,7 @@ std::optional<std::string> Win32DialogPlatform::ReadWholeFile(const std::string&
     }
 }
 
-bool Win32DialogPlatform::ReplaceFile(const std::string& path, const std::string& bytes) {
+bool Win32DialogPlatform::WriteWholeFile(const std::string& path, const std::string& bytes) {
     // A temporary file in the same folder, so that the move is a rename in one step.
     char temporary[MAX_PATH] = {};
     if (!GetTempFileNameA(FolderOf(path).c_str(), "cmt", 0, temporary)) return false;
@@ -260,7 +253,7 @@ bool Win32DialogPlatform::ReplaceFile(const std::string& path, const std::string
         written = file.reset() && written;
     }
     // A dialog that is reading the file as it starts holds it open for a moment.
-    if (written && WhileBusy(1000, [&] {
+    if (written && RetryWhileBusy(kReplaceWaitMs, [&] {
             if (MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
                 return Attempt::Done;
             }
@@ -269,7 +262,7 @@ bool Win32DialogPlatform::ReplaceFile(const std::string& path, const std::string
             const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
             return (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) && !readOnly ? Attempt::Busy
                                                                                                     : Attempt::Failed;
-        })) {
+        }) == Attempt::Done) {
         return true;
     }
     DeleteFileA(temporary);
@@ -284,7 +277,7 @@ bool Win32DialogPlatform::ReplaceFile(const std::string& path, const std::string
 std::unique_ptr<FileLock> Win32DialogPlatform::LockFile(const std::string& path, unsigned waitMs) {
     const std::string lockPath = path + ".lock";
     UniqueFile file;
-    WhileBusy(waitMs, [&] {
+    RetryWhileBusy(waitMs, [&] {
         file.reset(CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         if (file) return Attempt::Done;
@@ -306,9 +299,9 @@ bool Win32DialogPlatform::AppendToLog(const std::string& path, const std::string
 
 // ---- clock and locale ----
 
-LocalDateTime Win32DialogPlatform::Now() { return ::tallyhorn::win::LocalNow(); }
+LocalDateTime Win32DialogPlatform::LocalTime() { return ::tallyhorn::win::LocalNow(); }
 
-std::string Win32DialogPlatform::LocaleTimeSeparator() { return ::tallyhorn::win::LocaleTimeSeparator(); }
+std::string Win32DialogPlatform::TimeSeparator() { return ::tallyhorn::win::LocaleTimeSeparator(); }
 
 // ---- sockets ----
 

@@ -1,8 +1,8 @@
-// The dialog's seam to the platform, for real: Win32 controls, window timers, message
-// boxes, profile and file calls, the clock and Windows Sockets 1.1.
+// Every role of the dialog's platform in one object, for real: Win32 controls, window
+// timers, message boxes, profile and file calls, the clock and Windows Sockets 1.1.
 #pragma once
 
-#include "client/windows/win32.h"
+#include <windows.h>
 
 #include <map>
 #include <string>
@@ -58,14 +58,14 @@ public:
                                   const std::string& key) override;
     bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
                             const std::string& value) override;
-    bool DeleteFile(const std::string& path) override;
+    bool RemoveFile(const std::string& path) override;
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
-    bool ReplaceFile(const std::string& path, const std::string& bytes) override;
+    bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     std::unique_ptr<FileLock> LockFile(const std::string& path, unsigned waitMs) override;
     bool AppendToLog(const std::string& path, const std::string& bytes) override;
 
-    LocalDateTime Now() override;
-    std::string LocaleTimeSeparator() override;
+    LocalDateTime LocalTime() override;
+    std::string TimeSeparator() override;
 
     int WouldBlockCode() override;
     SocketId CreateSocket(int& error) override;

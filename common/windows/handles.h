@@ -76,27 +76,6 @@ struct MemoryDcTraits : NullIsEmpty<HDC> {
 };
 using UniqueMemoryDc = Unique<MemoryDcTraits>;
 
-struct ModuleTraits : NullIsEmpty<HMODULE> {
-    static bool Close(Handle h) { return FreeLibrary(h) != 0; }
-};
-using UniqueModule = Unique<ModuleTraits>;
-
-// Memory that an API allocated for its caller with LocalAlloc (a security descriptor, a
-// SID's text).
-struct LocalMemoryTraits : NullIsEmpty<HLOCAL> {
-    static bool Close(Handle h) { return LocalFree(h) == nullptr; }
-};
-using UniqueLocalMemory = Unique<LocalMemoryTraits>;
-
-// Both handles that CreateProcess gives back.
-struct ProcessHandles {
-    UniqueHandle process;
-    UniqueHandle thread;
-
-    ProcessHandles() = default;
-    explicit ProcessHandles(const PROCESS_INFORMATION& info) : process(info.hProcess), thread(info.hThread) {}
-};
-
 // A window's device context from GetDC (null: the screen's), given back to the same
 // window with ReleaseDC.
 class WindowDc {

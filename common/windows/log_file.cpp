@@ -7,6 +7,7 @@
 
 #include "common/windows/files.h"
 #include "common/windows/handles.h"
+#include "common/windows/retry.h"
 
 namespace tallyhorn::win {
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr DWORD kCtrlZ = 26;
 constexpr DWORD kTailLength = 128;
-constexpr DWORD kSharingRetryStepMs = 10;
 
 // Lines of this process take turns, each for its open-append-close and the retries it
 // needs: a writer never meets the file held by its own process, and only one thread of
@@ -62,8 +62,6 @@ bool CutAtCtrlZAndSeekEnd(HANDLE file) {
     return SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
 }
 
-enum class Attempt { Written, Held, Failed };
-
 // True for a file of this log's own: one name, no reparse point. Writing through a link
 // would change a file somewhere else.
 bool IsOwnFile(HANDLE file) {
@@ -96,7 +94,7 @@ Attempt AppendOnce(const std::string& path, const std::string& bytes, bool* crea
                 replace = exists;
                 continue;
             }
-            return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? Attempt::Held
+            return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? Attempt::Busy
                                                                                        : Attempt::Failed;
         }
         if (!IsOwnFile(file.get())) {
@@ -110,7 +108,7 @@ Attempt AppendOnce(const std::string& path, const std::string& bytes, bool* crea
         if (!ready) return Attempt::Failed;
         const bool written = WriteAll(file.get(), bytes);
         if (created != nullptr) *created = !appending;
-        return file.reset() && written ? Attempt::Written : Attempt::Failed;
+        return file.reset() && written ? Attempt::Done : Attempt::Failed;
     }
     return Attempt::Failed;
 }
@@ -119,25 +117,17 @@ Attempt AppendOnce(const std::string& path, const std::string& bytes, bool* crea
 
 bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs, bool* created) {
     const AppendTurn turn;
-    DWORD firstHeld = 0;
-    for (bool held = false;; held = true) {
-        const Attempt attempt = AppendOnce(path, bytes, created);
-        if (attempt != Attempt::Held) {
-            if (attempt == Attempt::Written) shutNoted = false;
-            return attempt == Attempt::Written;
-        }
-        // Another process holds the file: retried for sharingRetryMs from this line's
-        // first refusal, unless a line just before found the file kept shut.
-        const DWORD now = GetTickCount();
-        if (!held) firstHeld = now;
-        if (shutNoted && now - shutSince < sharingRetryMs) return false;
-        if (now - firstHeld >= sharingRetryMs) {
-            shutNoted = true;
-            shutSince = now;
-            return false;
-        }
-        Sleep(kSharingRetryStepMs);
+    // Another process holds the file: retried for sharingRetryMs from this line's first
+    // refusal, unless a line just before found the file kept shut.
+    const bool keptShut = shutNoted && GetTickCount() - shutSince < sharingRetryMs;
+    const Attempt attempt =
+        RetryWhileBusy(keptShut ? 0 : sharingRetryMs, [&] { return AppendOnce(path, bytes, created); });
+    if (attempt == Attempt::Busy && !keptShut) {
+        shutNoted = true;
+        shutSince = GetTickCount();
     }
+    if (attempt == Attempt::Done) shutNoted = false;
+    return attempt == Attempt::Done;
 }
 
 }  // namespace tallyhorn::win

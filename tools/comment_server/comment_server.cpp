@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/windows/sockets.h"
+#include "contract/contract.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ struct Options {
     std::string recordPath;
     std::string logPath;
     std::string readyPath;
-    unsigned short port = 5052;
+    unsigned short port = tallyhorn::contract::kServerPort;
     unsigned seconds = 120;
     unsigned connections = 0;  // 0: no bound
     unsigned pauseMs = 300;
@@ -86,9 +87,9 @@ bool Parse(int argc, char** argv, Options& options) {
 
 std::string ReplyFor(const Options& options) {
     if (!options.reply.empty()) return options.reply;
-    if (options.mode == "quota") return "Quota Approval OK";
+    if (options.mode == "quota") return std::string(tallyhorn::contract::kQuotaAck);
     if (options.mode == "other") return "Comment refused";
-    return "Client Comment OK";
+    return std::string(tallyhorn::contract::kCommentAck);
 }
 
 bool SendAll(SOCKET socket, const std::string& bytes) {
@@ -215,9 +216,8 @@ int Serve(const Options& options) {
                 Record(options, buffer, got);
                 client.received.append(buffer, static_cast<std::size_t>(got));
                 Log("connection %s%lu: received", "", client.number);
-                // The comment message ends with "##"; answer once per connection.
-                const std::string& bytes = client.received;
-                if (!client.answerDue && bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "##") == 0) {
+                // The comment message ends with its separator; answer once per connection.
+                if (!client.answerDue && client.received.ends_with(tallyhorn::contract::kCommentSeparator)) {
                     client.answerDue = true;
                     client.answerAt = GetTickCount() + (options.mode == "slow" ? options.delayMs : 0);
                 }

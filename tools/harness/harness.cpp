@@ -18,6 +18,7 @@
 #include "common/windows/system_libraries.h"
 #include "tools/harness/hook_export.h"
 #include "tools/harness/installation_check.h"
+#include "tools/tool_handles.h"
 
 namespace {
 

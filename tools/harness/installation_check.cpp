@@ -24,6 +24,7 @@
 #include "hook/windows/win_hook_platform.h"
 #include "tools/harness/access_audit.h"
 #include "tools/harness/hook_export.h"
+#include "tools/tool_handles.h"
 
 namespace tallyhorn::harness {
 

@@ -12,6 +12,7 @@
 #include "common/windows/files.h"
 #include "common/windows/handles.h"
 #include "contract/contract.h"
+#include "tools/tool_handles.h"
 
 namespace {
 

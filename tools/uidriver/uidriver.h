@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/windows/handles.h"
+#include "tools/tool_handles.h"
 
 namespace tallyhorn::uidriver {
 

@@ -11,6 +11,7 @@
 #include "common/windows/handles.h"
 #include "hook/windows/Tallyhorn_export.h"
 #include "tests/wine/common/files.h"
+#include "tools/tool_handles.h"
 
 namespace tallyhorn::bench {
 

@@ -23,7 +23,7 @@ TEST_F(DialogTest, TheJobFileIsReadIntoTheLabelsAndTheJobValuesThenDeleted) {
     EXPECT_EQ(job.jobId, "1234");
     EXPECT_EQ(job.userIp, "10.0.0.9");
     EXPECT_EQ(job.countdown, 30);
-    EXPECT_FALSE(platform.FileExists(kJobFile));
+    EXPECT_FALSE(platform.Exists(kJobFile));
     EXPECT_EQ(Log(), (Lines{"ActionType=COMMENT", "JobID=1234"}));
     EXPECT_EQ(platform.quitRequests, 0);
 }
@@ -106,20 +106,26 @@ TEST_F(LargeHistoryDialogTest, ARefusedInsertBringsTheHiddenDialogBackWithTheErr
     EXPECT_TRUE(platform.replaced.empty());
 }
 
-TEST_F(DialogTest, AMissingJobFileClosesThroughTheCloseCheckWithoutALogLine) {
-    platform.firstArgument = "C:\\Apps\\Temp\\gone.txt";
-    form.FormActivate();
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\n");  // the check saved the history
-    EXPECT_TRUE(Log().empty());
-    EXPECT_TRUE(platform.boxes.empty());
-    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn");  // still the designed state
-}
-
-TEST_F(DialogTest, NoArgumentClosesTheSameWay) {
-    form.FormActivate();
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_TRUE(Log().empty());
+TEST(DialogStart, WithoutAJobToShowTheDialogClosesThroughTheCheck) {
+    const struct {
+        const char* argument;
+        const char* action;  // nullptr: no job file
+        Lines log;
+    } cases[] = {{"C:\\Apps\\Temp\\gone.txt", nullptr, {}},
+                 {"", nullptr, {}},
+                 {kJobFile, "comment", {"ActionType=comment", "JobID="}}};  // lower case is none of the three
+    for (const auto& c : cases) {
+        FakePlatform platform;
+        FakeDialog dialog(platform);
+        if (c.action) platform.PutJobFile(kJobFile, {{"Action", c.action}});
+        platform.firstArgument = c.argument;
+        dialog.form.FormActivate();
+        EXPECT_EQ(platform.quitRequests, 1);
+        EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\n");  // the check saved the history
+        EXPECT_EQ(platform.LogMessages(), c.log);
+        EXPECT_TRUE(platform.boxes.empty());
+        EXPECT_EQ(platform.controls[Control::Form].caption, "Tallyhorn");  // still the designed state
+    }
 }
 
 TEST_F(DialogTest, ACloseBeforeActivationSavesTheHistoryInTheProgramFolder) {
@@ -128,13 +134,6 @@ TEST_F(DialogTest, ACloseBeforeActivationSavesTheHistoryInTheProgramFolder) {
     EXPECT_EQ(platform.replaced, Lines{"C:\\Apps\\Tallyhorn.Cmt"});
     EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\nkept\r\n");
     EXPECT_EQ(platform.quitRequests, 1);
-}
-
-TEST_F(DialogTest, AnUnknownActionIsLoggedAndCloses) {
-    StartWith("comment");
-    EXPECT_EQ(Log(), (Lines{"ActionType=comment", "JobID=1234"}));
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_EQ(View(Control::Form).caption, "Tallyhorn");
 }
 
 TEST_F(DialogTest, ActivationRunsOnce) {
@@ -218,6 +217,11 @@ TEST_P(QuotaArrangement, FollowsTheQuotaType) {
     EXPECT_TRUE(Running(Timer::Quota_Timer));
     EXPECT_EQ(platform.timers[Timer::Quota_Timer].interval, 1000u);
     EXPECT_EQ(platform.quitRequests, 0);
+    // Each tick shows the count in the same words; "Comment:" stays.
+    Advance(3000);
+    std::string counted = c.label1;
+    if (const auto at = counted.find("30"); at != std::string::npos) counted.replace(at, 2, "27");
+    EXPECT_EQ(View(Control::Label1).caption, counted);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -14,12 +14,12 @@ namespace {
 struct RecordedEvents : ClientSocketEvents {
     bool handleErrors = true;
     std::vector<std::string> seen;
-    std::vector<std::pair<SocketErrorKind, int>> errors;
+    std::vector<int> errors;
     void ClientSocketConnect(ClientSocket&) override { seen.push_back("connect"); }
     void ClientSocketRead(ClientSocket& socket) override { seen.push_back("read " + socket.ReceiveText()); }
-    void ClientSocketError(ClientSocket&, SocketErrorKind kind, int& code) override {
+    void ClientSocketError(ClientSocket&, int& code) override {
         seen.push_back("error");
-        errors.emplace_back(kind, code);
+        errors.push_back(code);
         if (handleErrors) {
             code = 0;
         }
@@ -28,7 +28,7 @@ struct RecordedEvents : ClientSocketEvents {
 
 class ClientSocketTest : public ::testing::Test {
 protected:
-    testing::FakePlatform platform;
+    testing::FakeSockets platform;
     RecordedEvents events;
     ClientSocket socket{platform, events};
 
@@ -94,7 +94,7 @@ TEST_F(ClientSocketTest, AFailedSendIsReportedThenTheConnectionCloses) {
     platform.sendError = 10054;
     socket.SendText("x");
     ASSERT_EQ(events.errors.size(), 1u);
-    EXPECT_EQ(events.errors[0], std::make_pair(SocketErrorKind::Send, 10054));
+    EXPECT_EQ(events.errors[0], 10054);
     EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
 
     events.handleErrors = false;
@@ -117,7 +117,7 @@ TEST_F(ClientSocketTest, ReceiveReadsWhatIsWaitingInOneCall) {
 
     platform.receiveError = 10054;
     EXPECT_EQ(socket.ReceiveText(), "");
-    EXPECT_EQ(events.errors.back(), std::make_pair(SocketErrorKind::Receive, 10054));
+    EXPECT_EQ(events.errors.back(), 10054);
     EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
 
     events.handleErrors = false;
@@ -128,15 +128,12 @@ TEST_F(ClientSocketTest, ReceiveReadsWhatIsWaitingInOneCall) {
     EXPECT_EQ(ErrorOf([&] { socket.ReceiveText(); }), "Windows socket error: text of 10038 (10038), on API 'recv'");
 }
 
-TEST_F(ClientSocketTest, NotificationsWithAnErrorReachTheDialogByKind) {
-    const std::pair<NetworkEvent, SocketErrorKind> kinds[] = {{NetworkEvent::Connect, SocketErrorKind::Connect},
-                                                              {NetworkEvent::Read, SocketErrorKind::Receive},
-                                                              {NetworkEvent::Write, SocketErrorKind::Send},
-                                                              {NetworkEvent::Close, SocketErrorKind::Disconnect}};
-    for (const auto& [event, kind] : kinds) {
+TEST_F(ClientSocketTest, NotificationsWithAnErrorReachTheDialog) {
+    for (const NetworkEvent event :
+         {NetworkEvent::Connect, NetworkEvent::Read, NetworkEvent::Write, NetworkEvent::Close}) {
         OpenTo("127.0.0.1");
         socket.Notify(platform.lastSocket, event, 10061);
-        EXPECT_EQ(events.errors.back(), std::make_pair(kind, 10061));
+        EXPECT_EQ(events.errors.back(), 10061);
         socket.Close();
     }
     events.handleErrors = false;

@@ -18,7 +18,8 @@ inline constexpr const char* kResponseFile = "C:\\Apps\\Temp\\17_42.txt.response
 class DialogTest : public ::testing::Test {
 protected:
     FakePlatform platform;
-    TForm1 form{platform};
+    FakeDialog parts{platform};
+    TForm1& form = parts.form;
 
     // Starts the dialog with a job file holding these values (and the usual ones).
     void StartWith(const std::string& action, std::map<std::string, std::string> values = {}) {
@@ -47,7 +48,7 @@ protected:
     // One key stroke, press then release, as a person makes it with the focus on `focus`.
     void Stroke(int key, Control focus = Control::Comments_ComboBox) {
         form.KeyDown(key, false, focus, false);
-        form.KeyUp(key, 0, focus);
+        form.KeyUp(key, focus);
     }
 
     // Answers the next box with `answer`, after running `nested` inside its loop.

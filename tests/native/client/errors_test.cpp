@@ -31,12 +31,6 @@ TEST(GeneralErrorBox, APeriodIsAppendedWhenTheLastCharacterSortsAfterIt) {
     EXPECT_EQ(GeneralErrorText(""), "");
 }
 
-TEST(SocketErrorTexts, AreFilledInAsTheConnectionRaisesThem) {
-    EXPECT_EQ(WindowsSocketErrorText("Connection refused", 10061, "connect"),
-              "Windows socket error: Connection refused (10061), on API 'connect'");
-    EXPECT_EQ(AsynchronousSocketErrorText(-5), "Asynchronous socket error -5");
-}
-
 }  // namespace
 }  // namespace tallyhorn::client
 
@@ -62,7 +56,8 @@ TEST(EventEntries, NothingEscapesAndEveryFailureIsShownWithTheTitle) {
     for (const auto& [fail, shown] : failures) {
         FailingPlatform platform;
         platform.fail = fail;
-        TForm1 form(platform);
+        FakeDialog dialog(platform);
+        TForm1& form = dialog.form;
         EXPECT_NO_THROW(form.CloseRequested());
         ASSERT_EQ(platform.boxes.size(), 1u) << shown;
         EXPECT_EQ(platform.boxes[0].caption, "Tallyhornclient");
@@ -74,7 +69,8 @@ TEST(EventEntries, NothingEscapesAndEveryFailureIsShownWithTheTitle) {
 TEST(EventEntries, TheTimeSeparatorIsReadAtStartAndOnASettingsChange) {
     FakePlatform platform;
     platform.timeSeparator = ".";
-    TForm1 form(platform);
+    FakeDialog dialog(platform);
+    TForm1& form = dialog.form;
     platform.timeSeparator = "h";
     platform.PutJobFile("C:\\Apps\\job.txt", {{"Action", "COMMENT"}});
     platform.firstArgument = "C:\\Apps\\job.txt";

@@ -1,11 +1,11 @@
-// A DialogPlatform for tests: it records what the dialog does to its window, files, log,
-// timers and socket, and plays message boxes from a script that may run nested events.
+// The dialog's platform roles for tests, one fake per role over one shared fake disk: they
+// record what the dialog does to its window, files, log, timers and socket, and play
+// message boxes from a script that may run nested events.
 #include "tests/native/client/fake_platform.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "client/client_log.h"
 #include "client/dialog_design.h"
 
 namespace tallyhorn::client::testing {
@@ -19,15 +19,24 @@ std::vector<std::string> LargeHistory() {
     return entries;
 }
 
-FakePlatform::FakePlatform() {
+FakeForm::FakeForm(FakeDisk& disk) : disk_(disk) {
     // The designed state, as the window shows it before the activation: all enabled.
     for (const ControlDesign& design : DesignedDialog()) {
         controls[design.control] = {design.caption, design.visible, true, design.left, design.top};
     }
+}
+
+FakeHistoryList::FakeHistoryList(FakeDisk& disk, std::function<bool()> formShown)
+    : disk_(disk), formShown_(std::move(formShown)) {}
+
+FakePlatform::FakePlatform()
+    : FakeForm(static_cast<FakeDisk&>(*this)),
+      FakeHistoryList(static_cast<FakeDisk&>(*this), [this] { return controls[Control::Form].visible; }),
+      FakeLog(static_cast<FakeDisk&>(*this)) {
     folders.insert(programFolder + "Debug");
 }
 
-std::vector<Box> FakePlatform::BoxesOf(BoxKind kind) const {
+std::vector<Box> FakeForm::BoxesOf(BoxKind kind) const {
     std::vector<Box> found;
     std::copy_if(boxes.begin(), boxes.end(), std::back_inserter(found), [kind](const Box& b) { return b.kind == kind; });
     return found;
@@ -55,7 +64,7 @@ void FakePlatform::PutJobFile(const std::string& path, const std::map<std::strin
     profiles[path]["PrintJob"] = values;
 }
 
-std::optional<Timer> FakePlatform::NextDueTimer(long long untilMs) {
+std::optional<Timer> FakeForm::NextDueTimer(long long untilMs) {
     std::optional<Timer> next;
     for (auto& [timer, view] : timers) {
         if (view.running && view.due <= untilMs && (!next || view.due < timers[*next].due)) {
@@ -70,13 +79,9 @@ std::optional<Timer> FakePlatform::NextDueTimer(long long untilMs) {
     return next;
 }
 
-void FakePlatform::ClearHistoryItems(std::size_t, std::size_t) {
-    ++clearHistoryCalls;
-    items.clear();
-}
+void FakeHistoryList::ClearHistoryItems(std::size_t, std::size_t) { items.clear(); }
 
-bool FakePlatform::InsertHistoryItem(std::size_t index, const std::string& entry) {
-    ++insertCalls;
+bool FakeHistoryList::InsertHistoryItem(std::size_t index, const std::string& entry) {
     if (refuseInserts || index > items.size()) {
         return false;
     }
@@ -84,7 +89,7 @@ bool FakePlatform::InsertHistoryItem(std::size_t index, const std::string& entry
     return true;
 }
 
-int FakePlatform::CompareIgnoringCase(const std::string& a, const std::string& b) {
+int FakeHistoryList::CompareIgnoringCase(const std::string& a, const std::string& b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
         const int ca = std::tolower(static_cast<unsigned char>(a[i]));
@@ -96,15 +101,15 @@ int FakePlatform::CompareIgnoringCase(const std::string& a, const std::string& b
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-std::vector<std::string> FakePlatform::SortedIgnoringCase(std::vector<std::string> entries) {
+std::vector<std::string> FakeHistoryList::SortedIgnoringCase(std::vector<std::string> entries) {
     std::stable_sort(entries.begin(), entries.end(),
                      [&](const auto& a, const auto& b) { return CompareIgnoringCase(a, b) < 0; });
     return entries;
 }
 
 // Lower-case bytes: their order is the order of CompareIgnoringCase above.
-std::string FakePlatform::SortKey(const std::string& text) {
-    keysWhileFormShown += controls[Control::Form].visible ? 1 : 0;
+std::string FakeHistoryList::SortKey(const std::string& text) {
+    keysWhileFormShown += formShown_() ? 1 : 0;
     std::string key = text;
     for (char& c : key) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -112,7 +117,7 @@ std::string FakePlatform::SortKey(const std::string& text) {
     return key;
 }
 
-void FakePlatform::StartTimer(Timer timer, unsigned intervalMs) {
+void FakeForm::StartTimer(Timer timer, unsigned intervalMs) {
     TimerView& view = timers[timer];
     if (view.running) {
         ++timerMisuse;
@@ -120,7 +125,7 @@ void FakePlatform::StartTimer(Timer timer, unsigned intervalMs) {
     view = {true, intervalMs, nowMs + intervalMs, view.starts + 1};
 }
 
-void FakePlatform::StopTimer(Timer timer) {
+void FakeForm::StopTimer(Timer timer) {
     TimerView& view = timers[timer];
     if (!view.running) {
         ++timerMisuse;
@@ -128,7 +133,7 @@ void FakePlatform::StopTimer(Timer timer) {
     view.running = false;
 }
 
-bool FakePlatform::OpenBox(BoxKind kind, std::string_view caption, const std::string& text) {
+bool FakeForm::OpenBox(BoxKind kind, std::string_view caption, const std::string& text) {
     const Box box{kind, std::string(caption), text, openBoxes};
     boxes.push_back(box);
     if (script.empty()) {
@@ -142,10 +147,10 @@ bool FakePlatform::OpenBox(BoxKind kind, std::string_view caption, const std::st
     return answer;
 }
 
-std::string FakePlatform::ReadProfileString(const std::string& file, const std::string& section,
+std::string FakeForm::ReadProfileString(const std::string& file, const std::string& section,
                                             const std::string& key) {
-    const auto f = profiles.find(file);
-    if (f == profiles.end()) {
+    const auto f = disk_.profiles.find(file);
+    if (f == disk_.profiles.end()) {
         return {};
     }
     const auto s = f->second.find(section);
@@ -156,53 +161,53 @@ std::string FakePlatform::ReadProfileString(const std::string& file, const std::
     return k == s->second.end() ? std::string() : k->second.substr(0, 2047);
 }
 
-bool FakePlatform::WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+bool FakeForm::WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
                                       const std::string& value) {
-    if (unwritable.count(file)) {
+    if (disk_.unwritable.count(file)) {
         return false;
     }
-    profiles[file][section][key] = value;
+    disk_.profiles[file][section][key] = value;
     return true;
 }
 
-std::optional<std::string> FakePlatform::ReadWholeFile(const std::string& path) {
-    readPaths.push_back(path);
-    fileSteps.push_back("read");
-    const auto it = files.find(path);
-    if (it == files.end() || lockedFiles.count(path)) {
+std::optional<std::string> FakeHistoryList::ReadWholeFile(const std::string& path) {
+    disk_.readPaths.push_back(path);
+    disk_.fileSteps.push_back("read");
+    const auto it = disk_.files.find(path);
+    if (it == disk_.files.end() || disk_.lockedFiles.count(path)) {
         return std::nullopt;
     }
     return it->second;
 }
 
-bool FakePlatform::ReplaceFile(const std::string& path, const std::string& bytes) {
-    if (unwritable.count(path)) {
+bool FakeHistoryList::WriteWholeFile(const std::string& path, const std::string& bytes) {
+    if (disk_.unwritable.count(path)) {
         return false;
     }
-    files[path] = bytes;
-    replaced.push_back(path);
-    fileSteps.push_back("replace");
+    disk_.files[path] = bytes;
+    disk_.replaced.push_back(path);
+    disk_.fileSteps.push_back("replace");
     return true;
 }
 
-std::unique_ptr<FileLock> FakePlatform::LockFile(const std::string&, unsigned) {
+std::unique_ptr<FileLock> FakeHistoryList::LockFile(const std::string&, unsigned) {
     struct Held final : FileLock {
         explicit Held(std::vector<std::string>& steps) : steps(steps) { steps.push_back("lock"); }
         ~Held() override { steps.push_back("unlock"); }
         std::vector<std::string>& steps;
     };
-    return lockBusy ? nullptr : std::make_unique<Held>(fileSteps);
+    return disk_.lockBusy ? nullptr : std::make_unique<Held>(disk_.fileSteps);
 }
 
-bool FakePlatform::AppendToLog(const std::string& path, const std::string& bytes) {
-    if (!folders.count(path.substr(0, path.rfind('\\')))) {
+bool FakeLog::AppendToLog(const std::string& path, const std::string& bytes) {
+    if (!disk_.folders.count(path.substr(0, path.rfind('\\')))) {
         return false;
     }
-    files[path] += bytes;
+    disk_.files[path] += bytes;
     return true;
 }
 
-LocalDateTime FakePlatform::Now() {
+LocalDateTime FakeLog::LocalTime() {
     if (clockReadings.empty()) {
         return now;
     }
@@ -211,27 +216,7 @@ LocalDateTime FakePlatform::Now() {
     return reading;
 }
 
-SocketId FakePlatform::CreateSocket(int& error) {
-    if (createError != 0) {
-        error = createError;
-        return kNoSocket;
-    }
-    lastSocket = nextSocket_++;
-    openSockets.insert(lastSocket);
-    return lastSocket;
-}
-
-std::uint32_t FakePlatform::InetAddr(const std::string& address) {
-    addresses.push_back(address);
-    return address == "127.0.0.1" ? 0x0100007Fu : 0xFFFFFFFFu;
-}
-
-SocketCall FakePlatform::Connect(SocketId, std::uint32_t, std::uint16_t port) {
-    ports.push_back(port);
-    return connectError == 0 ? SocketCall{0, 0} : SocketCall{-1, connectError};
-}
-
-SocketCall FakePlatform::Send(SocketId, const std::string& bytes) {
+SocketCall FakeSockets::Send(SocketId, const std::string& bytes) {
     if (sendError != 0) {
         return {-1, sendError};
     }
@@ -240,26 +225,13 @@ SocketCall FakePlatform::Send(SocketId, const std::string& bytes) {
     return {static_cast<int>(taken), 0};
 }
 
-SocketCall FakePlatform::BytesWaiting(SocketId) {
-    if (bytesWaitingError != 0) {
-        return {-1, bytesWaitingError};
-    }
-    return {static_cast<int>(incoming.size()), 0};
-}
-
-SocketCall FakePlatform::Receive(SocketId, std::size_t count, std::string& bytes) {
+SocketCall FakeSockets::Receive(SocketId, std::size_t count, std::string& bytes) {
     if (receiveError != 0) {
         return {-1, receiveError};
     }
     bytes = incoming.substr(0, count);
     incoming.erase(0, bytes.size());
     return {static_cast<int>(bytes.size()), 0};
-}
-
-int FakePlatform::CloseSocket(SocketId socket) {
-    closedSockets.push_back(socket);
-    openSockets.erase(socket);
-    return closeError;
 }
 
 }  // namespace tallyhorn::client::testing

@@ -1,5 +1,6 @@
-// A DialogPlatform for tests: it records what the dialog does to its window, files, log,
-// timers and socket, and plays message boxes from a script that may run nested events.
+// The dialog's platform roles for tests, one fake per role over one shared fake disk: they
+// record what the dialog does to its window, files, log, timers and socket, and play
+// message boxes from a script that may run nested events.
 #pragma once
 
 #include <deque>
@@ -11,8 +12,14 @@
 #include <string_view>
 #include <vector>
 
-#include "client/dialog_platform.h"
+#include "client/client_log.h"
+#include "client/comment_history.h"
 #include "client/dialog_texts.h"
+#include "client/form_platform.h"
+#include "client/history_platform.h"
+#include "client/log_platform.h"
+#include "client/socket_platform.h"
+#include "client/uTallyhornClient.h"
 
 namespace tallyhorn::client::testing {
 
@@ -44,9 +51,26 @@ struct TimerView {
     int starts = 0;
 };
 
-class FakePlatform : public DialogPlatform {
+// The files that every role sees: plain files by path, and profile files by path,
+// section and key.
+struct FakeDisk {
+    std::map<std::string, std::string> files;
+    std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> profiles;
+    std::set<std::string> folders;        // where AppendToLog may write
+    std::set<std::string> lockedFiles;    // ReadWholeFile fails
+    std::set<std::string> unwritable;     // WriteWholeFile and WriteProfileString fail
+    std::vector<std::string> replaced;    // every WriteWholeFile that succeeded, by path
+    std::vector<std::string> readPaths;   // every ReadWholeFile, by path
+    bool lockBusy = false;                // LockFile gives nothing, as after its wait
+    // "lock", "read", "replace" and "unlock", in the order they happened.
+    std::vector<std::string> fileSteps;
+
+    bool Exists(const std::string& path) const { return files.count(path) || profiles.count(path); }
+};
+
+class FakeForm : public FormPlatform {
 public:
-    FakePlatform();
+    explicit FakeForm(FakeDisk& disk);
 
     // ---- program ----
     std::string programFolder = "C:\\Apps\\";
@@ -59,16 +83,13 @@ public:
     bool okIsDefault = true;
     bool alwaysOnTop = true;
     std::string commentText;
-    std::vector<std::string> items;
-    int clearHistoryCalls = 0;
-    int insertCalls = 0;
-    bool refuseInserts = false;
-    int keysWhileFormShown = 0;  // SortKey calls while the dialog was on the screen
 
     // ---- timers, on a clock of their own ----
     std::map<Timer, TimerView> timers;
     long long nowMs = 0;
     int timerMisuse = 0;  // a start of a running timer or a stop of a stopped one
+    // The due timer that fires next at or before `untilMs`, if any; moves the clock to it.
+    std::optional<Timer> NextDueTimer(long long untilMs);
 
     // ---- boxes: each opening box takes the next script step (its answer; the step may
     // run events first, as the box's own message loop would). No step left: answer No. ----
@@ -78,24 +99,70 @@ public:
     int openBoxes = 0;
     std::vector<Box> BoxesOf(BoxKind kind) const;
 
-    // ---- files ----
-    std::map<std::string, std::string> files;
-    std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> profiles;
-    std::set<std::string> folders;        // where AppendToLog may write
-    std::set<std::string> lockedFiles;    // ReadWholeFile fails
-    std::set<std::string> unwritable;     // ReplaceFile and WriteProfileString fail
-    std::vector<std::string> replaced;    // every ReplaceFile that succeeded, by path
-    std::vector<std::string> readPaths;   // every ReadWholeFile, by path
-    bool lockBusy = false;                // LockFile gives nothing, as after its wait
-    // "lock", "read", "replace" and "unlock", in the order they happened.
-    std::vector<std::string> fileSteps;
+    std::string ProgramFolder() override { return programFolder; }
+    std::string ProgramFileName() override { return programFileName; }
+    std::string FirstArgument() override { return firstArgument; }
+    void RequestQuit() override { ++quitRequests; }
+    void SetCaption(Control control, const std::string& text) override { controls[control].caption = text; }
+    void SetVisible(Control control, bool visible) override { controls[control].visible = visible; }
+    void SetEnabled(Control control, bool enabled) override { controls[control].enabled = enabled; }
+    void SetLeft(Control control, int left) override { controls[control].left = left; }
+    void SetTop(Control control, int top) override { controls[control].top = top; }
+    void SetOkIsDefault(bool isDefault) override { okIsDefault = isDefault; }
+    void SetAlwaysOnTop(bool onTop) override { alwaysOnTop = onTop; }
+    std::string CommentText() override { return commentText; }
+    void StartTimer(Timer timer, unsigned intervalMs) override;
+    void StopTimer(Timer timer) override;
+    bool Confirm(const std::string& text) override { return OpenBox(BoxKind::Confirm, texts::kConfirmCaption, text); }
+    void ShowError(const std::string& text) override { OpenBox(BoxKind::Error, texts::kErrorCaption, text); }
+    void ShowInformation(const std::string& text) override {
+        OpenBox(BoxKind::Information, texts::kInformationCaption, text);
+    }
+    void ShowGeneralError(const std::string& caption, const std::string& text) override {
+        OpenBox(BoxKind::General, caption, text);
+    }
+    bool FileExists(const std::string& path) override { return disk_.Exists(path); }
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override;
+    bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
+                            const std::string& value) override;
+    bool RemoveFile(const std::string& path) override {
+        return disk_.files.erase(path) + disk_.profiles.erase(path) > 0;
+    }
 
-    // ---- clock and locale: Now() takes the queued readings first ----
-    std::deque<LocalDateTime> clockReadings;
-    LocalDateTime now{2026, 12, 7, 14, 3, 27};
-    std::string timeSeparator = ":";
+private:
+    bool OpenBox(BoxKind kind, std::string_view caption, const std::string& text);
+    FakeDisk& disk_;
+};
 
-    // ---- socket ----
+class FakeHistoryList : public HistoryPlatform {
+public:
+    FakeHistoryList(FakeDisk& disk, std::function<bool()> formShown);
+
+    std::vector<std::string> items;
+    bool refuseInserts = false;
+    int keysWhileFormShown = 0;  // SortKey calls while the dialog was on the screen
+
+    // The entries in the order of CompareIgnoringCase, equal ones as they came.
+    std::vector<std::string> SortedIgnoringCase(std::vector<std::string> entries);
+
+    void ClearHistoryItems(std::size_t count, std::size_t bytes) override;
+    bool InsertHistoryItem(std::size_t index, const std::string& entry) override;
+    int CompareIgnoringCase(const std::string& a, const std::string& b) override;
+    std::string SortKey(const std::string& text) override;
+    bool FileExists(const std::string& path) override { return disk_.Exists(path); }
+    std::optional<std::string> ReadWholeFile(const std::string& path) override;
+    bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
+    std::unique_ptr<FileLock> LockFile(const std::string& path, unsigned waitMs) override;
+
+private:
+    FakeDisk& disk_;
+    std::function<bool()> formShown_;
+};
+
+// One connection at a time, to a server that the test plays.
+class FakeSockets : public SocketPlatform {
+public:
     int wouldBlock = 10035;
     int createError = 0;             // CreateSocket fails with this when not 0
     int connectError = 10035;        // what connect reports (0: at once)
@@ -112,68 +179,74 @@ public:
     std::set<SocketId> openSockets;
     SocketId lastSocket = kNoSocket;
 
+    int WouldBlockCode() override { return wouldBlock; }
+    SocketId CreateSocket(int& error) override {
+        error = createError;
+        if (createError != 0) return kNoSocket;
+        lastSocket = nextSocket_++;
+        openSockets.insert(lastSocket);
+        return lastSocket;
+    }
+    std::uint32_t InetAddr(const std::string& address) override {
+        addresses.push_back(address);
+        return address == "127.0.0.1" ? 0x0100007Fu : 0xFFFFFFFFu;
+    }
+    SocketCall Connect(SocketId, std::uint32_t, std::uint16_t port) override {
+        ports.push_back(port);
+        return connectError == 0 ? SocketCall{0, 0} : SocketCall{-1, connectError};
+    }
+    SocketCall Send(SocketId, const std::string& bytes) override;
+    SocketCall BytesWaiting(SocketId) override {
+        return bytesWaitingError != 0 ? SocketCall{-1, bytesWaitingError}
+                                      : SocketCall{static_cast<int>(incoming.size()), 0};
+    }
+    SocketCall Receive(SocketId, std::size_t count, std::string& bytes) override;
+    int CloseSocket(SocketId socket) override {
+        closedSockets.push_back(socket);
+        openSockets.erase(socket);
+        return closeError;
+    }
+    std::string SocketErrorText(int code) override { return "text of " + std::to_string(code); }
+
+private:
+    SocketId nextSocket_ = 100;
+};
+
+class FakeLog : public LogPlatform {
+public:
+    explicit FakeLog(FakeDisk& disk) : disk_(disk) {}
+
+    // LocalTime() takes the queued readings first.
+    std::deque<LocalDateTime> clockReadings;
+    LocalDateTime now{2026, 12, 7, 14, 3, 27};
+    std::string timeSeparator = ":";
+
+    LocalDateTime LocalTime() override;
+    std::string TimeSeparator() override { return timeSeparator; }
+    bool AppendToLog(const std::string& path, const std::string& bytes) override;
+
+private:
+    FakeDisk& disk_;
+};
+
+// Every role on one disk, as the program has them.
+class FakePlatform : public FakeDisk, public FakeForm, public FakeHistoryList, public FakeSockets, public FakeLog {
+public:
+    FakePlatform();
+
     // Helpers for tests.
     std::string LogPath() const;
     std::vector<std::string> LogMessages() const;
     std::string HistoryPath() const { return programFolder + "Tallyhorn.Cmt"; }
     void PutJobFile(const std::string& path, const std::map<std::string, std::string>& values);
-    // The due timer that fires next at or before `untilMs`, if any; moves the clock to it.
-    std::optional<Timer> NextDueTimer(long long untilMs);
+};
 
-    // ---- DialogPlatform ----
-    std::string ProgramFolder() override { return programFolder; }
-    std::string ProgramFileName() override { return programFileName; }
-    std::string FirstArgument() override { return firstArgument; }
-    void RequestQuit() override { ++quitRequests; }
-    void SetCaption(Control control, const std::string& text) override { controls[control].caption = text; }
-    void SetVisible(Control control, bool visible) override { controls[control].visible = visible; }
-    void SetEnabled(Control control, bool enabled) override { controls[control].enabled = enabled; }
-    void SetLeft(Control control, int left) override { controls[control].left = left; }
-    void SetTop(Control control, int top) override { controls[control].top = top; }
-    void SetOkIsDefault(bool isDefault) override { okIsDefault = isDefault; }
-    void SetAlwaysOnTop(bool onTop) override { alwaysOnTop = onTop; }
-    std::string CommentText() override { return commentText; }
-    void ClearHistoryItems(std::size_t count, std::size_t bytes) override;
-    bool InsertHistoryItem(std::size_t index, const std::string& entry) override;
-    int CompareIgnoringCase(const std::string& a, const std::string& b) override;
-    // The entries in the order of CompareIgnoringCase, equal ones as they came.
-    std::vector<std::string> SortedIgnoringCase(std::vector<std::string> entries);
-    std::string SortKey(const std::string& text) override;
-    void StartTimer(Timer timer, unsigned intervalMs) override;
-    void StopTimer(Timer timer) override;
-    bool Confirm(const std::string& text) override { return OpenBox(BoxKind::Confirm, texts::kConfirmCaption, text); }
-    void ShowError(const std::string& text) override { OpenBox(BoxKind::Error, texts::kErrorCaption, text); }
-    void ShowInformation(const std::string& text) override {
-        OpenBox(BoxKind::Information, texts::kInformationCaption, text);
-    }
-    void ShowGeneralError(const std::string& caption, const std::string& text) override {
-        OpenBox(BoxKind::General, caption, text);
-    }
-    bool FileExists(const std::string& path) override { return files.count(path) || profiles.count(path); }
-    std::string ReadProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key) override;
-    bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
-                            const std::string& value) override;
-    bool DeleteFile(const std::string& path) override { return files.erase(path) + profiles.erase(path) > 0; }
-    std::optional<std::string> ReadWholeFile(const std::string& path) override;
-    bool ReplaceFile(const std::string& path, const std::string& bytes) override;
-    std::unique_ptr<FileLock> LockFile(const std::string& path, unsigned waitMs) override;
-    bool AppendToLog(const std::string& path, const std::string& bytes) override;
-    LocalDateTime Now() override;
-    std::string LocaleTimeSeparator() override { return timeSeparator; }
-    int WouldBlockCode() override { return wouldBlock; }
-    SocketId CreateSocket(int& error) override;
-    std::uint32_t InetAddr(const std::string& address) override;
-    SocketCall Connect(SocketId socket, std::uint32_t address, std::uint16_t port) override;
-    SocketCall Send(SocketId socket, const std::string& bytes) override;
-    SocketCall BytesWaiting(SocketId socket) override;
-    SocketCall Receive(SocketId socket, std::size_t count, std::string& bytes) override;
-    int CloseSocket(SocketId socket) override;
-    std::string SocketErrorText(int code) override { return "text of " + std::to_string(code); }
-
-private:
-    bool OpenBox(BoxKind kind, std::string_view caption, const std::string& text);
-    SocketId nextSocket_ = 100;
+// The dialog put together from its parts on a fake platform, as the program's entry does.
+struct FakeDialog {
+    explicit FakeDialog(FakePlatform& platform) : history(platform), log(platform), form(platform, history, log, platform) {}
+    CommentHistory history;
+    ClientLog log;
+    TForm1 form;
 };
 
 }  // namespace tallyhorn::client::testing

@@ -12,9 +12,23 @@ TEST(ClientLogNames, TheDayFileSitsInDebugUnderTheProgramFolder) {
     EXPECT_EQ(ClientLogPath("D:\\x\\", {2027, 1, 31, 0, 0, 0}), "D:\\x\\Debug\\Tallyhorn_Client_31_01_2027.log");
 }
 
-TEST(ClientLogNames, ALineIsTimeTwoBlanksMessageCrLf) {
-    EXPECT_EQ(ClientLogLine({2026, 12, 7, 14, 3, 27}, ':', "OKBtn Click"), "14:03:27  OKBtn Click\r\n");
-    EXPECT_EQ(ClientLogLine({2026, 12, 7, 9, 5, 0}, '.', ""), "09.05.00  \r\n");
+TEST(ClientLogNames, ALineIsTimeTwoBlanksMessageCrLfWithEveryControlByteABlank) {
+    using namespace std::string_literals;
+    const struct {
+        LocalDateTime time;
+        char separator;
+        std::string message;
+        std::string line;
+    } cases[] = {
+        {{2026, 12, 7, 14, 3, 27}, ':', "OKBtn Click", "14:03:27  OKBtn Click\r\n"},
+        {{2026, 12, 7, 9, 5, 0}, '.', "", "09.05.00  \r\n"},
+        // From a hostile job file: no cut (Ctrl-Z), no second line, no lost byte.
+        {{2026, 12, 7, 9, 5, 0}, ':', "JobID=1\x1a\r\n09:05:00  forged\0\t\x1f\x7f\x80"s,
+         "09:05:00  JobID=1   09:05:00  forged   \x7f\x80\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ClientLogLine(c.time, c.separator, c.message), c.line);
+    }
 }
 
 class ClientLogTest : public ::testing::Test {

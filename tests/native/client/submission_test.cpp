@@ -103,16 +103,31 @@ TEST_F(SubmissionTest, ConnectedSendsTheCommentMessageOnceWithTheTextOfThatMomen
     EXPECT_EQ(LogAfterActivation(), Lines{"OKBtn Click"});
 }
 
-TEST_F(SubmissionTest, AnErrorWhileConnectingIsLoggedShownAndLeavesIdle) {
-    Ok();
-    form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 10061);
-    EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "ClientSocketError 10061"}));
-    EXPECT_EQ(BoxTexts(), Lines{ServerError(10061)});
+enum class Failure { WhileConnecting, ResetWhileAwaiting, FailedReceive, FailedSend, AfterAnAnswer };
+class FailureTest : public SubmissionTest, public ::testing::WithParamInterface<Failure> {};
+
+// Whatever fails on the connection is handled alike: logged, shown in the error box (the
+// one box), the connection closed, the watchdog stopped; the dialog stays.
+TEST_P(FailureTest, IsLoggedShownAndEndsTheConnection) {
+    const int code = GetParam() == Failure::WhileConnecting ? 10061 : 10054;
+    switch (GetParam()) {
+        case Failure::WhileConnecting: Ok(); form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, code); break;
+        case Failure::ResetWhileAwaiting: Awaiting(); form.SocketNotified(platform.lastSocket, NetworkEvent::Close, code); break;
+        case Failure::FailedReceive: Awaiting(); platform.receiveError = code; ServerSends("Client Comment OK"); break;
+        case Failure::FailedSend: platform.sendError = code; Awaiting(); break;
+        case Failure::AfterAnAnswer: Answered(); form.SocketNotified(platform.lastSocket, NetworkEvent::Read, code); break;
+    }
+    EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "ClientSocketError " + std::to_string(code)}));
+    EXPECT_EQ(BoxTexts(), Lines{ServerError(code)});
     EXPECT_EQ(platform.boxes[0].kind, BoxKind::Error);
     EXPECT_FALSE(Running(Timer::WatchDog_Timer));
     EXPECT_FALSE(SocketOpen());
     EXPECT_EQ(platform.quitRequests, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Failures, FailureTest,
+                         ::testing::Values(Failure::WhileConnecting, Failure::ResetWhileAwaiting, Failure::FailedReceive,
+                                           Failure::FailedSend, Failure::AfterAnAnswer));
 
 TEST_F(SubmissionTest, TheBoxIsShownBeforeTheConnectionCloses) {
     Ok();
@@ -146,20 +161,32 @@ TEST_F(SubmissionTest, OkWhileConnectingOnlyLogs) {
 
 // ---- from Awaiting acknowledgement
 
-TEST_F(SubmissionTest, TheAcknowledgementStopsTheWatchdogAndClosesTheDialogThroughTheCheck) {
+struct ServerReply {
+    std::vector<std::string> pieces;
+    bool acknowledges;
+};
+class ReplyTest : public SubmissionTest, public ::testing::WithParamInterface<ServerReply> {};
+
+// The watchdog runs while the reply may still become an acknowledgement (an empty read
+// changes nothing); once decided it stops, and an acknowledgement closes the dialog
+// through the close check.
+TEST_P(ReplyTest, KeepsTheWatchdogUntilDecidedAndAnAcknowledgementCloses) {
     Awaiting();
-    ServerSends("Client Comment OK\r\n");
+    for (std::size_t i = 0; i + 1 < GetParam().pieces.size(); ++i) {
+        ServerSends(GetParam().pieces[i]);
+        EXPECT_TRUE(Running(Timer::WatchDog_Timer)) << i;
+    }
+    ServerSends(GetParam().pieces.back());
     EXPECT_FALSE(Running(Timer::WatchDog_Timer));
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_EQ(platform.files[platform.HistoryPath()], "Proof copy\r\n");
+    EXPECT_EQ(platform.quitRequests, GetParam().acknowledges ? 1 : 0);
+    EXPECT_EQ(platform.files[platform.HistoryPath()], GetParam().acknowledges ? "Proof copy\r\n" : "");
     EXPECT_TRUE(platform.boxes.empty());
 }
 
-TEST_F(SubmissionTest, AQuotaApprovalAlsoAcknowledgesInCommentMode) {
-    Awaiting();
-    ServerSends("Quota Approval OK");
-    EXPECT_EQ(platform.quitRequests, 1);
-}
+INSTANTIATE_TEST_SUITE_P(Replies, ReplyTest,
+                         ::testing::Values(ServerReply{{"Client Comment OK\r\n"}, true}, ServerReply{{"Quota Approval OK"}, true},
+                                           ServerReply{{"Client Com", "", "ment OK"}, true},
+                                           ServerReply{{"Quota App", "rovalXOK"}, false}));
 
 TEST_F(SubmissionTest, AnotherReplyStopsTheWatchdogQuietly) {
     Answered();
@@ -184,32 +211,6 @@ TEST_F(SubmissionTest, APeerCloseIsNotReportedAndTheTimeoutFollowsAFailedOpenMea
     EXPECT_EQ(BoxTexts(), (Lines{"Can't create new socket.", kTimeout}));
 }
 
-TEST_F(SubmissionTest, AResetWhileAwaitingIsHandledAsAnError) {
-    Awaiting();
-    form.SocketNotified(platform.lastSocket, NetworkEvent::Close, 10054);
-    EXPECT_EQ(BoxTexts(), Lines{ServerError(10054)});
-    EXPECT_EQ(LogAfterActivation().back(), "ClientSocketError 10054");
-    EXPECT_FALSE(SocketOpen());
-    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
-}
-
-TEST_F(SubmissionTest, AFailedReceiveIsHandledAsAnErrorAndReadsAsNothing) {
-    Awaiting();
-    platform.receiveError = 10054;
-    ServerSends("Client Comment OK");
-    EXPECT_EQ(BoxTexts(), Lines{ServerError(10054)});
-    EXPECT_EQ(platform.quitRequests, 0);
-    EXPECT_FALSE(SocketOpen());
-}
-
-TEST_F(SubmissionTest, AFailedSendIsHandledAsAnError) {
-    platform.sendError = 10054;
-    Awaiting();
-    EXPECT_EQ(BoxTexts(), Lines{ServerError(10054)});
-    EXPECT_FALSE(SocketOpen());
-    EXPECT_EQ(platform.BoxesOf(BoxKind::General).size(), 0u);  // handled, so not raised
-}
-
 TEST_F(SubmissionTest, ASendThatWouldBlockEndsInTheTimeout) {
     platform.sendError = platform.wouldBlock;
     Awaiting();
@@ -231,26 +232,6 @@ TEST_F(SubmissionTest, OkWhileAwaitingSendsNothingAndKeepsTheExpiry) {
     EXPECT_EQ(platform.sent.size(), 1u);
     EXPECT_EQ(WatchDogDue(), 10000);
     ExpectTimeoutAfter(4000);
-}
-
-TEST_F(SubmissionTest, ASplitAcknowledgementIsGatheredWithTheWatchdogRunning) {
-    Awaiting();
-    ServerSends("Client Com");
-    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
-    EXPECT_EQ(platform.quitRequests, 0);
-    ServerSends("");  // an empty read changes nothing
-    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
-    ServerSends("ment OK");
-    EXPECT_EQ(platform.quitRequests, 1);
-}
-
-TEST_F(SubmissionTest, ASplitNonAcknowledgementIsDecidedWhenItDeparts) {
-    Awaiting();
-    ServerSends("Quota App");
-    EXPECT_TRUE(Running(Timer::WatchDog_Timer));
-    ServerSends("rovalXOK");
-    EXPECT_FALSE(Running(Timer::WatchDog_Timer));
-    EXPECT_EQ(platform.quitRequests, 0);
 }
 
 TEST_F(SubmissionTest, APartialReplyOfAnEarlierConnectionDoesNotCarryOver) {
@@ -283,17 +264,6 @@ TEST_F(SubmissionTest, AnsweredOkRestartsTheWatchdogAndSendsNothing) {
     ExpectTimeoutAfter(10000);
 }
 
-TEST_F(SubmissionTest, AnsweredPeerCloseAndErrorLeaveIdle) {
-    Answered();
-    PeerCloses();
-    EXPECT_FALSE(SocketOpen());
-    EXPECT_TRUE(platform.boxes.empty());
-    Answered();
-    form.SocketNotified(platform.lastSocket, NetworkEvent::Read, 10053);
-    EXPECT_EQ(BoxTexts(), Lines{ServerError(10053)});
-    EXPECT_FALSE(SocketOpen());
-}
-
 // ---- after a failure, and the odd corners
 
 TEST_F(SubmissionTest, OkAfterAnErrorConnectsAgainAndSendsTheTextOfThatMoment) {
@@ -312,16 +282,6 @@ TEST_F(SubmissionTest, AFailingCloseInsideTheHandlersIsIgnored) {
     Ok();
     Advance(10000);
     EXPECT_EQ(BoxTexts(), (Lines{ServerError(10061), kTimeout}));
-}
-
-TEST_F(SubmissionTest, AFailingCloseOnThePeersCloseIsShownInTheGeneralBox) {
-    Awaiting();
-    platform.closeError = 10038;
-    PeerCloses();
-    ASSERT_EQ(platform.BoxesOf(BoxKind::General).size(), 1u);
-    EXPECT_EQ(platform.BoxesOf(BoxKind::General)[0].text,
-              "Windows socket error: text of 10038 (10038), on API 'closesocket'");
-    EXPECT_FALSE(SocketOpen());
 }
 
 TEST_F(SubmissionTest, AnAcknowledgementWhileTheTimeoutBoxIsOpenClosesTheDialog) {
@@ -350,13 +310,14 @@ TEST_F(SubmissionTest, OneEnterSubmitsOnce) {
 TEST(SubmissionModes, RejectAndQuotaNeverConnect) {
     for (const char* action : {"REJECT", "ADMIN QUOTA"}) {
         FakePlatform platform;
-        TForm1 dialog(platform);
+        FakeDialog parts(platform);
+        TForm1& dialog = parts.form;
         platform.PutJobFile(kJobFile, {{"Action", action}, {"ServerIP", "127.0.0.1"}});
         platform.firstArgument = kJobFile;
         dialog.FormActivate();
         dialog.ButtonClicked(Control::OKBtn);
         dialog.KeyDown(kKeyEnter, false, Control::Comments_ComboBox, false);
-        dialog.KeyUp(kKeyEnter, 0, Control::Comments_ComboBox);
+        dialog.KeyUp(kKeyEnter, Control::Comments_ComboBox);
         EXPECT_TRUE(platform.ports.empty()) << action;
     }
 }

@@ -1,9 +1,10 @@
-// The Win32 layer's own rules under Wine: the whole-file read and the one-step file
-// replacement that the comment history relies on.
+// The Win32 layer's own rules under Wine: the whole-file read, the one-step file
+// replacement, the save lock and the sort keys that the comment history relies on.
 #include <windows.h>
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "client/windows/dialog_window.h"
@@ -23,20 +24,36 @@ protected:
     win::Win32DialogPlatform platform_;
 };
 
-TEST_F(PlatformFiles, ReplaceFilePutsTheNewBytesInPlaceOrFailsAndLeavesNoTemporaryFile) {
+TEST_F(PlatformFiles, WriteWholeFilePutsTheNewBytesInPlaceOrFailsAndLeavesNoTemporaryFile) {
     const std::string path = run_.Folder() + "Tallyhorn.Cmt";
     WriteBytes(path, "old\r\n");
     const std::string bytes("a\r\nb\0c\r\n", 8);
-    ASSERT_TRUE(platform_.ReplaceFile(path, bytes));
+    ASSERT_TRUE(platform_.WriteWholeFile(path, bytes));
     EXPECT_EQ(ReadBytes(path), bytes);
     // A folder in the file's place cannot be replaced by a file, nor can a missing folder hold one.
     const std::string blocked = run_.Folder() + "Blocked.Cmt";
     ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr));
-    EXPECT_FALSE(platform_.ReplaceFile(blocked, "new\r\n"));
+    EXPECT_FALSE(platform_.WriteWholeFile(blocked, "new\r\n"));
     EXPECT_TRUE(IsFolder(blocked));
-    EXPECT_FALSE(platform_.ReplaceFile(run_.Folder() + "no such folder\\Tallyhorn.Cmt", "x"));
+    EXPECT_FALSE(platform_.WriteWholeFile(run_.Folder() + "no such folder\\Tallyhorn.Cmt", "x"));
     WIN32_FIND_DATAA found{};
     EXPECT_FALSE(::tallyhorn::win::UniqueFind(FindFirstFileA((run_.Folder() + "*.tmp").c_str(), &found)));
+}
+
+// A dialog that reads the file as it starts holds it for a moment: the replace waits.
+TEST_F(PlatformFiles, WriteWholeFileWaitsForAReaderThatLetsGoSoon) {
+    const std::string path = run_.Folder() + "Tallyhorn.Cmt";
+    WriteBytes(path, "old\r\n");
+    ::tallyhorn::win::UniqueFile reader(
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    std::thread release([&] {
+        Sleep(50);
+        reader.reset();
+    });
+    EXPECT_TRUE(platform_.WriteWholeFile(path, "new\r\n"));
+    release.join();
+    EXPECT_EQ(ReadBytes(path), "new\r\n");
 }
 
 TEST_F(PlatformFiles, ReadWholeFileSharesWithReadersButNotWithAWriter) {
@@ -55,14 +72,6 @@ TEST_F(PlatformFiles, ReadWholeFileSharesWithReadersButNotWithAWriter) {
     ASSERT_TRUE(writer);
     EXPECT_FALSE(platform_.ReadWholeFile(path).has_value());
     EXPECT_FALSE(platform_.ReadWholeFile(run_.Folder() + "missing.txt").has_value());
-}
-
-TEST_F(PlatformFiles, ProfileValuesAreReadWholeUpTo2047Characters) {
-    const std::string job = run_.Folder() + "job.txt";
-    WriteBytes(job, "[PrintJob]\r\nLong=" + std::string(3000, 'x') + "\r\nShort=abc\r\n");
-    EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Long"), std::string(2047, 'x'));
-    EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Short"), "abc");
-    EXPECT_EQ(platform_.ReadProfileString(job, "PrintJob", "Missing"), "");
 }
 
 TEST_F(PlatformFiles, SortKeysOrderAsTheListComparesTexts) {

@@ -3,8 +3,6 @@
 # marks the 30 s countdown, which the 64-bit run leaves to the 32-bit one. A name that
 # no longer matches a case is passed over: the case then runs in the quick run too.
 set_tests_properties(
-  CommentSubmission.AnOpenThatFailsAtOnceGivesOneBoxAndNoTimeout
   CommentSubmission.SilentServerGivesTheTimeoutBoxAndASecondOkTriesAgain
-  CommentSubmission.AnotherReplyStopsTheWatchdogAndOkStartsItAgainWithoutSending
-  PROPERTIES LABELS slow)  # each waits out the 10 s watchdog
+  PROPERTIES LABELS slow)  # waits out the 10 s watchdog
 set_tests_properties(QuotaCountdown.RunsToZeroThenCancelsAndAsks PROPERTIES LABELS "slow;long_wait")

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/windows/handles.h"
+#include "tools/tool_handles.h"
 
 namespace tallyhorn::wine_test {
 
