@@ -14,6 +14,16 @@
 
 namespace tallyhorn::hook {
 
+// What one call read from "Tallyhorn.ini". Each call keeps its own, so calls that
+// overlap never mix their installation folder or logging flag. A value that could not
+// be read keeps the state the library starts in: empty folder, logging off.
+struct HookSettings {
+    std::string ProgDir;    // normalised: ends with "\" unless empty
+    bool WriteToLog = false;
+    std::string ServerIP;   // only tested for emptiness
+    std::int32_t LogDays = 0;
+};
+
 // The settings file, named without a folder so that the profile API looks for it in
 // the Windows directory, its section and its keys.
 inline constexpr std::string_view kSettingsFile = "Tallyhorn.ini";
@@ -24,16 +34,6 @@ inline constexpr std::string_view kServerIpKey = "Tallyhorn ServerIP";
 inline constexpr std::string_view kWriteToLogKey = "WriteToLog";
 // Days of hook logs kept; not positive or not a number: every log is kept.
 inline constexpr std::string_view kLogDaysKey = "LogDays";
-
-// What one call read from "Tallyhorn.ini". Each call keeps its own, so calls that
-// overlap never mix their installation folder or logging flag. A value that could not
-// be read keeps the state the library starts in: empty folder, logging off.
-struct HookSettings {
-    std::string ProgDir;    // normalised: ends with "\" unless empty
-    bool WriteToLog = false;
-    std::string ServerIP;   // only tested for emptiness
-    std::int32_t LogDays = 0;
-};
 
 // Reads "ProgDir", "Tallyhorn ServerIP", "WriteToLog" and "LogDays" in that order, then normalises
 // ProgDir. Never fails: a failure ends the reading and keeps what was read so far.

@@ -11,18 +11,14 @@ namespace tallyhorn::harness {
 
 // The rights and ACE flags the rule looks at, with their Windows values.
 namespace rights {
-inline constexpr std::uint32_t kReadOrList = 0x1;
-inline constexpr std::uint32_t kWriteOrAddFile = 0x2;
-inline constexpr std::uint32_t kAppendOrAddFolder = 0x4;
-inline constexpr std::uint32_t kExecuteOrTraverse = 0x20;
-inline constexpr std::uint32_t kDeleteChild = 0x40;
-inline constexpr std::uint32_t kDelete = 0x10000;
-inline constexpr std::uint32_t kWriteDac = 0x40000;
-inline constexpr std::uint32_t kWriteOwner = 0x80000;
-inline constexpr std::uint32_t kGenericAll = 0x10000000;
-inline constexpr std::uint32_t kGenericExecute = 0x20000000;
-inline constexpr std::uint32_t kGenericWrite = 0x40000000;
-inline constexpr std::uint32_t kGenericRead = 0x80000000;
+// The object-specific part of an access mask (a file's or a folder's meaning)...
+inline constexpr std::uint32_t kReadOrList = 0x1, kWriteOrAddFile = 0x2, kAppendOrAddFolder = 0x4,
+                               kExecuteOrTraverse = 0x20, kDeleteChild = 0x40;
+// ...its standard part...
+inline constexpr std::uint32_t kDelete = 0x10000, kWriteDac = 0x40000, kWriteOwner = 0x80000;
+// ...and its generic part, which each kind of object maps to its own rights.
+inline constexpr std::uint32_t kGenericAll = 0x10000000, kGenericExecute = 0x20000000, kGenericWrite = 0x40000000,
+                               kGenericRead = 0x80000000;
 // Every right that lets someone change what the print host runs or trusts.
 inline constexpr std::uint32_t kWriteType = kWriteOrAddFile | kAppendOrAddFolder | kDeleteChild | kDelete |
                                             kWriteDac | kWriteOwner | kGenericWrite | kGenericAll;
