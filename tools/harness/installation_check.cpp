@@ -451,7 +451,7 @@ private:
         const std::string& progDir = settings_.ProgDir;
         const std::string account = CheckingAccount();
         const auto audit = [&](const std::string& path, bool isFolder, bool inProgDir) {
-            const std::string what = "permissions of " + path;
+            const std::string what = "permissions of " + (path.empty() ? std::string("the installation folder") : path);
             if (inProgDir && NoFolder(what)) return;
             if (path == progDir + Text(contract::kLogFolder) && !settings_.WriteToLog && !IsFolder(path)) {
                 Ok(what + ": not there, and logging is off");
