@@ -63,7 +63,7 @@ for file in Tallyhorn.wxs IniFile.idt IniLocator.idt AppSearch.idt; do
   git -C "$root" show "$legacy_commit:packaging/$file" > "$legacy/$file"
 done
 cp "$BUILD/hook/windows/Tallyhorn.dll" "$BUILD/client/windows/TallyhornClient.exe" \
-   "$BUILD/tools/harness/Tallyhorn_Harness.exe" "$root/client/res/TallyhornClient.ico" "$legacy/"
+   "$BUILD/tools/harness/Tallyhorn_Harness.exe" "$root/client/windows/res/TallyhornClient.ico" "$legacy/"
 ( cd "$legacy" && wixl -a x86 -D Arch=x86 -D Version="$version" -o legacy.msi Tallyhorn.wxs &&
   for table in IniFile IniLocator AppSearch; do msibuild legacy.msi -i "$table.idt"; done )
 check "package: the 1.0 layout's package" 0 $?
