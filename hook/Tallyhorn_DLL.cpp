@@ -27,6 +27,11 @@ constexpr std::string_view kResultFound = " found";
 constexpr std::string_view kResultNotFound = " not found";
 constexpr std::string_view kResultIgnored = " ignored: ";
 constexpr std::string_view kResultNotOpened = " could not be opened, error ";
+// The system errors of a file that another process holds open for writing or deleting:
+// the monitor may still be writing it (or a scanner looking at it), so it is looked at
+// again at the next poll instead of being taken as no verdict.
+constexpr std::uint32_t kSharingViolation = 32;
+constexpr std::uint32_t kLockViolation = 33;
 constexpr std::string_view kReparsePoint = "reparse point";
 constexpr std::string_view kLinks = " links";
 constexpr std::string_view kOwner = "owner ";
@@ -88,11 +93,18 @@ std::string NameText(HookPlatform& platform, const char16_t* name) {
 // The verdict of a result file found, read while the file is held so that nothing can
 // swap it meanwhile, and the file deleted. Nothing for a file that cannot be trusted: it
 // is deleted where possible and the wait goes on; its reason is logged unless the look
-// before logged the same one (a file that cannot be deleted is met at every look).
+// before logged the same one (a file that cannot be deleted is met at every look). Nothing
+// either, and logged once, while another process holds the file: the next look tries again.
 std::optional<bool> TakeResultFile(HookPlatform& platform, const std::string& path,
                                    const std::function<void(std::string_view)>& log, std::string& lastIgnored) {
     CallResult opened;
     std::unique_ptr<HeldFile> held = platform.HoldFile(path, opened);
+    if (!held && (opened.error == kSharingViolation || opened.error == kLockViolation)) {
+        const std::string busy = Text(kResultNotOpened) + std::to_string(opened.error);
+        if (busy != lastIgnored) log(Text(kResultFile) + path + busy);
+        lastIgnored = busy;
+        return std::nullopt;
+    }
     const std::string reason = held ? UntrustedReason(held->Facts()) : std::string();
     if (!reason.empty()) {
         held.reset();

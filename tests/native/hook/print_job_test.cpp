@@ -310,12 +310,27 @@ TEST_F(PrintJob, AnIgnoredResultFileLeavesTheWaitItsBound) {
     EXPECT_EQ(Messages().size(), 7u);
 }
 
-TEST_F(PrintJob, AResultFileThatCannotBeOpenedPrints) {
-    platform.holdErrors[kResultFile] = 32;
+TEST_F(PrintJob, AResultFileThatCannotBeOpenedPrintsUnlessItsWriterStillHoldsIt) {
+    const std::string cannotOpen = "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt could not be opened, error ";
+    platform.holdErrors[kResultFile] = 5;
     ResultAfter(500, "0");
     EXPECT_TRUE(Call());
-    EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt could not be opened, error 32");
+    EXPECT_EQ(Messages()[4], cannotOpen + "5");
     EXPECT_EQ(platform.files.count(kResultFile), 0u);
+
+    // Held by the monitor (or a scanner) for three looks: looked at again, logged once, read.
+    for (const std::uint32_t held : {32u, 33u}) {
+        NextJob();
+        platform.holdErrors[kResultFile] = held;
+        ResultAfter(500, "0");
+        platform.afterSleep = [inner = platform.afterSleep, looks = 0](FakeHookPlatform& p) mutable {
+            inner(p);
+            if (++looks == 4) p.holdErrors.clear();
+        };
+        EXPECT_FALSE(Call());
+        EXPECT_EQ(Messages()[3], cannotOpen + std::to_string(held));
+        EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt found");
+    }
 }
 
 TEST_F(PrintJob, LoggingOffStillRunsTheJob) {
