@@ -36,7 +36,7 @@ TEST(AccessAudit, EntriesAndOwnersTable) {
           {Kind::Allow, 0, 0x10000, "S-1-5-11"}, {Kind::Allow, 0, 0x40000, "S-1-5-11"},
           {Kind::Allow, 0, 0x80000, "S-1-5-11"}, {Kind::Allow, 0, 0x40000000, "S-1-5-11"},
           {Kind::Allow, 0, 0x10000000, "S-1-5-11"}},
-         {{"S-1-5-11", rights::kWriteType}}, true},
+         {{"S-1-5-11", 0x500D0046}}, true},
         {"write attributes and EA are no write-type rights", false, kSystemSid,
          {{Kind::Allow, 0, 0x110, "S-1-5-32-545"}}, {}, true},
         {"every account of many users", false, kTrustedInstallerSid,

@@ -262,74 +262,41 @@ TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
     }
 }
 
-// A result file is read only when it is the monitor's own: one name, no reparse point,
-// owned by the system, the administrators, TrustedInstaller or the hook's process user.
+// A result file is read, while held, only when it is the monitor's own: one name, no
+// reparse point, owned by the system, the administrators, TrustedInstaller or the hook's
+// process user. Any other is deleted unread and logged once, though it is back at every
+// look, and the wait keeps its bound; one that cannot be opened prints.
 TEST_F(PrintJob, OnlyATrustedResultFileGivesAVerdict) {
-    const std::string ignored = std::string("Rslt file ") + kResultFile + " ignored: ";
     const struct {
         HeldFileFacts facts;
-        std::string line;  // the fourth line of the call
+        std::uint32_t holdError;
+        std::vector<std::string> lines;  // after "Rslt file <path>", from the fourth line of the call
     } cases[] = {
-        {{true, 1, FileOwner::System, ""}, ignored + "reparse point"},
-        {{false, 2, FileOwner::System, ""}, ignored + "2 links"},
-        {{false, 1, FileOwner::Other, "PC\\guest"}, ignored + "owner PC\\guest"},
-        {{false, 1, FileOwner::Administrators, ""}, std::string("Rslt file ") + kResultFile + " found"},
-        {{false, 1, FileOwner::TrustedInstaller, ""}, std::string("Rslt file ") + kResultFile + " found"},
-        {{false, 1, FileOwner::ProcessUser, ""}, std::string("Rslt file ") + kResultFile + " found"},
+        {{true, 1, FileOwner::System, ""}, 0, {" ignored: reparse point", " not found"}},
+        {{false, 2, FileOwner::System, ""}, 0, {" ignored: 2 links", " not found"}},
+        {{false, 1, FileOwner::Other, "PC\\guest"}, 0, {" ignored: owner PC\\guest", " not found"}},
+        {{false, 1, FileOwner::Administrators, ""}, 0, {" found"}},
+        {{false, 1, FileOwner::TrustedInstaller, ""}, 0, {" found"}},
+        {{false, 1, FileOwner::ProcessUser, ""}, 0, {" found"}},
+        {{}, 32, {" found", " could not be opened, error 32"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(c.lines[0]);
         NextJob();
         platform.readsWhileHeld.clear();
         platform.facts[kResultFile] = c.facts;
+        platform.holdErrors.clear();
+        if (c.holdError != 0) platform.holdErrors[kResultFile] = c.holdError;
         ResultAfter(500, "0");
-        const bool trusted = c.line.find(" found") != std::string::npos;
-        EXPECT_EQ(Call(), !trusted);
-        ASSERT_GE(Messages().size(), 4u);
-        EXPECT_EQ(Messages()[3], c.line);
+        const bool read = c.lines == std::vector<std::string>{" found"};
+        EXPECT_EQ(Call(), !read);
+        std::vector<std::string> expected = {kFirstLine, kStartingLine, "Monitor created OK"};
+        for (const std::string& line : c.lines) expected.push_back(std::string("Rslt file ") + kResultFile + line);
+        expected.insert(expected.end(), {"Monitor Handle closed OK", read ? "Result = 0" : "Result = 1"});
+        EXPECT_EQ(Messages(), expected);
+        EXPECT_EQ(platform.Count("sleep 500"), c.lines[0] == " found" ? 1 : 241);
         EXPECT_EQ(platform.files.count(kResultFile), 0u);  // deleted either way
-        EXPECT_EQ(platform.readsWhileHeld, trusted ? std::vector<bool>{true} : std::vector<bool>{});
-    }
-}
-
-TEST_F(PrintJob, AnIgnoredResultFileLeavesTheWaitItsBound) {
-    platform.facts[kResultFile] = {false, 3, FileOwner::System, ""};
-    ResultAfter(100000, "0");
-    platform.afterSleep = [inner = platform.afterSleep, planted = false](FakeHookPlatform& p) mutable {
-        if (!planted) inner(p);
-        planted = planted || p.files.count(kResultFile) != 0;
-    };
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.Count("sleep 500"), 241);
-    EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt not found");
-
-    // One that is back at every look (it cannot be deleted) is logged once.
-    NextJob();
-    ResultAfter(100000, "0");
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(Messages().size(), 7u);
-}
-
-TEST_F(PrintJob, AResultFileThatCannotBeOpenedPrintsUnlessItsWriterStillHoldsIt) {
-    const std::string cannotOpen = "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt could not be opened, error ";
-    platform.holdErrors[kResultFile] = 5;
-    ResultAfter(500, "0");
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(Messages()[4], cannotOpen + "5");
-    EXPECT_EQ(platform.files.count(kResultFile), 0u);
-
-    // Held by the monitor (or a scanner) for three looks: looked at again, logged once, read.
-    for (const std::uint32_t held : {32u, 33u}) {
-        NextJob();
-        platform.holdErrors[kResultFile] = held;
-        ResultAfter(500, "0");
-        platform.afterSleep = [inner = platform.afterSleep, looks = 0](FakeHookPlatform& p) mutable {
-            inner(p);
-            if (++looks == 4) p.holdErrors.clear();
-        };
-        EXPECT_FALSE(Call());
-        EXPECT_EQ(Messages()[3], cannotOpen + std::to_string(held));
-        EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt found");
+        EXPECT_EQ(platform.readsWhileHeld, read ? std::vector<bool>{true} : std::vector<bool>{});
     }
 }
 
