@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
@@ -52,13 +53,14 @@ protected:
         return messages;
     }
 
-    // The monitor writes the result file once the wait has run this long.
-    void ResultAfter(std::uint32_t milliseconds, const std::string& value, const std::string& file = kResultFile) {
+    // The monitor writes the result file once the wait has run this long; no value: no key.
+    void ResultAfter(std::uint32_t milliseconds, const std::optional<std::string>& value,
+                     const std::string& file = kResultFile) {
         const std::uint32_t start = platform.tick;
         platform.afterSleep = [=](FakeHookPlatform& p) {
             if (p.tick - start >= milliseconds && !p.files.count(file)) {
                 p.files.insert(file);
-                p.profiles[file]["PrintJob/Result"] = value;
+                if (value) p.profiles[file]["PrintJob/Result"] = *value;
             }
         };
     }
@@ -114,20 +116,6 @@ TEST_F(PrintJob, ResultZeroIsReadDeletedAndAnswered) {
     EXPECT_EQ(platform.files.count(kResultFile), 0u);
     EXPECT_EQ(platform.closedHandles, (std::vector<PlatformHandle>{FakeHookPlatform::kProcess, FakeHookPlatform::kThread}));
     EXPECT_EQ(platform.Count("sleep"), 1);
-}
-
-// The number rule itself is ProfileNumber's; here only that Result is read by it, as true
-// when it is no number.
-TEST_F(PrintJob, AResultThatIsNoNumberOrMissingAnswersTrue) {
-    ResultAfter(500, "false");
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.files.count(kResultFile), 0u);
-    // A result file without the key: found, read as true, deleted.
-    NextJob();
-    platform.afterSleep = [](FakeHookPlatform& p) { p.files.insert(kResultFile); };
-    platform.profiles.erase(kResultFile);
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.files.count(kResultFile), 0u);
 }
 
 TEST_F(PrintJob, NoResultWithinTheBoundIsLoggedAndAnswersTrue) {
@@ -265,12 +253,14 @@ TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
 // A result file is read, while held, only when it is the monitor's own: one name, no
 // reparse point, owned by the system, the administrators, TrustedInstaller or the hook's
 // process user. Any other is deleted unread and logged once, though it is back at every
-// look, and the wait keeps its bound; one that cannot be opened prints.
-TEST_F(PrintJob, OnlyATrustedResultFileGivesAVerdict) {
+// look, and the wait keeps its bound. One that cannot be opened prints, and so does a
+// Result that is no number (the number rule is ProfileNumber's) or no Result at all.
+TEST_F(PrintJob, WhatAResultFileAnswers) {
     const struct {
         HeldFileFacts facts;
         std::uint32_t holdError;
         std::vector<std::string> lines;  // after "Rslt file <path>", from the fourth line of the call
+        std::optional<std::string> result = "0";
     } cases[] = {
         {{true, 1, FileOwner::System, ""}, 0, {" ignored: reparse point", " not found"}},
         {{false, 2, FileOwner::System, ""}, 0, {" ignored: 2 links", " not found"}},
@@ -279,20 +269,23 @@ TEST_F(PrintJob, OnlyATrustedResultFileGivesAVerdict) {
         {{false, 1, FileOwner::TrustedInstaller, ""}, 0, {" found"}},
         {{false, 1, FileOwner::ProcessUser, ""}, 0, {" found"}},
         {{}, 32, {" found", " could not be opened, error 32"}},
+        {{false, 1, FileOwner::System, ""}, 0, {" found"}, "false"},
+        {{false, 1, FileOwner::System, ""}, 0, {" found"}, std::nullopt},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.lines[0]);
+        SCOPED_TRACE("row " + std::to_string(&c - cases));
         NextJob();
         platform.readsWhileHeld.clear();
         platform.facts[kResultFile] = c.facts;
         platform.holdErrors.clear();
         if (c.holdError != 0) platform.holdErrors[kResultFile] = c.holdError;
-        ResultAfter(500, "0");
-        const bool read = c.lines == std::vector<std::string>{" found"};
-        EXPECT_EQ(Call(), !read);
+        platform.profiles.erase(kResultFile);
+        ResultAfter(500, c.result);
+        const bool read = c.lines == std::vector<std::string>{" found"}, zero = read && c.result == "0";
+        EXPECT_EQ(Call(), !zero);
         std::vector<std::string> expected = {kFirstLine, kStartingLine, "Monitor created OK"};
         for (const std::string& line : c.lines) expected.push_back(std::string("Rslt file ") + kResultFile + line);
-        expected.insert(expected.end(), {"Monitor Handle closed OK", read ? "Result = 0" : "Result = 1"});
+        expected.insert(expected.end(), {"Monitor Handle closed OK", zero ? "Result = 0" : "Result = 1"});
         EXPECT_EQ(Messages(), expected);
         EXPECT_EQ(platform.Count("sleep 500"), c.lines[0] == " found" ? 1 : 241);
         EXPECT_EQ(platform.files.count(kResultFile), 0u);  // deleted either way
