@@ -549,22 +549,17 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     Sleep(300);
     EXPECT_FALSE(Exists(progDir + "rec_0.txt"));
 
-    // A folder and a file that everyone may write: each names the account and the mend.
-    everyoneMayWrite(progDir + "Temp");
-    everyoneMayWrite(monitor);
+    // A folder and a file that everyone may write, and a folder where everyone may delete
+    // what is in it, so that its programs can be replaced: each line names the account.
+    for (const std::string& path : {progDir + "Temp", monitor, progDir + "Client"}) everyoneMayWrite(path);
     const ProgramRun open = check(binaries.dll);
     EXPECT_EQ(open.exitCode, 4u);
     for (const std::string& path : {progDir + "Temp\\", monitor})  // the line's wording is tested natively
         EXPECT_TRUE(failsWith(open, "permissions of " + path + ": Everyone (S-1-1-0) may write data or add files, "
                                     "append or add folders, delete what is in it, delete: ")) << open.output;
-
-    // A folder where everyone may delete what is in it: its programs can be replaced.
-    everyoneMayWrite(progDir + "Client");
-    const ProgramRun clientFolder = check(binaries.dll);
-    EXPECT_TRUE(failsWith(clientFolder, "permissions of " + client + ": Everyone (S-1-1-0) may delete or replace it "
-                                        "through its folder: repair the package, or run icacls \"" + progDir +
-                                        "Client\" /deny *S-1-1-0:(DC)\r\n"))
-        << clientFolder.output;
+    EXPECT_TRUE(failsWith(open, "permissions of " + client + ": Everyone (S-1-1-0) may delete or replace it through "
+                                "its folder: repair the package, or run icacls \"" + progDir + "Client\" /deny "
+                                "*S-1-1-0:(DC)\r\n")) << open.output;
 
     // No monitor, no Debug\ or Temp\, a WriteToLog that is no number and nothing on port
     // 5052: a line each, and the check makes no folder.
