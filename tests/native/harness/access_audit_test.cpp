@@ -10,6 +10,10 @@ namespace tallyhorn::harness {
 namespace {
 
 using Kind = AccessEntry::Kind;
+using Dacl = std::vector<AccessEntry>;
+AccessEntry Allow(std::uint32_t mask, const char* sid, std::uint8_t flags = 0) {
+    return {Kind::Allow, flags, mask, sid};
+}
 constexpr char kMe[] = "S-1-5-21-1-2-3-1001";
 constexpr std::uint8_t kOI = ace_flags::kObjectInherit, kCI = ace_flags::kContainerInherit,
                        kIO = ace_flags::kInheritOnly;
@@ -24,37 +28,35 @@ struct AuditCase {
 };
 
 TEST(AccessAudit, EntriesAndOwnersTable) {
-    const AccessEntry systemFull{Kind::Allow, kOI | kCI, 0x1F01FF, kSystemSid};
+    const AccessEntry systemFull = Allow(0x1F01FF, kSystemSid, kOI | kCI);
     const std::vector<AuditCase> cases = {
         {"read and execute for every group", true, kAdministratorsSid,
-         {systemFull, {Kind::Allow, kOI | kCI, 0x1200A9, "S-1-1-0"}, {Kind::Allow, 0, 0x1200A9, "S-1-5-32-545"}},
-         {}, true},
-        {"mode 777 under Wine", true, kMe, {systemFull, {Kind::Allow, kOI | kCI, 0x1301FF, "S-1-1-0"}},
+         {systemFull, Allow(0x1200A9, "S-1-1-0", kOI | kCI), Allow(0x1200A9, "S-1-5-32-545")}, {}, true},
+        {"mode 777 under Wine", true, kMe, {systemFull, Allow(0x1301FF, "S-1-1-0", kOI | kCI)},
          {{"S-1-1-0", 0x10046}}, true},
         {"each write-type right on its own, one account", false, kSystemSid,
-         {{Kind::Allow, 0, 0x2, "S-1-5-11"}, {Kind::Allow, 0, 0x4, "S-1-5-11"}, {Kind::Allow, 0, 0x40, "S-1-5-11"},
-          {Kind::Allow, 0, 0x10000, "S-1-5-11"}, {Kind::Allow, 0, 0x40000, "S-1-5-11"},
-          {Kind::Allow, 0, 0x80000, "S-1-5-11"}, {Kind::Allow, 0, 0x40000000, "S-1-5-11"},
-          {Kind::Allow, 0, 0x10000000, "S-1-5-11"}},
-         {{"S-1-5-11", rights::kWriteType}}, true},
-        {"write attributes and EA are no write-type rights", false, kSystemSid,
-         {{Kind::Allow, 0, 0x110, "S-1-5-32-545"}}, {}, true},
+         {Allow(0x2, "S-1-5-11"), Allow(0x4, "S-1-5-11"), Allow(0x40, "S-1-5-11"), Allow(0x10000, "S-1-5-11"),
+          Allow(0x40000, "S-1-5-11"), Allow(0x80000, "S-1-5-11"), Allow(0x40000000, "S-1-5-11"),
+          Allow(0x10000000, "S-1-5-11")},
+         {{"S-1-5-11", 0x500D0046}}, true},
+        {"write attributes and EA are no write-type rights", false, kSystemSid, {Allow(0x110, "S-1-5-32-545")}, {},
+         true},
         {"every account of many users", false, kTrustedInstallerSid,
-         {{Kind::Allow, 0, 0x2, "S-1-5-4"}, {Kind::Allow, 0, 0x2, "S-1-5-32-546"}, {Kind::Allow, 0, 0x2, "S-1-5-7"},
-          {Kind::Allow, 0, 0x2, "S-1-5-21-7-8-9-513"}, {Kind::Allow, 0, 0x2, "S-1-5-32-545"}},
+         {Allow(0x2, "S-1-5-4"), Allow(0x2, "S-1-5-32-546"), Allow(0x2, "S-1-5-7"), Allow(0x2, "S-1-5-21-7-8-9-513"),
+          Allow(0x2, "S-1-5-32-545")},
          {{"S-1-5-4", 2}, {"S-1-5-32-546", 2}, {"S-1-5-7", 2}, {"S-1-5-21-7-8-9-513", 2}, {"S-1-5-32-545", 2}}, true},
         {"other RIDs and SID shapes are no Domain Users", false, kMe,
-         {{Kind::Allow, 0, 0x2, "S-1-5-21-7-8-9-512"}, {Kind::Allow, 0, 0x2, "S-1-5-21-7-8-513"},
-          {Kind::Allow, 0, 0x2, "S-1-5-21-7-8-9-1513"}, {Kind::Allow, 0, 0x2, "S-1-5-32-513"}},
+         {Allow(0x2, "S-1-5-21-7-8-9-512"), Allow(0x2, "S-1-5-21-7-8-513"), Allow(0x2, "S-1-5-21-7-8-9-1513"),
+          Allow(0x2, "S-1-5-32-513")},
          {}, true},
         {"deny and other entries grant nothing", false, kMe,
          {{Kind::Deny, 0, 0x1F01FF, "S-1-1-0"}, {Kind::Other, 0, 0x1F01FF, "S-1-1-0"}}, {}, true},
         {"on a folder what passes to new files counts", true, kMe,
-         {{Kind::Allow, kOI | kIO, 0x40000000, "S-1-5-32-545"}, {Kind::Allow, kCI | kIO, 0x4, "S-1-5-11"}},
+         {Allow(0x40000000, "S-1-5-32-545", kOI | kIO), Allow(0x4, "S-1-5-11", kCI | kIO)},
          {{"S-1-5-32-545", 0x40000000}, {"S-1-5-11", 0x4}}, true},
         {"an inherit-only entry of a file or one passing nowhere does not", true, kMe,
-         {{Kind::Allow, kIO, 0x1F01FF, "S-1-1-0"}}, {}, true},
-        {"inherit-only on a file", false, kMe, {{Kind::Allow, kOI | kIO, 0x1F01FF, "S-1-1-0"}}, {}, true},
+         {Allow(0x1F01FF, "S-1-1-0", kIO)}, {}, true},
+        {"inherit-only on a file", false, kMe, {Allow(0x1F01FF, "S-1-1-0", kOI | kIO)}, {}, true},
         {"an ordinary user owns it", false, "S-1-5-21-1-2-3-1002", {systemFull}, {}, false},
         {"no owner", false, "", {systemFull}, {}, false},
     };
@@ -73,21 +75,18 @@ TEST(AccessAudit, EntriesAndOwnersTable) {
 
 // Whoever may delete what is in a file's folder may replace the file, whatever its own DACL.
 TEST(AccessAudit, AFilesFolderMayNotLetUsersDeleteIt) {
-    const std::vector<AccessEntry> systemOnly = {{Kind::Allow, 0, 0x1F01FF, kSystemSid}};
+    const Dacl systemOnly = {Allow(0x1F01FF, kSystemSid)};
     struct Case {
         const char* name;
-        std::optional<std::vector<AccessEntry>> folderDacl;
+        std::optional<Dacl> folderDacl;
         std::vector<std::string> deleters;
     };
     const std::vector<Case> cases = {
         {"users add and modify files but delete nothing in the folder",
-         std::vector<AccessEntry>{{Kind::Allow, 0, 0x1200AF, "S-1-5-32-545"}, {Kind::Allow, kOI | kIO, 0x1301BF,
-                                                                                "S-1-5-32-545"}},
-         {}},
-        {"delete what is in it", std::vector<AccessEntry>{{Kind::Allow, 0, 0x40, "S-1-5-32-545"}}, {"S-1-5-32-545"}},
-        {"generic all, twice", std::vector<AccessEntry>{{Kind::Allow, kCI, 0x10000000, "S-1-5-11"},
-                                                        {Kind::Allow, 0, 0x10000000, "S-1-5-11"}}, {"S-1-5-11"}},
-        {"only for subfolders", std::vector<AccessEntry>{{Kind::Allow, kCI | kIO, 0x40, "S-1-5-32-545"}}, {}},
+         Dacl{Allow(0x1200AF, "S-1-5-32-545"), Allow(0x1301BF, "S-1-5-32-545", kOI | kIO)}, {}},
+        {"delete what is in it", Dacl{Allow(0x40, "S-1-5-32-545")}, {"S-1-5-32-545"}},
+        {"generic all, twice", Dacl{Allow(0x10000000, "S-1-5-11", kCI), Allow(0x10000000, "S-1-5-11")}, {"S-1-5-11"}},
+        {"only for subfolders", Dacl{Allow(0x40, "S-1-5-32-545", kCI | kIO)}, {}},
         {"no DACL", std::nullopt, {"S-1-1-0"}},
     };
     for (const Case& c : cases) {
@@ -103,21 +102,17 @@ TEST(AccessAudit, PrintHostRightsAreWeighedInOrder) {
     const std::uint32_t hookNeeds = 0x63;  // list, add file, traverse, delete what is in it
     struct Case {
         const char* name;
-        std::optional<std::vector<AccessEntry>> dacl;
+        std::optional<Dacl> dacl;
         bool granted;
     };
     const std::vector<Case> cases = {
-        {"SYSTEM full control", std::vector<AccessEntry>{{Kind::Allow, kOI | kCI, 0x1F01FF, kSystemSid}}, true},
-        {"through Administrators, generic all", std::vector<AccessEntry>{{Kind::Allow, 0, 0x10000000, kAdministratorsSid}},
-         true},
-        {"read and execute only", std::vector<AccessEntry>{{Kind::Allow, 0, 0x1200A9, kSystemSid}}, false},
-        {"only for what is created in it", std::vector<AccessEntry>{{Kind::Allow, kOI | kCI | kIO, 0x1F01FF, kSystemSid}},
-         false},
-        {"a deny before the grant",
-         std::vector<AccessEntry>{{Kind::Deny, 0, 0x2, "S-1-1-0"}, {Kind::Allow, 0, 0x1F01FF, kSystemSid}}, false},
-        {"a deny after the grant",
-         std::vector<AccessEntry>{{Kind::Allow, 0, 0x1F01FF, kSystemSid}, {Kind::Deny, 0, 0x2, "S-1-1-0"}}, true},
-        {"someone else's grant", std::vector<AccessEntry>{{Kind::Allow, 0, 0x1F01FF, kMe}}, false},
+        {"SYSTEM full control", Dacl{Allow(0x1F01FF, kSystemSid, kOI | kCI)}, true},
+        {"through Administrators, generic all", Dacl{Allow(0x10000000, kAdministratorsSid)}, true},
+        {"read and execute only", Dacl{Allow(0x1200A9, kSystemSid)}, false},
+        {"only for what is created in it", Dacl{Allow(0x1F01FF, kSystemSid, kOI | kCI | kIO)}, false},
+        {"a deny before the grant", Dacl{{Kind::Deny, 0, 0x2, "S-1-1-0"}, Allow(0x1F01FF, kSystemSid)}, false},
+        {"a deny after the grant", Dacl{Allow(0x1F01FF, kSystemSid), {Kind::Deny, 0, 0x2, "S-1-1-0"}}, true},
+        {"someone else's grant", Dacl{Allow(0x1F01FF, kMe)}, false},
         {"no DACL", std::nullopt, true},
     };
     for (const Case& c : cases) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
@@ -52,13 +53,14 @@ protected:
         return messages;
     }
 
-    // The monitor writes the result file once the wait has run this long.
-    void ResultAfter(std::uint32_t milliseconds, const std::string& value, const std::string& file = kResultFile) {
+    // The monitor writes the result file once the wait has run this long; no value: no key.
+    void ResultAfter(std::uint32_t milliseconds, const std::optional<std::string>& value,
+                     const std::string& file = kResultFile) {
         const std::uint32_t start = platform.tick;
         platform.afterSleep = [=](FakeHookPlatform& p) {
             if (p.tick - start >= milliseconds && !p.files.count(file)) {
                 p.files.insert(file);
-                p.profiles[file]["PrintJob/Result"] = value;
+                if (value) p.profiles[file]["PrintJob/Result"] = *value;
             }
         };
     }
@@ -114,20 +116,6 @@ TEST_F(PrintJob, ResultZeroIsReadDeletedAndAnswered) {
     EXPECT_EQ(platform.files.count(kResultFile), 0u);
     EXPECT_EQ(platform.closedHandles, (std::vector<PlatformHandle>{FakeHookPlatform::kProcess, FakeHookPlatform::kThread}));
     EXPECT_EQ(platform.Count("sleep"), 1);
-}
-
-// The number rule itself is ProfileNumber's; here only that Result is read by it, as true
-// when it is no number.
-TEST_F(PrintJob, AResultThatIsNoNumberOrMissingAnswersTrue) {
-    ResultAfter(500, "false");
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.files.count(kResultFile), 0u);
-    // A result file without the key: found, read as true, deleted.
-    NextJob();
-    platform.afterSleep = [](FakeHookPlatform& p) { p.files.insert(kResultFile); };
-    platform.profiles.erase(kResultFile);
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.files.count(kResultFile), 0u);
 }
 
 TEST_F(PrintJob, NoResultWithinTheBoundIsLoggedAndAnswersTrue) {
@@ -262,74 +250,55 @@ TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
     }
 }
 
-// A result file is read only when it is the monitor's own: one name, no reparse point,
-// owned by the system, the administrators, TrustedInstaller or the hook's process user.
-TEST_F(PrintJob, OnlyATrustedResultFileGivesAVerdict) {
-    const std::string ignored = std::string("Rslt file ") + kResultFile + " ignored: ";
+// A result file is read, while held, only when it is the monitor's own: one name, no
+// reparse point, owned by the system, the administrators, TrustedInstaller or the hook's
+// process user. Any other is deleted unread and logged once, though it is back at every
+// look, and the wait keeps its bound. One that cannot be opened prints, unless its writer
+// still holds it (held here for three looks): then it is logged once and looked at again.
+// A Result that is no number (the number rule is ProfileNumber's) or none at all prints.
+TEST_F(PrintJob, WhatAResultFileAnswers) {
+    const HeldFileFacts trusted{false, 1, FileOwner::System, ""};
     const struct {
         HeldFileFacts facts;
-        std::string line;  // the fourth line of the call
+        std::uint32_t holdError;
+        int looks;
+        std::vector<std::string> lines;  // after "Rslt file <path>", from the fourth line of the call
+        std::optional<std::string> result = "0";
     } cases[] = {
-        {{true, 1, FileOwner::System, ""}, ignored + "reparse point"},
-        {{false, 2, FileOwner::System, ""}, ignored + "2 links"},
-        {{false, 1, FileOwner::Other, "PC\\guest"}, ignored + "owner PC\\guest"},
-        {{false, 1, FileOwner::Administrators, ""}, std::string("Rslt file ") + kResultFile + " found"},
-        {{false, 1, FileOwner::TrustedInstaller, ""}, std::string("Rslt file ") + kResultFile + " found"},
-        {{false, 1, FileOwner::ProcessUser, ""}, std::string("Rslt file ") + kResultFile + " found"},
+        {{true, 1, FileOwner::System, ""}, 0, 241, {" ignored: reparse point", " not found"}},
+        {{false, 2, FileOwner::System, ""}, 0, 241, {" ignored: 2 links", " not found"}},
+        {{false, 1, FileOwner::Other, "PC\\guest"}, 0, 241, {" ignored: owner PC\\guest", " not found"}},
+        {{false, 1, FileOwner::Administrators, ""}, 0, 1, {" found"}},
+        {{false, 1, FileOwner::TrustedInstaller, ""}, 0, 1, {" found"}},
+        {{false, 1, FileOwner::ProcessUser, ""}, 0, 1, {" found"}},
+        {trusted, 5, 1, {" found", " could not be opened, error 5"}},
+        {trusted, 32, 4, {" could not be opened, error 32", " found"}},
+        {trusted, 33, 4, {" could not be opened, error 33", " found"}},
+        {trusted, 0, 1, {" found"}, "false"},
+        {trusted, 0, 1, {" found"}, std::nullopt},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE("row " + std::to_string(&c - cases));
         NextJob();
         platform.readsWhileHeld.clear();
         platform.facts[kResultFile] = c.facts;
-        ResultAfter(500, "0");
-        const bool trusted = c.line.find(" found") != std::string::npos;
-        EXPECT_EQ(Call(), !trusted);
-        ASSERT_GE(Messages().size(), 4u);
-        EXPECT_EQ(Messages()[3], c.line);
-        EXPECT_EQ(platform.files.count(kResultFile), 0u);  // deleted either way
-        EXPECT_EQ(platform.readsWhileHeld, trusted ? std::vector<bool>{true} : std::vector<bool>{});
-    }
-}
-
-TEST_F(PrintJob, AnIgnoredResultFileLeavesTheWaitItsBound) {
-    platform.facts[kResultFile] = {false, 3, FileOwner::System, ""};
-    ResultAfter(100000, "0");
-    platform.afterSleep = [inner = platform.afterSleep, planted = false](FakeHookPlatform& p) mutable {
-        if (!planted) inner(p);
-        planted = planted || p.files.count(kResultFile) != 0;
-    };
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.Count("sleep 500"), 241);
-    EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt not found");
-
-    // One that is back at every look (it cannot be deleted) is logged once.
-    NextJob();
-    ResultAfter(100000, "0");
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(Messages().size(), 7u);
-}
-
-TEST_F(PrintJob, AResultFileThatCannotBeOpenedPrintsUnlessItsWriterStillHoldsIt) {
-    const std::string cannotOpen = "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt could not be opened, error ";
-    platform.holdErrors[kResultFile] = 5;
-    ResultAfter(500, "0");
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(Messages()[4], cannotOpen + "5");
-    EXPECT_EQ(platform.files.count(kResultFile), 0u);
-
-    // Held by the monitor (or a scanner) for three looks: looked at again, logged once, read.
-    for (const std::uint32_t held : {32u, 33u}) {
-        NextJob();
-        platform.holdErrors[kResultFile] = held;
-        ResultAfter(500, "0");
+        platform.holdErrors.clear();
+        if (c.holdError != 0) platform.holdErrors[kResultFile] = c.holdError;
+        platform.profiles.erase(kResultFile);
+        ResultAfter(500, c.result);
         platform.afterSleep = [inner = platform.afterSleep, looks = 0](FakeHookPlatform& p) mutable {
             inner(p);
             if (++looks == 4) p.holdErrors.clear();
         };
-        EXPECT_FALSE(Call());
-        EXPECT_EQ(Messages()[3], cannotOpen + std::to_string(held));
-        EXPECT_EQ(Messages()[4], "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt found");
+        const bool read = c.lines.back() == " found", zero = read && c.result == "0";
+        EXPECT_EQ(Call(), !zero);
+        std::vector<std::string> expected = {kFirstLine, kStartingLine, "Monitor created OK"};
+        for (const std::string& line : c.lines) expected.push_back(std::string("Rslt file ") + kResultFile + line);
+        expected.insert(expected.end(), {"Monitor Handle closed OK", zero ? "Result = 0" : "Result = 1"});
+        EXPECT_EQ(Messages(), expected);
+        EXPECT_EQ(platform.Count("sleep 500"), c.looks);
+        EXPECT_EQ(platform.files.count(kResultFile), 0u);  // deleted either way
+        EXPECT_EQ(platform.readsWhileHeld, read ? std::vector<bool>{true} : std::vector<bool>{});
     }
 }
 

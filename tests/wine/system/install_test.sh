@@ -185,19 +185,17 @@ printf '09:00:00  OKBtn Click\r\n' > "$old/Debug/Tallyhorn_Client_01_12_2026.log
 install_started=$(date +%s%N)
 check "x86: the upgrade of a 1.0 installation" 0 "$(msiexec /i "$signed-x86.msi")"
 install_ms=$(( ($(date +%s%N) - install_started) / 1000000 ))
-check "x86: the 1.0 folder stays, in the new layout" "$(sorted $installed_layout Client/Tallyhorn.Cmt)" "$(layout "$old")"
-check "x86: the history moved to the dialog's folder, the old dialog log stayed" "Proof copy|Tallyhorn_Client_01_12_2026.log" \
-  "$(tr -d '\r' < "$old/Client/Tallyhorn.Cmt" 2>/dev/null)|$(ls "$old/Debug")"
-check "x86: the settings kept" 'C:\Tallyhorn\|192.0.2.10|1|-' "$(settings)"
+check "x86: the 1.0 folder stays in the new layout, the history moved to the dialog's folder, the old dialog log and the settings kept" \
+  "$(sorted $installed_layout Client/Tallyhorn.Cmt)|Proof copy|Tallyhorn_Client_01_12_2026.log|C:\Tallyhorn\|192.0.2.10|1|-" \
+  "$(layout "$old")|$(tr -d '\r' < "$old/Client/Tallyhorn.Cmt" 2>/dev/null)|$(ls "$old/Debug")|$(settings)"
 check "x86: the monitor's verdict through the installed files, logged in the folder" "0 Result = 0" \
   "$(print_job "$old" | xargs)"
 
 # The server moved and the administrator edited the file: the upgrade keeps what the
 # machine has.
 sed -i 's/192\.0\.2\.10/192.0.2.20/' "$drive_c/windows/Tallyhorn.ini"
-check "x86: upgrade without properties" 0 "$(msiexec /i "$(higher_msi x86)")"
-check "x86: the upgrade keeps the settings" 'C:\Tallyhorn\|192.0.2.20|1|-' "$(settings)"
-check "x86: one product, the higher version" "Tallyhorn (x86) $higher" "$(installed_products)"
+check "x86: upgrade without properties keeps the settings, one product of the higher version" \
+  "0 C:\Tallyhorn\|192.0.2.20|1|- Tallyhorn (x86) $higher" "$(msiexec /i "$(higher_msi x86)") $(settings) $(installed_products)"
 check "x86: files in place after the upgrade" \
   "$(sorted $installed_layout Client/Tallyhorn.Cmt Tallyhorn_Mon.exe Tallyhorn_Mon.ini)" "$(layout "$old")"
 rm "$old/Tallyhorn.dll"
@@ -205,12 +203,9 @@ check "x86: a repair with a new SERVERIP puts the DLL back and changes only that
   '0 yes C:\Tallyhorn\|192.0.2.21|1|-' \
   "$(msiexec /i "$(higher_msi x86)" REINSTALL=ALL REINSTALLMODE=omus SERVERIP=192.0.2.21) $([ -f "$old/Tallyhorn.dll" ] && echo yes) $(settings)"
 
-check "x86: uninstall removes the ini keys" "0 -|-|-|-" "$(msiexec /x "$(higher_msi x86)") $(settings)"
-check "x86: uninstall removes the binaries, leaves the logs, the history, the monitor and its script" \
-  "Client Client/Tallyhorn.Cmt Debug Tallyhorn_Mon.exe Tallyhorn_Mon.ini" "$(layout "$old")"
-check "x86: the logs stay" "2 1" \
-  "$(ls "$old/Debug" | grep -c '^Tallyhorn_\(Hk\|Client\)_.*\.log$') $(ls "$old/Debug" | grep -c '^Tallyhorn_Client_01_12_2026\.log$')"
-check "x86: nothing left in Add/Remove Programs" "" "$(installed_products)"
+check "x86: uninstall removes the ini keys, the binaries and the product; leaves the logs, the history, the monitor and its script" \
+  "0 -|-|-|-|Client Client/Tallyhorn.Cmt Debug Tallyhorn_Mon.exe Tallyhorn_Mon.ini|2 1|" \
+  "$(msiexec /x "$(higher_msi x86)") $(settings)|$(layout "$old")|$(ls "$old/Debug" | grep -c '^Tallyhorn_\(Hk\|Client\)_.*\.log$') $(ls "$old/Debug" | grep -c '^Tallyhorn_Client_01_12_2026\.log$')|$(installed_products)"
 
 rm -f "$drive_c/windows/Tallyhorn.ini"  # a computer that never had Tallyhorn
 default=$drive_c/Program\ Files/Tallyhorn
@@ -234,10 +229,8 @@ folder=$drive_c/Program\ Files/Tallyhorn
 client=$drive_c/users/Public/Tallyhorn\ Client
 check "x64: install with the dialog in a folder of its own, in Add/Remove Programs" "0 Tallyhorn (x64) $version" \
   "$(msiexec /i "$signed-x64.msi" SERVERIP=192.0.2.30 WRITETOLOG=0x1 LOGDAYS=14 'CLIENTDIR=C:\users\Public\Tallyhorn Client') $(installed_products)"
-check "x64: layout" "Debug Tallyhorn.dll Tallyhorn_Harness.exe Temp|Debug TallyhornClient.exe" \
-  "$(layout "$folder")|$(layout "$client")"
-check "x64: 64-bit DLL and harness" "pei-x86-64 pei-x86-64" \
-  "$(pe_format "$folder/Tallyhorn.dll") $(pe_format "$folder/Tallyhorn_Harness.exe")"
+check "x64: layout, 64-bit DLL and harness" "Debug Tallyhorn.dll Tallyhorn_Harness.exe Temp|Debug TallyhornClient.exe|pei-x86-64 pei-x86-64" \
+  "$(layout "$folder")|$(layout "$client")|$(pe_format "$folder/Tallyhorn.dll") $(pe_format "$folder/Tallyhorn_Harness.exe")"
 check "x64: the DLL answers the 64-bit harness with the monitor's verdict" "0 Result = 0" \
   "$(print_job "$folder" | xargs)"
 check "x64: upgrade without properties keeps the settings and the dialog's folder" \
