@@ -3,10 +3,10 @@
 
 #include <windows.h>
 #include <aclapi.h>
-#include <sddl.h>
 
-#include <vector>
+#include <string>
 
+#include "common/windows/accounts.h"
 #include "common/windows/files.h"
 #include "common/windows/handles.h"
 
@@ -17,42 +17,13 @@ namespace {
 // TrustedInstaller, the service that owns what Windows installs.
 constexpr char kTrustedInstallerSid[] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
-std::string SidText(PSID sid) {
-    LPSTR text = nullptr;
-    if (!ConvertSidToStringSidA(sid, &text)) return "unknown";
-    std::string copy(text);
-    LocalFree(text);
-    return copy;
-}
-
-// "DOMAIN\name" when the account is known, else the SID.
-std::string AccountName(PSID sid) {
-    char name[256];
-    char domain[256];
-    DWORD nameLength = sizeof name;
-    DWORD domainLength = sizeof domain;
-    SID_NAME_USE use{};
-    if (!LookupAccountSidA(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) return SidText(sid);
-    return domainLength > 0 ? std::string(domain) + "\\" + name : std::string(name);
-}
-
-// The user of the process (not of a thread's impersonation: the print host's own account).
-bool IsProcessUser(PSID sid) {
-    HANDLE rawToken = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return false;
-    const tallyhorn::win::UniqueHandle token(rawToken);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size);
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return false;
-    return EqualSid(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, sid) != FALSE;
-}
-
 FileOwner OwnerKind(PSID sid) {
     if (IsWellKnownSid(sid, WinLocalSystemSid)) return FileOwner::System;
     if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) return FileOwner::Administrators;
-    if (SidText(sid) == kTrustedInstallerSid) return FileOwner::TrustedInstaller;
-    if (IsProcessUser(sid)) return FileOwner::ProcessUser;
+    // The process's own user, not a thread's impersonation: the print host's account.
+    const std::string text = tallyhorn::win::SidText(sid);
+    if (text == kTrustedInstallerSid) return FileOwner::TrustedInstaller;
+    if (!text.empty() && text == tallyhorn::win::ProcessUserSid()) return FileOwner::ProcessUser;
     return FileOwner::Other;
 }
 
@@ -89,7 +60,11 @@ std::unique_ptr<HeldFile> HoldFileOpen(const std::string& path, CallResult& open
                         &descriptor) == ERROR_SUCCESS &&
         owner != nullptr) {
         facts.owner = OwnerKind(owner);
-        if (facts.owner == FileOwner::Other) facts.ownerName = AccountName(owner);
+        if (facts.owner == FileOwner::Other) {
+            const std::string sid = tallyhorn::win::SidText(owner);
+            const std::string name = tallyhorn::win::AccountName(sid);
+            facts.ownerName = !name.empty() ? name : !sid.empty() ? sid : "unknown";
+        }
     } else {
         facts.ownerName = "unknown";  // an owner that cannot be read is not trusted
     }

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/windows/accounts.h"
 #include "common/windows/basics.h"
 #include "common/windows/handles.h"
 #include "common/windows/sockets.h"
@@ -123,39 +124,6 @@ std::string FileVersion(const std::wstring& path) {
            std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
-std::string SidText(PSID sid) {
-    char* text = nullptr;
-    if (sid == nullptr || !ConvertSidToStringSidA(sid, &text)) return {};
-    const UniqueLocalMemory owned(text);
-    return text;
-}
-
-// "DOMAIN\name" as this computer knows the account; empty when it does not.
-std::string AccountName(const std::string& sidText) {
-    PSID sid = nullptr;
-    if (!ConvertStringSidToSidA(sidText.c_str(), &sid)) return {};
-    const UniqueLocalMemory owned(sid);
-    char name[256] = {};
-    char domain[256] = {};
-    DWORD nameLength = sizeof name;
-    DWORD domainLength = sizeof domain;
-    SID_NAME_USE use{};
-    if (!LookupAccountSidA(nullptr, sid, name, &nameLength, domain, &domainLength, &use)) return {};
-    return domain[0] != '\0' ? std::string(domain) + "\\" + name : std::string(name);
-}
-
-// The account this check runs as, as a SID's text.
-std::string CheckingAccount() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
-    const win::UniqueHandle owned(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<char> buffer(size);
-    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
-    return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
-}
-
 // An object's owner and DACL as Windows gives them; empty and the error when it cannot.
 std::optional<ObjectSecurity> ReadSecurity(std::string path, bool isFolder, DWORD& error) {
     if (path.size() > 3 && path.back() == '\\') path.pop_back();
@@ -168,7 +136,7 @@ std::optional<ObjectSecurity> ReadSecurity(std::string path, bool isFolder, DWOR
     const UniqueLocalMemory owned(descriptor);
     ObjectSecurity object;
     object.isFolder = isFolder;
-    object.owner = SidText(owner);
+    object.owner = win::SidText(owner);
     if (dacl == nullptr) return object;
     object.dacl.emplace();
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
@@ -189,7 +157,7 @@ std::optional<ObjectSecurity> ReadSecurity(std::string path, bool isFolder, DWOR
         if (entry.kind != AccessEntry::Kind::Other) {
             const auto* plain = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
             entry.mask = plain->Mask;
-            entry.sid = SidText(const_cast<DWORD*>(&plain->SidStart));
+            entry.sid = win::SidText(const_cast<DWORD*>(&plain->SidStart));
         }
         object.dacl->push_back(std::move(entry));
     }
@@ -449,7 +417,7 @@ private:
     // change any of them can run code as SYSTEM, forge a verdict or read the log.
     void Permissions() {
         const std::string& progDir = settings_.ProgDir;
-        const std::string account = CheckingAccount();
+        const std::string account = win::ProcessUserSid();
         const auto audit = [&](const std::string& path, bool isFolder, bool inProgDir) {
             const std::string what = "permissions of " + (path.empty() ? std::string("the installation folder") : path);
             if (inProgDir && NoFolder(what)) return;
@@ -470,7 +438,7 @@ private:
             std::optional<ObjectSecurity> folder;
             if (!isFolder) folder = ReadSecurity(path.substr(0, path.rfind('\\') + 1), true, error);
             Report(AccessLine(path, AuditAccess(*security, account, folder), security->owner,
-                              AccountName(security->owner)));
+                              win::AccountName(security->owner)));
         };
         audit(progDir, true, true);
         audit(progDir + Text(contract::kLogFolder), true, true);
