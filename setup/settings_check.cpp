@@ -37,16 +37,15 @@ std::string ServerIpFault(std::string_view address) {
         return "holds no address, only blanks or quotes";
     if (std::any_of(address.begin(), address.end(), [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }))
         return "is a host name, and the dialogs look up no names";
-    std::size_t parts = 0;
-    for (std::size_t start = 0; start <= address.size(); ++parts) {
+    if (std::count(address.begin(), address.end(), '.') != 3) return "is no dotted IPv4 address";
+    for (std::size_t start = 0; start <= address.size();) {
         const std::size_t dot = std::min(address.find('.', start), address.size());
         const std::string_view part = address.substr(start, dot - start);
-        if (!AllDigits(part) || parts == 4) return "is no dotted IPv4 address";
+        if (!AllDigits(part)) return "is no dotted IPv4 address";
         if (part.size() > 1 && part[0] == '0') return "has a part with a leading zero, which the dialogs read as octal";
         if (DigitsValue(part, 255) > 255) return "has a part above 255";
         start = dot + 1;
     }
-    if (parts != 4) return "is no dotted IPv4 address";
     // inet_addr answers this one with the value that means "unreadable".
     if (address == "255.255.255.255") return "is the broadcast address, which the dialogs cannot connect to";
     return "";
