@@ -137,6 +137,8 @@ for arch in x86 x64; do
   check "$arch: conditioned components are looked at again by every repair and upgrade" \
     'ClientDebugFolder:CLIENTLOG="1" LogRetention:LOGDAYS' \
     "$(table "$msi" Component | awk -F'\t' 'int($4 / 64) % 2 { print $1 ":" $5 }' | sort | paste -sd' ')"
+  check "$arch: the event source's key goes with the hook, whatever it holds then" "Hook" \
+    "$(table "$msi" Registry | awk -F'\t' '$3 ~ /EventLog.Application.Tallyhorn$/ && $4 == "-" { print $6 }')"
   check "$arch: every file's version from its version resource" "$version.0 $version.0 $version.0" \
     "$(table "$msi" File | cut -f5 | xargs)"
   check "$arch: the last layout's dialog leftovers removed, its Debug folder removed before it is made" \
