@@ -1,21 +1,13 @@
 #!/usr/bin/env bash
 # The packages as an administrator meets them: built and signed by scripts/package.sh
 # with a throwaway certificate, their tables and permission texts read back, then
-# installed silently into fresh Wine prefixes. In a 32-bit one: first installs refused for
-# each setting given wrongly; the upgrade of a 1.0 installation (everything in
-# C:\Tallyhorn), which moves to the default folder and copies nothing; the upgrade of the
-# last layout (1.1), which keeps its folders, removes the dialog's lock file and keeps its
-# history, without a moment where the dialog's program is missing; a print job through
-# the installed files; repairs that change settings or are refused; an upgrade that keeps
-# the settings; removal, the event source with it; a refused downgrade and a rebuilt
-# package that moves the installation. In a 64-bit one: the x86 package's default layout,
-# the other architecture's package blocks, and the x64 package in its own layout answers
-# the installed 64-bit harness, keeps its settings and dialog folder on an upgrade, and
-# deletes a last-layout history that is a hard link.
-# (Wine's msiexec applies no permission table, sets AdminUser for everyone and hands every
-# public property to the installation: the permissions, owners and the rows that keep a
-# non-administrator's run from changing the settings are checked in the tables only.
-# Wine's RemoveFiles deletes a wildcard row's pattern as a file name: those rows too.)
+# installed silently into fresh Wine prefixes. In a 32-bit one: each setting given wrongly
+# refused; upgrades of the 1.0 layout (nothing kept) and the 1.1 one (folders kept, the
+# dialog's program never missing meanwhile); a print job through the installed files;
+# repairs; an upgrade that keeps the settings; removal; a refused downgrade; a moved
+# installation. In a 64-bit one: the x86 package's layout, the other architecture's
+# package blocks, the x64 package's own layout, job, upgrade and a hard-linked history.
+# (What Wine's msiexec does not act on is checked as table rows: docs/deploy.md, Tested.)
 set -uo pipefail
 BUILD=$1   # the win32 build folder: the stand-in monitor comes from there
 sddl_parse=$2  # prints "protected" or "inherits" and the owner, or "invalid N", for each SDDL text
@@ -61,26 +53,18 @@ package rebuilt --unsigned --version "$higher" x86
 check "package: the password appears in no output" 0 "$(cat "$work"/*.log | grep -c -F "$password")"
 higher_msi() { echo "$work/higher/Tallyhorn-$higher-$1-unsigned.msi"; }
 
-# The 1.0 layout, everything in one folder, built from that commit's package source.
-legacy=$work/legacy
-mkdir -p "$legacy"
-for file in Tallyhorn.wxs IniFile.idt IniLocator.idt AppSearch.idt; do
-  git -C "$root" show "$legacy_commit:packaging/$file" > "$legacy/$file"
-done
-cp "$BUILD/hook/windows/Tallyhorn.dll" "$BUILD/client/windows/TallyhornClient.exe" \
-   "$BUILD/tools/harness/Tallyhorn_Harness.exe" "$root/client/windows/res/TallyhornClient.ico" "$legacy/"
-( cd "$legacy" && wixl -a x86 -D Arch=x86 -D Version=1.0.0 -o legacy.msi Tallyhorn.wxs &&
-  for table in IniFile IniLocator AppSearch; do msibuild legacy.msi -i "$table.idt"; done )
+# The earlier layouts' packages, each built by its commit's own package script over
+# today's binaries: 1.0 (everything in C:\Tallyhorn) and 1.1 (CLIENTDIR writable by users).
+old_package() {  # COMMIT VERSION PACKAGE-ARG...
+  mkdir -p "$work/$2" && ln -s "$root/build" "$work/$2/build" &&
+    git -C "$root" archive "$1" scripts packaging client | tar -x -C "$work/$2" &&
+    "$work/$2/scripts/package.sh" --version "$2" --out "$work/$2" "${@:3}" > "$work/$2.log" 2>&1
+}
+old_package "$legacy_commit" 1.0.0 x86
 check "package: the 1.0 layout's package" 0 $?
-# The last layout (1.1): the dialog's folder writable by users, the old version removed
-# first. Built by that commit's own package script, over today's binaries.
-last=$work/last-layout
-mkdir -p "$last"
-git -C "$root" archive "$last_layout_commit" scripts packaging client/windows/res/TallyhornClient.ico | tar -x -C "$last"
-ln -s "$root/build" "$last/build"
-"$last/scripts/package.sh" --unsigned --version 1.1.0 --out "$last" > "$work/last-layout.log" 2>&1
+old_package "$last_layout_commit" 1.1.0 --unsigned
 check "package: the 1.1 layout's packages" 0 $?
-last_msi() { echo "$last/Tallyhorn-1.1.0-$1-unsigned.msi"; }
+old_msi() { ls "$work/$1"/Tallyhorn-"$1"-"$2"*.msi; }  # VERSION ARCH
 # A server address of quotes alone reaches a package only through its Property table.
 cp "$(higher_msi x86)" "$work/quotes.msi"
 msibuild "$work/quotes.msi" -q "INSERT INTO Property (Property, Value) VALUES ('SERVERIP', '\"\"')"
@@ -100,9 +84,8 @@ check "summary information names the platform" "Intel;1033 x64;1033" \
 
 # --- The tables: one line per lock row (object, table, how Windows parses its SDDL, its
 # owner, and every account besides SYSTEM, Administrators and TrustedInstaller with its
-# rights), the place of the old version's removal, what reaches the installing service,
-# the rows that keep the settings from a non-administrator, the components whose
-# condition every run looks at again, the files' versions and the dialog's leftovers.
+# rights), the place of the old version's removal, the rows that keep the settings from a
+# non-administrator, and the rows below.
 table() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4; }
 lock_rows() {  # MSI
   local object kind sddl
@@ -128,22 +111,16 @@ for arch in x86 x64; do
   check "$arch: the old version goes once the new files are in place" \
     "InstallExecute 6500 RemoveExistingProducts 6501 InstallFinalize 6600" \
     "$(table "$msi" InstallExecuteSequence | sort -t$'\t' -k3n | grep -A2 -P '^InstallExecute\t' | cut -f1,3 | xargs)"
-  check "$arch: only the upgrade searches reach the service; real administrators only" \
-    "OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED 1" \
-    "$(property "$msi" SecureCustomProperties) $(property "$msi" MSIUSEREALADMINDETECTION)"
   check "$arch: a non-administrator's repair or upgrade keeps every setting" \
     "KeepClientDir KeepClientLog KeepFailClosed KeepLogDays KeepProgDir KeepServerIP KeepWriteToLog" \
     "$(table "$msi" InstallExecuteSequence | awk -F'\t' 'index($2, "(NOT AdminUser AND (Installed OR WIX_UPGRADE_DETECTED))") { print $1 }' | sort | xargs)"
-  check "$arch: conditioned components are looked at again by every repair and upgrade" \
-    'ClientDebugFolder:CLIENTLOG="1" LogRetention:LOGDAYS' \
-    "$(table "$msi" Component | awk -F'\t' 'int($4 / 64) % 2 { print $1 ":" $5 }' | sort | paste -sd' ')"
-  check "$arch: the event source's key goes with the hook, whatever it holds then" "Hook" \
-    "$(table "$msi" Registry | awk -F'\t' '$3 ~ /EventLog.Application.Tallyhorn$/ && $4 == "-" { print $6 }')"
-  check "$arch: every file's version from its version resource" "$version.0 $version.0 $version.0" \
-    "$(table "$msi" File | cut -f5 | xargs)"
-  check "$arch: the last layout's dialog leftovers removed, its Debug folder removed before it is made" \
-    "Client:Tallyhorn.Cmt.lock:CLIENTDIR:1 Client:cmt*.tmp:CLIENTDIR:1 Client:Tallyhorn_Client_*.log:CLIENTDEBUGDIR:1 Client::CLIENTDEBUGDIR:1" \
-    "$(table "$msi" RemoveFile | awk -F'\t' '{ sub(/.*\|/, "", $3); print $2 ":" $3 ":" $4 ":" $5 }' | xargs)"
+  # What reaches the installing service, AdminUser for real administrators only, the
+  # components that every repair looks at again, the event source's key removed whatever
+  # it holds, the last layout's leftovers (the Debug folder removed before it is made),
+  # and every file's version from its version resource.
+  check "$arch: the rows that Wine does not act on, and the files' versions" \
+    "OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED 1|ClientDebugFolder:CLIENTLOG=\"1\" LogRetention:LOGDAYS|Hook|Client:Tallyhorn.Cmt.lock:CLIENTDIR:1 Client:cmt*.tmp:CLIENTDIR:1 Client:Tallyhorn_Client_*.log:CLIENTDEBUGDIR:1 Client::CLIENTDEBUGDIR:1|$version.0 $version.0 $version.0" \
+    "$(property "$msi" SecureCustomProperties) $(property "$msi" MSIUSEREALADMINDETECTION)|$(table "$msi" Component | awk -F'\t' 'int($4 / 64) % 2 { print $1 ":" $5 }' | sort | paste -sd' ')|$(table "$msi" Registry | awk -F'\t' '$3 ~ /EventLog.Application.Tallyhorn$/ && $4 == "-" { print $6 }')|$(table "$msi" RemoveFile | awk -F'\t' '{ sub(/.*\|/, "", $3); print $2 ":" $3 ":" $4 ":" $5 }' | xargs)|$(table "$msi" File | cut -f5 | xargs)"
 done
 
 # --- Wine prefixes and msiexec ---
@@ -187,9 +164,8 @@ registry_key() {  # KEY
   echo "${values:--}"
 }
 # What the package registers: the folders and the dialog's log switch, and the event source.
-registered() {
-  echo "$(registry_key 'HKLM\Software\Tallyhorn') $(registry_key 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Tallyhorn')"
-}
+event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Tallyhorn'
+registered() { echo "$(registry_key 'HKLM\Software\Tallyhorn') $(registry_key "$event_source")"; }
 # The installed files of the layout, relative to the hook's folder.
 sorted() { printf '%s\n' "$@" | LC_ALL=C sort | xargs; }
 layout() { (cd "$1" 2>/dev/null && find . -path ./Debug/\* -prune -o -print | sed 's|^\./||' | grep -v '^\.$' | LC_ALL=C sort | xargs); }
@@ -211,15 +187,13 @@ print_job() {  # FOLDER (Unix path)
   tr -d '\r' 2>/dev/null < "$(ls -t "$1"/Debug/Tallyhorn_Hk_*.log 2>/dev/null | head -n 1)" | tail -n 1 | cut -f 2
 }
 pe_format() { x86_64-w64-mingw32-objdump -f "$1" | sed -n 's/.*file format //p'; }
-# msiexec's status while a poller looks for FILE as fast as it can: then "missing N", the
-# looks that found no file. A user who creates a file in that moment owns the program.
+# msiexec's status and "missing N": how often a poller, looking all the while, found no
+# FILE. A user who creates a file in such a moment owns the program.
 msiexec_watching() {  # FILE MSIEXEC-ARG...
-  local file=$1 stop=$work/stop-watching; shift
-  rm -f "$stop" "$work/missing"
-  ( missing=0; while [ ! -e "$stop" ]; do [ -e "$file" ] || missing=$((missing + 1)); done
-    echo "$missing" > "$work/missing" ) &
-  local watcher=$!
-  echo "$(msiexec "$@") missing $(touch "$stop"; wait "$watcher"; cat "$work/missing")"
+  local file=$1 watcher status; shift; rm -f "$work/stop"
+  ( n=0; until [ -e "$work/stop" ]; do [ -e "$file" ] || n=$((n + 1)); done; echo "$n" > "$work/missing" ) &
+  watcher=$!; status=$(msiexec "$@"); touch "$work/stop"; wait "$watcher"
+  echo "$status missing $(cat "$work/missing")"
 }
 
 # --- 32-bit Windows ---
@@ -229,7 +203,6 @@ for case in "no address|$signed-x86.msi||SERVERIP is missing" \
             "blanks only|$signed-x86.msi|SERVERIP=   |SERVERIP holds no address, only blanks or quotes" \
             "quotes only, from the Property table|$work/quotes.msi||SERVERIP holds no address, only blanks or quotes" \
             "a host name|$signed-x86.msi|SERVERIP=printserver.example.com|SERVERIP is a host name, and the dialogs look up no names" \
-            "a leading zero|$signed-x86.msi|SERVERIP=192.0.2.010|SERVERIP has a part with a leading zero, which the dialogs read as octal" \
             "WRITETOLOG=yes|$signed-x86.msi|WRITETOLOG=yes|SERVERIP is missing WRITETOLOG must be 0 or 1" \
             "LOGDAYS=3651|$signed-x86.msi|LOGDAYS=3651|SERVERIP is missing LOGDAYS must be a whole number of days from 0 to 3650" \
             "FAILCLOSED=2|$signed-x86.msi|FAILCLOSED=2|SERVERIP is missing FAILCLOSED must be 0 or 1" \
@@ -242,7 +215,7 @@ done
 # A 1.0 installation with a remembered comment and a day of the dialog's log, upgraded:
 # users could write its folder, so nothing of it is kept or copied.
 old=$drive_c/Tallyhorn
-check "x86: the 1.0 layout installs" 0 "$(msiexec /i "$legacy/legacy.msi" SERVERIP=192.0.2.10)"
+check "x86: the 1.0 layout installs" 0 "$(msiexec /i "$(old_msi 1.0.0 x86)" SERVERIP=192.0.2.10)"
 printf 'Proof copy\r\n' > "$old/Tallyhorn.Cmt"
 printf '09:00:00  OKBtn Click\r\n' > "$old/Debug/Tallyhorn_Client_01_12_2026.log"
 old_layout=$(layout "$old")
@@ -253,13 +226,13 @@ check "x86: the upgrade of a 1.0 installation goes to the default folder, copies
 install_ms=$(( ($(date +%s%N) - install_started) / 1000000 ))
 check "x86: the monitor's verdict through the installed files, logged in the new folder" "0 Result = 0" \
   "$(print_job "$default" | xargs)"
-check "x86: uninstalled" "0 -|-|-|-|-" "$(msiexec /x "$signed-x86.msi") $(settings)"
 
 # The last layout, with what its dialogs left in their folder. The upgrade keeps both
 # folders, never leaves the dialog's program missing, removes the lock file, keeps the
 # history (now the Administrators') and makes the Debug folder again, empty.
 client=$default/Client
-check "x86: the 1.1 layout installs" 0 "$(msiexec /i "$(last_msi x86)" SERVERIP=192.0.2.10 LOGDAYS=30)"
+check "x86: uninstalled, then the 1.1 layout installs" "0 -|-|-|-|- 0" \
+  "$(msiexec /x "$signed-x86.msi") $(settings) $(msiexec /i "$(old_msi 1.1.0 x86)" SERVERIP=192.0.2.10 LOGDAYS=30)"
 printf 'Proof copy\r\n' > "$client/Tallyhorn.Cmt"
 touch "$client/Tallyhorn.Cmt.lock"
 check "x86: the upgrade of the last layout keeps its folders, the history and the settings; the lock file goes" \
@@ -316,18 +289,17 @@ check "x64: install with the dialog in a folder of its own and its log off, in A
   "$(msiexec /i "$signed-x64.msi" SERVERIP=192.0.2.30 LOGDAYS=14 CLIENTLOG=0 'CLIENTDIR=C:\users\Public\Tallyhorn Client') $(installed_products)"
 check "x64: layout, 64-bit DLL and harness, the event source" \
   "Debug Tallyhorn.dll Tallyhorn_Harness.exe Temp|TallyhornClient.exe|pei-x86-64 pei-x86-64|EventMessageFile=C:\Program Files\Tallyhorn\Tallyhorn.dll;TypesSupported=0x7" \
-  "$(layout "$folder")|$(layout "$client")|$(pe_format "$folder/Tallyhorn.dll") $(pe_format "$folder/Tallyhorn_Harness.exe")|$(registry_key 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Tallyhorn')"
+  "$(layout "$folder")|$(layout "$client")|$(pe_format "$folder/Tallyhorn.dll") $(pe_format "$folder/Tallyhorn_Harness.exe")|$(registry_key "$event_source")"
 check "x64: the DLL answers the 64-bit harness with the monitor's verdict" "0 Result = 0" \
   "$(print_job "$folder" | xargs)"
 check "x64: upgrade without properties keeps the settings and the dialog's folder, its log off" \
   '0 C:\Program Files\Tallyhorn\|192.0.2.30|1|14|0|TallyhornClient.exe' \
   "$(msiexec /i "$(higher_msi x64)") $(settings)|$(layout "$client")"
-check "x64: uninstalled" 0 "$(msiexec /x "$(higher_msi x64)")"
 
 # The last layout's history made a hard link to a file elsewhere: the upgrade deletes the
 # link and leaves the file it points at.
-check "x64: the 1.1 layout installs with the dialog in a folder of its own" 0 \
-  "$(msiexec /i "$(last_msi x64)" SERVERIP=192.0.2.30 'CLIENTDIR=C:\users\Public\Tallyhorn Client')"
+check "x64: uninstalled, then the 1.1 layout installs with the dialog in a folder of its own" "0 0" \
+  "$(msiexec /x "$(higher_msi x64)") $(msiexec /i "$(old_msi 1.1.0 x64)" SERVERIP=192.0.2.30 'CLIENTDIR=C:\users\Public\Tallyhorn Client')"
 printf 'Not the history\r\n' > "$drive_c/users/Public/elsewhere.txt"
 ln "$drive_c/users/Public/elsewhere.txt" "$client/Tallyhorn.Cmt"
 check "x64: the upgrade of the last layout deletes a history that is a hard link, keeps the dialog's folder" \
