@@ -73,7 +73,7 @@ for arch in "${archs[@]}"; do
   preset=$([ "$arch" = x86 ] && echo win32 || echo win64)
   build=$root/build/$preset
   [ -f "$build/CMakeCache.txt" ] || cmake --preset "$preset" -G Ninja >/dev/null
-  cmake --build "$build" --target Tallyhorn TallyhornClient Tallyhorn_Harness
+  cmake --build "$build" --target Tallyhorn TallyhornClient Tallyhorn_Harness TallyhornSetup
 
   project_version=$(cmake -DBUILD="$build" -P packaging/project_version.cmake)
   version=${version_override:-$project_version}
@@ -85,28 +85,43 @@ for arch in "${archs[@]}"; do
   stage=$(mktemp -d "$out/.stage-$arch.XXXXXX")
   trap 'rm -rf "$stage"' EXIT
   cp "$build/hook/windows/Tallyhorn.dll" "$build/client/windows/TallyhornClient.exe" \
-     "$build/tools/harness/Tallyhorn_Harness.exe" client/windows/res/TallyhornClient.ico \
-     packaging/Tallyhorn.wxs packaging/*.idt "$stage/"
+     "$build/tools/harness/Tallyhorn_Harness.exe" "$build/setup/windows/TallyhornSetup.dll" \
+     client/windows/res/TallyhornClient.ico packaging/Tallyhorn.wxs packaging/*.idt "$stage/"
+  files=(Tallyhorn.dll TallyhornClient.exe Tallyhorn_Harness.exe)
   if [ -n "$sign_pfx" ]; then
-    for file in Tallyhorn.dll TallyhornClient.exe Tallyhorn_Harness.exe; do sign "$stage/$file"; done
+    for file in "${files[@]}" TallyhornSetup.dll; do sign "$stage/$file"; done
   fi
+  windres=$([ "$arch" = x86 ] && echo i686 || echo x86_64)-w64-mingw32-windres
 
   ( cd "$stage"
     wixl -a "$arch" -D Arch="$arch" -D Version="$version" -o package.msi Tallyhorn.wxs
     # What wixl cannot write: the settings file, the searches that read the settings and
-    # the dialog's folder back before an upgrade, the move of a 1.0 history, the
-    # permissions, the public properties that reach the installing service, and an
-    # upgrade over the same version (a rebuilt package) instead of a second copy beside it.
-    for table in IniFile IniLocator RegLocator AppSearch MoveFile MsiLockPermissionsEx; do
+    # the registered folders back before an upgrade, the registry (the folders, the
+    # dialog's log switch, the event source), the dialog's leftovers of the last layout, the
+    # permissions, and an upgrade over the same version (a rebuilt package) instead of a
+    # second copy beside it.
+    for table in IniFile IniLocator RegLocator AppSearch Registry RemoveFile MsiLockPermissionsEx; do
       msibuild package.msi -i "$table.idt"
     done
     [ "$arch" = x86 ] || msibuild package.msi -q "UPDATE RegLocator SET Type=18"  # the 64-bit registry view
-    msibuild package.msi -q "UPDATE Component SET Condition='LOGDAYS' WHERE Component='LogRetention'"
-    msibuild package.msi -q "UPDATE Component SET Condition='NOT REG_CLIENTDIR' WHERE Component='HistoryMove'"
-    msibuild package.msi -q "UPDATE Property SET Value='PROGDIR;CLIENTDIR;SERVERIP;WRITETOLOG;LOGDAYS;INI_PROGDIR;INI_SERVERIP;INI_WRITETOLOG;INI_LOGDAYS;REG_CLIENTDIR;OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED' WHERE Property='SecureCustomProperties'"
-    # The old version goes before anything of the new one is installed (wixl puts it after
-    # InstallFinalize, where a downgrade got through and a removal left the files).
-    msibuild package.msi -q "UPDATE InstallExecuteSequence SET Sequence=1401 WHERE Action='RemoveExistingProducts'"
+    # Conditioned components are Transitive (64), so that a repair or upgrade looks at the
+    # condition again; 256 marks a 64-bit component.
+    transitive=$(( ($([ "$arch" = x64 ] && echo 256 || echo 0)) | 64 ))
+    msibuild package.msi -q "UPDATE Component SET Condition='LOGDAYS', Attributes=$transitive WHERE Component='LogRetention'"
+    msibuild package.msi -q "UPDATE Component SET Condition='CLIENTLOG=\"1\"', Attributes=$transitive WHERE Component='ClientDebugFolder'"
+    # Each file's version from its version resource: Windows Installer replaces a file only
+    # by a newer one, since the old version is removed after the new files are in place.
+    for file in "${files[@]}"; do
+      file_version=$("$windres" -i "$file" -O rc | sed -n 's/^ *FILEVERSION \([0-9]*\), \([0-9]*\), \([0-9]*\), \([0-9]*\)$/\1.\2.\3.\4/p')
+      [ -n "$file_version" ] || die "$file has no version resource"
+      msibuild package.msi -q "UPDATE File SET Version='$file_version' WHERE File='$file'"
+    done
+    # Only what a standard user's run needs reaches the installing service: the upgrade
+    # searches' results. The settings come from an administrator's run or stay as they are.
+    msibuild package.msi -q "UPDATE Property SET Value='OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED' WHERE Property='SecureCustomProperties'"
+    # The old version goes once the new one's files are in place, so that no file of the
+    # dialog's folder is ever missing (wixl puts the removal after InstallFinalize).
+    msibuild package.msi -q "UPDATE InstallExecuteSequence SET Sequence=6501 WHERE Action='RemoveExistingProducts'"
     # The upgrade row's range is part of its key: replaced whole, now with the maximum included.
     upgrade_code=$(msiinfo export package.msi Property | tr -d '\r' | awk -F '\t' '$1 == "UpgradeCode" { print $2 }')
     msibuild package.msi -q "DELETE FROM Upgrade WHERE ActionProperty='WIX_UPGRADE_DETECTED'"

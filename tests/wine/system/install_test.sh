@@ -1,21 +1,18 @@
 #!/usr/bin/env bash
 # The packages as an administrator meets them: built and signed by scripts/package.sh
 # with a throwaway certificate, their tables and permission texts read back, then
-# installed silently into fresh Wine prefixes. In a 32-bit one: refused first installs
-# without a server address, an upgrade of a 1.0 installation (everything in C:\Tallyhorn)
-# that keeps its folder and moves its comment history to the dialog's folder, a print job
-# through the installed files, an upgrade that keeps the settings, a repair, removal, the
-# default layout, a refused downgrade and a rebuilt package of the same version. In a
-# 64-bit one: the x86 package's default layout, the other architecture's package blocks,
-# and the x64 package in its own layout answers the installed 64-bit harness, also after
-# an upgrade that keeps the dialog's folder and the log retention.
-# (Wine's msiexec applies no permission table and sets AdminUser for everyone: the
-# permissions and the rows that keep a non-administrator's repair from changing the
-# settings are checked in the tables only.)
+# installed silently into fresh Wine prefixes. In a 32-bit one: each setting given wrongly
+# refused; upgrades of the 1.0 layout (nothing kept) and the 1.1 one (folders kept, the
+# dialog's program never missing meanwhile); a print job through the installed files;
+# repairs; an upgrade that keeps the settings; removal; a refused downgrade; a moved
+# installation. In a 64-bit one: the x86 package's layout, the other architecture's
+# package blocks, the x64 package's own layout, job, upgrade and a hard-linked history.
+# (What Wine's msiexec does not act on is checked as table rows: docs/deploy.md, Tested.)
 set -uo pipefail
 BUILD=$1   # the win32 build folder: the stand-in monitor comes from there
-sddl_parse=$2  # prints "protected", "inherits" or "invalid N" for each SDDL text
-legacy_commit=c01d6c3  # the last commit whose package installs the 1.0 layout
+sddl_parse=$2  # prints "protected" or "inherits" and the owner, or "invalid N", for each SDDL text
+legacy_commit=c01d6c3     # the last commit whose package installs the 1.0 layout
+last_layout_commit=d2b3baf  # the last commit whose package installs the 1.1 layout
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 work=$(mktemp -d /tmp/tallyhorn-install.XXXXXX)
 started=$(date +%s)
@@ -56,17 +53,18 @@ package rebuilt --unsigned --version "$higher" x86
 check "package: the password appears in no output" 0 "$(cat "$work"/*.log | grep -c -F "$password")"
 higher_msi() { echo "$work/higher/Tallyhorn-$higher-$1-unsigned.msi"; }
 
-# The 1.0 layout, everything in one folder, built from that commit's package source.
-legacy=$work/legacy
-mkdir -p "$legacy"
-for file in Tallyhorn.wxs IniFile.idt IniLocator.idt AppSearch.idt; do
-  git -C "$root" show "$legacy_commit:packaging/$file" > "$legacy/$file"
-done
-cp "$BUILD/hook/windows/Tallyhorn.dll" "$BUILD/client/windows/TallyhornClient.exe" \
-   "$BUILD/tools/harness/Tallyhorn_Harness.exe" "$root/client/windows/res/TallyhornClient.ico" "$legacy/"
-( cd "$legacy" && wixl -a x86 -D Arch=x86 -D Version="$version" -o legacy.msi Tallyhorn.wxs &&
-  for table in IniFile IniLocator AppSearch; do msibuild legacy.msi -i "$table.idt"; done )
+# The earlier layouts' packages, each built by its commit's own package script over
+# today's binaries: 1.0 (everything in C:\Tallyhorn) and 1.1 (CLIENTDIR writable by users).
+old_package() {  # COMMIT VERSION PACKAGE-ARG...
+  mkdir -p "$work/$2" && ln -s "$root/build" "$work/$2/build" &&
+    git -C "$root" archive "$1" scripts packaging client | tar -x -C "$work/$2" &&
+    "$work/$2/scripts/package.sh" --version "$2" --out "$work/$2" "${@:3}" > "$work/$2.log" 2>&1
+}
+old_package "$legacy_commit" 1.0.0 x86
 check "package: the 1.0 layout's package" 0 $?
+old_package "$last_layout_commit" 1.1.0 --unsigned
+check "package: the 1.1 layout's packages" 0 $?
+old_msi() { ls "$work/$1"/Tallyhorn-"$1"-"$2"*.msi; }  # VERSION ARCH
 # A server address of quotes alone reaches a package only through its Property table.
 cp "$(higher_msi x86)" "$work/quotes.msi"
 msibuild "$work/quotes.msi" -q "INSERT INTO Property (Property, Value) VALUES ('SERVERIP', '\"\"')"
@@ -75,18 +73,19 @@ signed=$work/signed/Tallyhorn-$version
 verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" 2>&1 | grep -c '^Signature verification: ok'; }
 for arch in x86 x64; do
   msiextract -C "$work/extract-$arch" "$signed-$arch.msi" >/dev/null
+  check "$arch: three files in the package" 3 "$(find "$work/extract-$arch" -type f | wc -l)"
+  msiinfo extract "$signed-$arch.msi" Binary.TallyhornSetup > "$work/extract-$arch/TallyhornSetup.dll"
   while IFS= read -r file; do
     check "signature of $arch $(basename "$file")" 1 "$(verify "$file")"
   done < <(echo "$signed-$arch.msi"; find "$work/extract-$arch" -type f)
-  check "$arch: three files in the package" 3 "$(find "$work/extract-$arch" -type f | wc -l)"
 done
 check "summary information names the platform" "Intel;1033 x64;1033" \
   "$(for arch in x86 x64; do msiinfo suminfo "$signed-$arch.msi" | sed -n 's/^Template: //p'; done | xargs)"
 
-# --- The tables: one line per lock row (object, table, how Windows parses its SDDL, and
-# every account besides SYSTEM, Administrators and TrustedInstaller with its rights),
-# the place of the old version's removal, and the rows that keep the settings from a
-# non-administrator.
+# --- The tables: one line per lock row (object, table, how Windows parses its SDDL, its
+# owner, and every account besides SYSTEM, Administrators and TrustedInstaller with its
+# rights), the place of the old version's removal, the rows that keep the settings from a
+# non-administrator, and the rows below.
 table() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4; }
 lock_rows() {  # MSI
   local object kind sddl
@@ -96,23 +95,32 @@ lock_rows() {  # MSI
   done
 }
 lock_prefix=$work/sddl; WINEPREFIX=$lock_prefix WINEARCH=win32 "$root/scripts/wine-prefix.sh"; prefixes+=("$lock_prefix")
-expected_locks="PROGDIR CreateFolder protected BU:OICI:0x1200a9 
-DEBUGDIR CreateFolder protected 
-TEMPDIR CreateFolder protected 
-CLIENTDIR CreateFolder protected BU::0x1200ab BU:OIIO:0x1301bf S-1-3-4:OIIO:0x1301bf 
-CLIENTDEBUGDIR CreateFolder protected BU::0x1200ab BU:OIIO:0x1301bf S-1-3-4:OIIO:0x1301bf 
-Tallyhorn.dll File protected BU::0x1200a9 
-Tallyhorn_Harness.exe File protected BU::0x1200a9 
-TallyhornClient.exe File protected BU::0x1200a9 "
+expected_locks="PROGDIR CreateFolder protected S-1-5-32-544 BU:OICI:0x1200a9 
+DEBUGDIR CreateFolder protected S-1-5-32-544 
+TEMPDIR CreateFolder protected S-1-5-32-544 
+CLIENTDIR CreateFolder protected S-1-5-32-544 BU:OICI:0x1200a9 
+CLIENTDEBUGDIR CreateFolder protected S-1-5-32-544 
+Tallyhorn.dll File protected S-1-5-32-544 BU::0x1200a9 
+Tallyhorn_Harness.exe File protected S-1-5-32-544 BU::0x1200a9 
+TallyhornClient.exe File protected S-1-5-32-544 BU::0x1200a9 "
+property() { table "$1" Property | awk -F'\t' -v name="$2" '$1 == name { print $2 }'; }
 for arch in x86 x64; do
   msi=$signed-$arch.msi
   check "$arch: lock rows, each SDDL parsed by Windows" "$expected_locks" "$(lock_rows "$msi")"
   check "$arch: no LockPermissions table" 0 "$(msiinfo tables "$msi" | grep -cx LockPermissions)"
-  check "$arch: the old version goes right after InstallValidate" "InstallValidate 1400 RemoveExistingProducts 1401" \
-    "$(table "$msi" InstallExecuteSequence | sort -t$'\t' -k3n | grep -A1 -P '^InstallValidate\t' | cut -f1,3 | xargs)"
+  check "$arch: the old version goes once the new files are in place" \
+    "InstallExecute 6500 RemoveExistingProducts 6501 InstallFinalize 6600" \
+    "$(table "$msi" InstallExecuteSequence | sort -t$'\t' -k3n | grep -A2 -P '^InstallExecute\t' | cut -f1,3 | xargs)"
   check "$arch: a non-administrator's repair or upgrade keeps every setting" \
-    "KeepClientDir KeepLogDays KeepProgDir KeepServerIP KeepWriteToLog" \
+    "KeepClientDir KeepClientLog KeepFailClosed KeepLogDays KeepProgDir KeepServerIP KeepWriteToLog" \
     "$(table "$msi" InstallExecuteSequence | awk -F'\t' 'index($2, "(NOT AdminUser AND (Installed OR WIX_UPGRADE_DETECTED))") { print $1 }' | sort | xargs)"
+  # What reaches the installing service, AdminUser for real administrators only, the
+  # components that every repair looks at again, the event source's key removed whatever
+  # it holds, the last layout's leftovers (the Debug folder removed before it is made),
+  # and every file's version from its version resource.
+  check "$arch: the rows that Wine does not act on, and the files' versions" \
+    "OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED 1|ClientDebugFolder:CLIENTLOG=\"1\" LogRetention:LOGDAYS|Hook|Client:Tallyhorn.Cmt.lock:CLIENTDIR:1 Client:cmt*.tmp:CLIENTDIR:1 Client:Tallyhorn_Client_*.log:CLIENTDEBUGDIR:1 Client::CLIENTDEBUGDIR:1|$version.0 $version.0 $version.0" \
+    "$(property "$msi" SecureCustomProperties) $(property "$msi" MSIUSEREALADMINDETECTION)|$(table "$msi" Component | awk -F'\t' 'int($4 / 64) % 2 { print $1 ":" $5 }' | sort | paste -sd' ')|$(table "$msi" Registry | awk -F'\t' '$3 ~ /EventLog.Application.Tallyhorn$/ && $4 == "-" { print $6 }')|$(table "$msi" RemoveFile | awk -F'\t' '{ sub(/.*\|/, "", $3); print $2 ":" $3 ":" $4 ":" $5 }' | xargs)|$(table "$msi" File | cut -f5 | xargs)"
 done
 
 # --- Wine prefixes and msiexec ---
@@ -133,6 +141,8 @@ msiexec() {  # /i|/x MSI PROPERTY=VALUE...: prints the exit status (1603, refuse
 }
 # A property as the log's closing dump gives it: shows why msiexec refused.
 logged_property() { tr -d '\r' < "$msiexec_log" | sed -n "s/^Property(S): $1 = //p" | tail -n 1; }
+# The refusal's sentences up to each one's reason ("SERVERIP is missing").
+refused_for() { logged_property SettingsRefusal | sed 's/\([.:]\) \([A-Z]\)/\1\n\2/g' | sed 's/ *[:(].*//' | paste -sd' '; }
 # A key of [Tallyhorn] in the Windows folder's Tallyhorn.ini, parsed ("-" when it is
 # missing): Wine rewrites the file.
 ini_value() {  # KEY
@@ -145,7 +155,17 @@ ini_value() {  # KEY
     }
     END { if (!found) print "-" }'
 }
-settings() { echo "$(ini_value ProgDir)|$(ini_value 'Tallyhorn ServerIP')|$(ini_value WriteToLog)|$(ini_value LogDays)"; }
+settings() { echo "$(ini_value ProgDir)|$(ini_value 'Tallyhorn ServerIP')|$(ini_value WriteToLog)|$(ini_value LogDays)|$(ini_value FailClosed)"; }
+# A key's values as "name=data", joined by ";" ("-" when the key is missing).
+registry_key() {  # KEY
+  local values
+  values=$(wine reg query "$1" "${registry_view[@]}" 2>/dev/null | tr -d '\r' |
+             sed -n 's/^    \([^ ]*\)    REG_[A-Z_]*    \(.*\)$/\1=\2/p' | paste -sd';')
+  echo "${values:--}"
+}
+# What the package registers: the folders and the dialog's log switch, and the event source.
+event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Tallyhorn'
+registered() { echo "$(registry_key 'HKLM\Software\Tallyhorn') $(registry_key "$event_source")"; }
 # The installed files of the layout, relative to the hook's folder.
 sorted() { printf '%s\n' "$@" | LC_ALL=C sort | xargs; }
 layout() { (cd "$1" 2>/dev/null && find . -path ./Debug/\* -prune -o -print | sed 's|^\./||' | grep -v '^\.$' | LC_ALL=C sort | xargs); }
@@ -167,56 +187,94 @@ print_job() {  # FOLDER (Unix path)
   tr -d '\r' 2>/dev/null < "$(ls -t "$1"/Debug/Tallyhorn_Hk_*.log 2>/dev/null | head -n 1)" | tail -n 1 | cut -f 2
 }
 pe_format() { x86_64-w64-mingw32-objdump -f "$1" | sed -n 's/.*file format //p'; }
+# msiexec's status and "missing N": how often a poller, looking all the while, found no
+# FILE. A user who creates a file in such a moment owns the program.
+msiexec_watching() {  # FILE MSIEXEC-ARG...
+  local file=$1 watcher status; shift; rm -f "$work/stop"
+  ( n=0; until [ -e "$work/stop" ]; do [ -e "$file" ] || n=$((n + 1)); done; echo "$n" > "$work/missing" ) &
+  watcher=$!; status=$(msiexec "$@"); touch "$work/stop"; wait "$watcher"
+  echo "$status missing $(cat "$work/missing")"
+}
 
 # --- 32-bit Windows ---
 use_prefix x86 win32
-for case in "no address|$signed-x86.msi|" "blanks only|$signed-x86.msi|SERVERIP=   " \
-            "quotes only, from the Property table|$work/quotes.msi|"; do
-  IFS='|' read -r what msi property <<< "$case"
-  check "x86: a first install with $what as the server is refused" "67 0" \
-    "$(msiexec /i "$msi" ${property:+"$property"}) $(ls "$drive_c/Program Files" | grep -c '^Tallyhorn$')"
+default=$drive_c/Program\ Files/Tallyhorn
+for case in "no address|$signed-x86.msi||SERVERIP is missing" \
+            "blanks only|$signed-x86.msi|SERVERIP=   |SERVERIP holds no address, only blanks or quotes" \
+            "quotes only, from the Property table|$work/quotes.msi||SERVERIP holds no address, only blanks or quotes" \
+            "a host name|$signed-x86.msi|SERVERIP=printserver.example.com|SERVERIP is a host name, and the dialogs look up no names" \
+            "WRITETOLOG=yes|$signed-x86.msi|WRITETOLOG=yes|SERVERIP is missing WRITETOLOG must be 0 or 1" \
+            "LOGDAYS=3651|$signed-x86.msi|LOGDAYS=3651|SERVERIP is missing LOGDAYS must be a whole number of days from 0 to 3650" \
+            "FAILCLOSED=2|$signed-x86.msi|FAILCLOSED=2|SERVERIP is missing FAILCLOSED must be 0 or 1" \
+            "CLIENTLOG=on|$signed-x86.msi|CLIENTLOG=on|SERVERIP is missing CLIENTLOG must be 0 or 1"; do
+  IFS='|' read -r what msi property refusal <<< "$case"
+  check "x86: a first install with $what is refused, and says why" "67 0 $refusal" \
+    "$(msiexec /i "$msi" ${property:+"$property"}) $(ls "$drive_c/Program Files" | grep -c '^Tallyhorn$') $(refused_for)"
 done
 
-# A 1.0 installation with a remembered comment and a day of the dialog's log, upgraded.
+# A 1.0 installation with a remembered comment and a day of the dialog's log, upgraded:
+# users could write its folder, so nothing of it is kept or copied.
 old=$drive_c/Tallyhorn
-check "x86: the 1.0 layout installs" 0 "$(msiexec /i "$legacy/legacy.msi" SERVERIP=192.0.2.10)"
+check "x86: the 1.0 layout installs" 0 "$(msiexec /i "$(old_msi 1.0.0 x86)" SERVERIP=192.0.2.10)"
 printf 'Proof copy\r\n' > "$old/Tallyhorn.Cmt"
 printf '09:00:00  OKBtn Click\r\n' > "$old/Debug/Tallyhorn_Client_01_12_2026.log"
+old_layout=$(layout "$old")
 install_started=$(date +%s%N)
-check "x86: the upgrade of a 1.0 installation" 0 "$(msiexec /i "$signed-x86.msi")"
+check "x86: the upgrade of a 1.0 installation goes to the default folder, copies nothing, leaves the old folder, keeps the settings" \
+  "0|$installed_layout|$old_layout|Tallyhorn_Client_01_12_2026.log|C:\Program Files\Tallyhorn\|192.0.2.10|1|-|0|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\\" \
+  "$(msiexec /i "$signed-x86.msi")|$(layout "$default")|$(layout "$old")|$(ls "$old/Debug")|$(settings)|$(registry_key 'HKLM\Software\Tallyhorn')"
 install_ms=$(( ($(date +%s%N) - install_started) / 1000000 ))
-check "x86: the 1.0 folder stays in the new layout, the history moved to the dialog's folder, the old dialog log and the settings kept" \
-  "$(sorted $installed_layout Client/Tallyhorn.Cmt)|Proof copy|Tallyhorn_Client_01_12_2026.log|C:\Tallyhorn\|192.0.2.10|1|-" \
-  "$(layout "$old")|$(tr -d '\r' < "$old/Client/Tallyhorn.Cmt" 2>/dev/null)|$(ls "$old/Debug")|$(settings)"
-check "x86: the monitor's verdict through the installed files, logged in the folder" "0 Result = 0" \
-  "$(print_job "$old" | xargs)"
+check "x86: the monitor's verdict through the installed files, logged in the new folder" "0 Result = 0" \
+  "$(print_job "$default" | xargs)"
 
+# The last layout, with what its dialogs left in their folder. The upgrade keeps both
+# folders, never leaves the dialog's program missing, removes the lock file, keeps the
+# history (now the Administrators') and makes the Debug folder again, empty.
+client=$default/Client
+check "x86: uninstalled, then the 1.1 layout installs" "0 -|-|-|-|- 0" \
+  "$(msiexec /x "$signed-x86.msi") $(settings) $(msiexec /i "$(old_msi 1.1.0 x86)" SERVERIP=192.0.2.10 LOGDAYS=30)"
+printf 'Proof copy\r\n' > "$client/Tallyhorn.Cmt"
+touch "$client/Tallyhorn.Cmt.lock"
+check "x86: the upgrade of the last layout keeps its folders, the history and the settings; the lock file goes" \
+  "0 missing 0|$(sorted $installed_layout Client/Tallyhorn.Cmt Tallyhorn_Mon.exe Tallyhorn_Mon.ini)|Proof copy|C:\Program Files\Tallyhorn\|192.0.2.10|1|30|0" \
+  "$(msiexec_watching "$client/TallyhornClient.exe" /i "$signed-x86.msi")|$(layout "$default")|$(tr -d '\r' < "$client/Tallyhorn.Cmt")|$(settings)"
+check "x86: uninstalled, the history and the monitor stay" "0 Client Client/Tallyhorn.Cmt Debug Tallyhorn_Mon.exe Tallyhorn_Mon.ini" \
+  "$(msiexec /x "$signed-x86.msi") $(layout "$default")"
+
+# A fresh installation, repaired with new settings (the conditioned components follow),
+# refused a blank server address, upgraded after an administrator's edit, removed.
+rm -rf "$drive_c/windows/Tallyhorn.ini" "$default"  # a computer that never had Tallyhorn
+events="EventMessageFile=C:\Program Files\Tallyhorn\Tallyhorn.dll;TypesSupported=0x7"
+check "x86: fresh install: settings, registered folders and dialog log, event source, layout" \
+  "0|C:\Program Files\Tallyhorn\|192.0.2.10|1|-|1|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\ $events|$installed_layout" \
+  "$(msiexec /i "$signed-x86.msi" SERVERIP=192.0.2.10 FAILCLOSED=1)|$(settings)|$(registered)|$(layout "$default")"
+rm "$default/Tallyhorn.dll"
+check "x86: a repair with new settings puts the DLL back, writes LogDays, removes the dialog's Debug folder" \
+  "0 yes|C:\Program Files\Tallyhorn\|192.0.2.21|1|7|1|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=0;ProgDir=C:\Program Files\Tallyhorn\|Client Client/TallyhornClient.exe Debug Tallyhorn.dll Tallyhorn_Harness.exe Temp" \
+  "$(msiexec /i "$signed-x86.msi" REINSTALL=ALL REINSTALLMODE=omus SERVERIP=192.0.2.21 LOGDAYS=7 CLIENTLOG=0) $([ -f "$default/Tallyhorn.dll" ] && echo yes)|$(settings)|$(registry_key 'HKLM\Software\Tallyhorn')|$(layout "$default")"
+check "x86: a repair with a blank server address is refused and changes nothing" \
+  "67 SERVERIP holds no address, only blanks or quotes|C:\Program Files\Tallyhorn\|192.0.2.21|1|7|1" \
+  "$(msiexec /i "$signed-x86.msi" REINSTALL=ALL REINSTALLMODE=omus 'SERVERIP= ') $(refused_for)|$(settings)"
 # The server moved and the administrator edited the file: the upgrade keeps what the
 # machine has.
-sed -i 's/192\.0\.2\.10/192.0.2.20/' "$drive_c/windows/Tallyhorn.ini"
-check "x86: upgrade without properties keeps the settings, one product of the higher version" \
-  "0 C:\Tallyhorn\|192.0.2.20|1|- Tallyhorn (x86) $higher" "$(msiexec /i "$(higher_msi x86)") $(settings) $(installed_products)"
-check "x86: files in place after the upgrade" \
-  "$(sorted $installed_layout Client/Tallyhorn.Cmt Tallyhorn_Mon.exe Tallyhorn_Mon.ini)" "$(layout "$old")"
-rm "$old/Tallyhorn.dll"
-check "x86: a repair with a new SERVERIP puts the DLL back and changes only that setting" \
-  '0 yes C:\Tallyhorn\|192.0.2.21|1|-' \
-  "$(msiexec /i "$(higher_msi x86)" REINSTALL=ALL REINSTALLMODE=omus SERVERIP=192.0.2.21) $([ -f "$old/Tallyhorn.dll" ] && echo yes) $(settings)"
+sed -i 's/192\.0\.2\.21/192.0.2.20/' "$drive_c/windows/Tallyhorn.ini"
+check "x86: upgrade without properties keeps the settings and the dialog's log off, one product of the higher version" \
+  "0 C:\Program Files\Tallyhorn\|192.0.2.20|1|7|1 ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=0;ProgDir=C:\Program Files\Tallyhorn\ Tallyhorn (x86) $higher" \
+  "$(msiexec /i "$(higher_msi x86)") $(settings) $(registry_key 'HKLM\Software\Tallyhorn') $(installed_products)"
+print_job "$default" > /dev/null
+check "x86: uninstall removes the ini keys, the binaries, the registration and the event source; leaves the logs and the monitor" \
+  "0 -|-|-|-|-|Debug Tallyhorn_Mon.exe Tallyhorn_Mon.ini|1|- -|" \
+  "$(msiexec /x "$(higher_msi x86)") $(settings)|$(layout "$default")|$(ls "$default/Debug" | grep -c '^Tallyhorn_Hk_.*\.log$')|$(registered)|$(installed_products)"
 
-check "x86: uninstall removes the ini keys, the binaries and the product; leaves the logs, the history, the monitor and its script" \
-  "0 -|-|-|-|Client Client/Tallyhorn.Cmt Debug Tallyhorn_Mon.exe Tallyhorn_Mon.ini|2 1|" \
-  "$(msiexec /x "$(higher_msi x86)") $(settings)|$(layout "$old")|$(ls "$old/Debug" | grep -c '^Tallyhorn_\(Hk\|Client\)_.*\.log$') $(ls "$old/Debug" | grep -c '^Tallyhorn_Client_01_12_2026\.log$')|$(installed_products)"
-
-rm -f "$drive_c/windows/Tallyhorn.ini"  # a computer that never had Tallyhorn
-default=$drive_c/Program\ Files/Tallyhorn
-check "x86: fresh install of the higher version with a log retention" 0 \
-  "$(msiexec /i "$(higher_msi x86)" SERVERIP=192.0.2.10 LOGDAYS=30)"
-check "x86: default layout and settings" "$installed_layout|C:\\Program Files\\Tallyhorn\\|192.0.2.10|1|30" \
-  "$(layout "$default")|$(settings)"
+rm -rf "$drive_c/windows/Tallyhorn.ini" "$default"
+check "x86: fresh install of the higher version" 0 "$(msiexec /i "$(higher_msi x86)" SERVERIP=192.0.2.10)"
 check "x86: a lower version is refused as a downgrade" "67 yes" \
   "$(msiexec /i "$signed-x86.msi") $([ -n "$(logged_property WIX_DOWNGRADE_DETECTED)" ] && echo yes)"
-check "x86: a rebuilt package of the same version replaces the installed one" "0 Tallyhorn (x86) $higher" \
-  "$(msiexec /i "$work/rebuilt/Tallyhorn-$higher-x86-unsigned.msi") $(installed_products)"
+# A new PROGDIR without a CLIENTDIR moves the dialog along; the old folder keeps what
+# was there, since the old version's removal finds its files in use by the new one.
+check "x86: a rebuilt package of the same version replaces the installed one; a new PROGDIR moves the dialog too" \
+  "0 Tallyhorn (x86) $higher|ClientDir=C:\Moved\Client\;ClientLog=1;ProgDir=C:\Moved\|$installed_layout|$installed_layout" \
+  "$(msiexec /i "$work/rebuilt/Tallyhorn-$higher-x86-unsigned.msi" 'PROGDIR=C:\Moved') $(installed_products)|$(registry_key 'HKLM\Software\Tallyhorn')|$(layout "$drive_c/Moved")|$(layout "$default")"
 
 # --- 64-bit Windows ---
 use_prefix x64 win64
@@ -227,15 +285,26 @@ check "x64 prefix: the x64 package is refused while the x86 one is installed" "6
 check "x64 prefix: x86 package uninstalled" 0 "$(msiexec /x "$signed-x86.msi")"
 folder=$drive_c/Program\ Files/Tallyhorn
 client=$drive_c/users/Public/Tallyhorn\ Client
-check "x64: install with the dialog in a folder of its own, in Add/Remove Programs" "0 Tallyhorn (x64) $version" \
-  "$(msiexec /i "$signed-x64.msi" SERVERIP=192.0.2.30 WRITETOLOG=0x1 LOGDAYS=14 'CLIENTDIR=C:\users\Public\Tallyhorn Client') $(installed_products)"
-check "x64: layout, 64-bit DLL and harness" "Debug Tallyhorn.dll Tallyhorn_Harness.exe Temp|Debug TallyhornClient.exe|pei-x86-64 pei-x86-64" \
-  "$(layout "$folder")|$(layout "$client")|$(pe_format "$folder/Tallyhorn.dll") $(pe_format "$folder/Tallyhorn_Harness.exe")"
+check "x64: install with the dialog in a folder of its own and its log off, in Add/Remove Programs" "0 Tallyhorn (x64) $version" \
+  "$(msiexec /i "$signed-x64.msi" SERVERIP=192.0.2.30 LOGDAYS=14 CLIENTLOG=0 'CLIENTDIR=C:\users\Public\Tallyhorn Client') $(installed_products)"
+check "x64: layout, 64-bit DLL and harness, the event source" \
+  "Debug Tallyhorn.dll Tallyhorn_Harness.exe Temp|TallyhornClient.exe|pei-x86-64 pei-x86-64|EventMessageFile=C:\Program Files\Tallyhorn\Tallyhorn.dll;TypesSupported=0x7" \
+  "$(layout "$folder")|$(layout "$client")|$(pe_format "$folder/Tallyhorn.dll") $(pe_format "$folder/Tallyhorn_Harness.exe")|$(registry_key "$event_source")"
 check "x64: the DLL answers the 64-bit harness with the monitor's verdict" "0 Result = 0" \
   "$(print_job "$folder" | xargs)"
-check "x64: upgrade without properties keeps the settings and the dialog's folder" \
-  '0 C:\Program Files\Tallyhorn\|192.0.2.30|0x1|14|Debug TallyhornClient.exe' \
+check "x64: upgrade without properties keeps the settings and the dialog's folder, its log off" \
+  '0 C:\Program Files\Tallyhorn\|192.0.2.30|1|14|0|TallyhornClient.exe' \
   "$(msiexec /i "$(higher_msi x64)") $(settings)|$(layout "$client")"
+
+# The last layout's history made a hard link to a file elsewhere: the upgrade deletes the
+# link and leaves the file it points at.
+check "x64: uninstalled, then the 1.1 layout installs with the dialog in a folder of its own" "0 0" \
+  "$(msiexec /x "$(higher_msi x64)") $(msiexec /i "$(old_msi 1.1.0 x64)" SERVERIP=192.0.2.30 'CLIENTDIR=C:\users\Public\Tallyhorn Client')"
+printf 'Not the history\r\n' > "$drive_c/users/Public/elsewhere.txt"
+ln "$drive_c/users/Public/elsewhere.txt" "$client/Tallyhorn.Cmt"
+check "x64: the upgrade of the last layout deletes a history that is a hard link, keeps the dialog's folder" \
+  "0|Debug TallyhornClient.exe|Not the history|ClientDir=C:\users\Public\Tallyhorn Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\\" \
+  "$(msiexec /i "$signed-x64.msi")|$(layout "$client")|$(tr -d '\r' < "$drive_c/users/Public/elsewhere.txt")|$(registry_key 'HKLM\Software\Tallyhorn')"
 
 echo "MSI sizes: $(stat -c '%n %s bytes' "$signed"-x86.msi "$signed"-x64.msi | sed "s|$work/signed/||" | xargs)"
 echo "x86 upgrade of a 1.0 installation under Wine: $install_ms ms; whole test: $(( $(date +%s) - started )) s"

@@ -1,7 +1,7 @@
 // Parses each SDDL text given on its command line as Windows does when it applies a
-// package's permissions, and prints one line per text: "protected" or "inherits" for a
-// valid descriptor (whether its DACL shuts out what the parent folder grants), or
-// "invalid <error>".
+// package's permissions, and prints one line per text: for a valid descriptor "protected"
+// or "inherits" (whether its DACL shuts out what the parent folder grants) and the owner's
+// SID ("no-owner" without one), or "invalid <error>".
 #include <windows.h>
 #include <sddl.h>
 
@@ -17,7 +17,14 @@ int wmain(int argc, wchar_t** argv) {
         SECURITY_DESCRIPTOR_CONTROL control = 0;
         DWORD revision = 0;
         GetSecurityDescriptorControl(descriptor, &control, &revision);
-        std::printf("%s\n", (control & SE_DACL_PROTECTED) ? "protected" : "inherits");
+        PSID owner = nullptr;
+        BOOL defaulted = FALSE;
+        char* ownerText = nullptr;
+        if (GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner != nullptr)
+            ConvertSidToStringSidA(owner, &ownerText);
+        std::printf("%s %s\n", (control & SE_DACL_PROTECTED) ? "protected" : "inherits",
+                    ownerText != nullptr ? ownerText : "no-owner");
+        LocalFree(ownerText);
         LocalFree(descriptor);
     }
     return 0;
