@@ -120,12 +120,7 @@ std::wstring FullPathWide(const std::wstring& path) {
 }
 
 // The same for a path of the settings, in the ANSI code page, as the walk takes it: UTF-8.
-std::string FullPath(const std::string& ansi) {
-    std::wstring wide(ansi.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                                             wide.data(), static_cast<int>(wide.size()))));
-    return Utf8(FullPathWide(wide));
-}
+std::string FullPath(const std::string& ansi) { return Utf8(FullPathWide(WideFromAnsi(ansi))); }
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;

@@ -75,6 +75,14 @@ std::string Utf8(const std::wstring& text) {
     return bytes;
 }
 
+std::wstring WideFromAnsi(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');  // never more UTF-16 units than bytes
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                           static_cast<int>(wide.size()));
+    wide.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+    return wide;
+}
+
 // Through a handle on the name itself (FILE_FLAG_OPEN_REPARSE_POINT): a link is read as
 // the link, and what it leads to is never touched.
 ObjectFacts WinTreeReader::Read(const std::string& path) {
@@ -125,11 +133,7 @@ std::vector<std::string> WinTreeReader::List(const std::string& folder, std::uin
 std::string WinTreeReader::AccountName(const std::string& sid) {
     const auto known = names_.find(sid);
     if (known != names_.end()) return known->second;
-    const std::string ansi = win::AccountName(sid);
-    std::wstring wide(ansi.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), static_cast<int>(wide.size()))));
-    return names_[sid] = Utf8(wide);
+    return names_[sid] = Utf8(WideFromAnsi(win::AccountName(sid)));
 }
 
 }  // namespace tallyhorn::harness

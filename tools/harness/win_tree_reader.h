@@ -13,9 +13,10 @@ namespace tallyhorn::harness {
 // "error 5: Access is denied": the number for a search, the words for a person.
 std::string ErrorText(std::uint32_t code);
 
-// UTF-8 to UTF-16 and back, for names that no ANSI code page holds.
+// UTF-8 to UTF-16 and back, for names that no ANSI code page holds, and ANSI to UTF-16.
 std::wstring WideFromUtf8(const std::string& text);
 std::string Utf8(const std::wstring& text);
+std::wstring WideFromAnsi(const std::string& text);
 
 class WinTreeReader final : public TreeReader {
 public:
