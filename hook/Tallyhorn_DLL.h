@@ -34,6 +34,7 @@ inline constexpr std::string_view kServerIpKey = "Tallyhorn ServerIP";
 inline constexpr std::string_view kWriteToLogKey = "WriteToLog";
 // Days of hook logs kept; not positive or not a number: every log is kept.
 inline constexpr std::string_view kLogDaysKey = "LogDays";
+inline constexpr std::string_view kFailClosedKey = "FailClosed";
 
 // Reads "ProgDir", "Tallyhorn ServerIP", "WriteToLog" and "LogDays" in that order, then normalises
 // ProgDir. Never fails: a failure ends the reading and keeps what was read so far.

@@ -1,6 +1,5 @@
 // Owners that only the tools, tests and benchmarks need, on the product's handle owner:
-// a loaded library, memory an API allocated with LocalAlloc, and both handles of a
-// started process.
+// a loaded library and both handles of a started process.
 #pragma once
 
 #include <windows.h>
@@ -13,13 +12,6 @@ struct ModuleTraits : NullIsEmpty<HMODULE> {
     static bool Close(Handle h) { return FreeLibrary(h) != 0; }
 };
 using UniqueModule = Unique<ModuleTraits>;
-
-// Memory that an API allocated for its caller with LocalAlloc (a security descriptor, a
-// SID's text).
-struct LocalMemoryTraits : NullIsEmpty<HLOCAL> {
-    static bool Close(Handle h) { return LocalFree(h) == nullptr; }
-};
-using UniqueLocalMemory = Unique<LocalMemoryTraits>;
 
 // Both handles that CreateProcess gives back.
 struct ProcessHandles {

@@ -65,6 +65,13 @@ struct FindHandleTraits : NullOrInvalidIsEmpty {
 };
 using UniqueFind = Unique<FindHandleTraits>;
 
+// Memory that an API allocated for its caller with LocalAlloc (a security descriptor, a
+// SID or its text).
+struct LocalMemoryTraits : NullIsEmpty<HLOCAL> {
+    static bool Close(Handle h) { return LocalFree(h) == nullptr; }
+};
+using UniqueLocalMemory = Unique<LocalMemoryTraits>;
+
 struct GdiObjectTraits : NullIsEmpty<HGDIOBJ> {
     static bool Close(Handle h) { return DeleteObject(h) != 0; }
 };

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/accounts.h"
 #include "common/windows/accounts.h"
 #include "common/windows/files.h"
 #include "common/windows/handles.h"
@@ -14,16 +15,13 @@ namespace tallyhorn::hook::win {
 
 namespace {
 
-// TrustedInstaller, the service that owns what Windows installs.
-constexpr char kTrustedInstallerSid[] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-
-FileOwner OwnerKind(PSID sid) {
-    if (IsWellKnownSid(sid, WinLocalSystemSid)) return FileOwner::System;
-    if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) return FileOwner::Administrators;
+FileOwner OwnerKind(const std::string& sid) {
+    if (sid == accounts::kSystemSid) return FileOwner::System;
+    if (sid == accounts::kAdministratorsSid) return FileOwner::Administrators;
+    // TrustedInstaller, or the Windows folder's owner: the system's installer (common/accounts.h).
+    if (tallyhorn::win::IsSystemAccount(sid)) return FileOwner::TrustedInstaller;
     // The process's own user, not a thread's impersonation: the print host's account.
-    const std::string text = tallyhorn::win::SidText(sid);
-    if (text == kTrustedInstallerSid) return FileOwner::TrustedInstaller;
-    if (!text.empty() && text == tallyhorn::win::ProcessUserSid()) return FileOwner::ProcessUser;
+    if (!sid.empty() && sid == tallyhorn::win::ProcessUserSid()) return FileOwner::ProcessUser;
     return FileOwner::Other;
 }
 
@@ -56,19 +54,19 @@ std::unique_ptr<HeldFile> HoldFileOpen(const std::string& path, CallResult& open
     facts.links = links.links;
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(file.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) == ERROR_SUCCESS &&
-        owner != nullptr) {
-        facts.owner = OwnerKind(owner);
+    const bool read = GetSecurityInfo(file.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                      nullptr, &descriptor) == ERROR_SUCCESS;
+    const tallyhorn::win::UniqueLocalMemory ownedDescriptor(descriptor);
+    if (read && owner != nullptr) {
+        const std::string sid = tallyhorn::win::SidText(owner);
+        facts.owner = OwnerKind(sid);
         if (facts.owner == FileOwner::Other) {
-            const std::string sid = tallyhorn::win::SidText(owner);
             const std::string name = tallyhorn::win::AccountName(sid);
             facts.ownerName = !name.empty() ? name : !sid.empty() ? sid : "unknown";
         }
     } else {
         facts.ownerName = "unknown";  // an owner that cannot be read is not trusted
     }
-    if (descriptor != nullptr) LocalFree(descriptor);
     return std::make_unique<WinHeldFile>(file.release(), facts);
 }
 

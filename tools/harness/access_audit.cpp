@@ -1,39 +1,19 @@
-// The installation check's rule on who may write an installed file or folder and who
-// may own it, apart from reading the owner and the DACL from Windows.
+// The installation check's rules on the installed folders: who may own and write each file
+// and folder, what may lie there, and the walk that applies them to every object, apart
+// from reading the file system from Windows (TreeReader).
 #include "tools/harness/access_audit.h"
 
 #include <algorithm>
 #include <array>
-#include <string_view>
+#include <cctype>
 #include <utility>
+
+#include "common/accounts.h"
+#include "contract/contract.h"
 
 namespace tallyhorn::harness {
 
 namespace {
-
-struct NamedSid {
-    std::string_view sid;
-    std::string_view name;
-};
-constexpr std::array<NamedSid, 6> kBroadAccounts = {{{"S-1-1-0", "Everyone"},
-                                                     {"S-1-5-11", "Authenticated Users"},
-                                                     {"S-1-5-32-545", "Users"},
-                                                     {"S-1-5-4", "INTERACTIVE"},
-                                                     {"S-1-5-32-546", "Guests"},
-                                                     {"S-1-5-7", "ANONYMOUS LOGON"}}};
-
-// Domain Users of any domain: S-1-5-21-<three numbers>-513.
-bool IsDomainUsers(std::string_view sid) {
-    constexpr std::string_view prefix = "S-1-5-21-";
-    constexpr std::string_view suffix = "-513";
-    if (sid.substr(0, prefix.size()) != prefix || sid.size() < prefix.size() + suffix.size() ||
-        sid.substr(sid.size() - suffix.size()) != suffix)
-        return false;
-    const std::string_view domain = sid.substr(prefix.size(), sid.size() - prefix.size() - suffix.size());
-    if (domain.empty() || domain.find_first_not_of("0123456789-") != std::string_view::npos) return false;
-    return std::count(domain.begin(), domain.end(), '-') == 2 && domain.front() != '-' && domain.back() != '-' &&
-           domain.find("--") == std::string_view::npos;
-}
 
 // Whether an entry bears on the object: on a file only when it applies to the file; on a
 // folder also when it only passes to what is created in it. There that matters as much:
@@ -73,6 +53,44 @@ std::string RightsText(std::uint32_t mask) {
     return text;
 }
 
+// The allow entries that give accounts other than the system's some of `wanted` on the
+// object, gathered per account.
+std::vector<Writer> Writers(const ObjectSecurity& object, std::string_view windowsOwner, std::uint32_t wanted,
+                            bool inheritOnlyCounts) {
+    std::vector<Writer> writers;
+    for (const AccessEntry& entry : *object.dacl) {
+        const std::uint32_t granted = entry.mask & wanted;
+        const bool bears = inheritOnlyCounts ? BearsOnObject(entry, object.isFolder)
+                                             : (entry.flags & ace_flags::kInheritOnly) == 0;
+        if (entry.kind != AccessEntry::Kind::Allow || granted == 0 || !bears ||
+            accounts::IsSystemAccount(entry.sid, windowsOwner))
+            continue;
+        auto known = std::find_if(writers.begin(), writers.end(),
+                                  [&](const Writer& writer) { return writer.sid == entry.sid; });
+        if (known == writers.end()) known = writers.insert(writers.end(), Writer{entry.sid});
+        known->rights |= granted;
+        if (entry.flags & ace_flags::kInherited) known->inheritedRights |= granted;
+    }
+    return writers;
+}
+
+AccessVerdict Audit(const ObjectSecurity& object, std::string_view windowsOwner, std::uint32_t wanted,
+                    bool inheritOnlyCounts) {
+    AccessVerdict verdict;
+    verdict.ownerAccepted = accounts::IsSystemAccount(object.owner, windowsOwner);
+    verdict.noDacl = !object.dacl;
+    if (object.dacl) verdict.writers = Writers(object, windowsOwner, wanted, inheritOnlyCounts);
+    return verdict;
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+bool SamePath(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
+
 // icacls reads a trailing backslash before a closing quote as an escaped quote: a folder
 // goes without it, a drive's root unquoted.
 std::string IcaclsPath(std::string path) {
@@ -81,46 +99,47 @@ std::string IcaclsPath(std::string path) {
     return "\"" + path + "\"";
 }
 
-}  // namespace
-
-std::string BroadAccountName(const std::string& sid) {
-    for (const NamedSid& account : kBroadAccounts)
-        if (account.sid == sid) return std::string(account.name);
-    return IsDomainUsers(sid) ? "Domain Users" : std::string();
+// A path as the reader takes it: no backslash at its end, but for a drive's root.
+std::string Bare(std::string path) {
+    if (path.size() > 3 && path.back() == '\\') path.pop_back();
+    return path;
 }
 
-AccessVerdict AuditAccess(const ObjectSecurity& object, const std::string& checkingAccount,
-                          const std::optional<ObjectSecurity>& folder) {
-    AccessVerdict verdict;
-    const std::string& owner = object.owner;
-    verdict.ownerAccepted = !owner.empty() && (owner == kSystemSid || owner == kAdministratorsSid ||
-                                               owner == kTrustedInstallerSid || owner == checkingAccount);
-    if (folder && !folder->dacl) verdict.folderDeleters.push_back("S-1-1-0");
-    if (folder && folder->dacl)
-        for (const AccessEntry& entry : *folder->dacl)
-            if (entry.kind == AccessEntry::Kind::Allow && (entry.flags & ace_flags::kInheritOnly) == 0 &&
-                (entry.mask & (rights::kDeleteChild | rights::kGenericAll)) != 0 &&
-                !BroadAccountName(entry.sid).empty() &&
-                std::find(verdict.folderDeleters.begin(), verdict.folderDeleters.end(), entry.sid) ==
-                    verdict.folderDeleters.end())
-                verdict.folderDeleters.push_back(entry.sid);
-    if (!object.dacl) {
-        verdict.noDacl = true;
-        return verdict;
-    }
-    for (const AccessEntry& entry : *object.dacl) {
-        const std::uint32_t granted = entry.mask & rights::kWriteType;
-        if (entry.kind != AccessEntry::Kind::Allow || granted == 0 || !BearsOnObject(entry, object.isFolder) ||
-            BroadAccountName(entry.sid).empty())
-            continue;
-        const auto known = std::find_if(verdict.writers.begin(), verdict.writers.end(),
-                                        [&](const BroadWriter& writer) { return writer.sid == entry.sid; });
-        if (known != verdict.writers.end())
-            known->rights |= granted;
-        else
-            verdict.writers.push_back({entry.sid, granted});
-    }
-    return verdict;
+// The folder that holds a path, with its backslash; empty for a drive's root.
+std::string HolderOf(const std::string& path) {
+    const std::string bare = Bare(path);
+    const std::size_t slash = bare.size() > 3 ? bare.rfind('\\') : std::string::npos;
+    return slash == std::string::npos ? std::string() : bare.substr(0, slash + 1);
+}
+
+std::string Joined(const std::vector<std::string>& parts, std::string_view between) {
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : std::string(between)) + part;
+    return text;
+}
+
+constexpr std::string_view kSystemAccounts = "SYSTEM, Administrators or TrustedInstaller";
+
+}  // namespace
+
+AccessVerdict AuditAccess(const ObjectSecurity& object, std::string_view windowsOwner) {
+    // "Delete what is in it" means nothing on a file (Wine sets it on every writable one).
+    const std::uint32_t wanted = object.isFolder ? rights::kWriteType : rights::kWriteType & ~rights::kDeleteChild;
+    return Audit(object, windowsOwner, wanted, true);
+}
+
+AccessVerdict AuditHolder(const ObjectSecurity& folder, std::string_view windowsOwner) {
+    return Audit(folder, windowsOwner, rights::kReplaceContents, false);
+}
+
+bool IsForeignProgram(std::string_view fileName) {
+    const std::string name = Lower(fileName);
+    const auto endsWith = [&](std::string_view end) {
+        return name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
+    };
+    if (!endsWith(".exe") && !endsWith(".dll")) return false;
+    return name != "tallyhorn.dll" && name != "tallyhorn_harness.exe" && name != "tallyhornclient.exe" &&
+           name != Lower(contract::kMonitorProgram);
 }
 
 std::uint32_t GrantedRights(const ObjectSecurity& object, const std::vector<std::string>& tokenSids) {
@@ -142,45 +161,192 @@ std::uint32_t GrantedRights(const ObjectSecurity& object, const std::vector<std:
 
 std::vector<std::string> PrintHostSids() {
     // SYSTEM's token holds Administrators, Everyone and Authenticated Users too.
-    return {kSystemSid, kAdministratorsSid, "S-1-1-0", "S-1-5-11"};
+    return {std::string(accounts::kSystemSid), std::string(accounts::kAdministratorsSid),
+            std::string(accounts::kEveryoneSid), std::string(accounts::kAuthenticatedUsersSid)};
 }
 
-CheckLine AccessLine(const std::string& path, const AccessVerdict& verdict, const std::string& ownerSid,
-                     const std::string& ownerName) {
-    const std::string what = "permissions of " + path;
-    const std::string owner = ownerName.empty() ? ownerSid : ownerName + " (" + ownerSid + ")";
-    if (verdict.ok()) return {what + " (owner " + owner + ")", {}};
-    std::vector<std::string> faults;
-    std::vector<std::string> mends;
+std::string TreeAudit::Account(const std::string& sid) {
+    if (sid.empty()) return "no one";
+    const std::string name = reader_.AccountName(sid);
+    return name.empty() ? sid : name + " (" + sid + ")";
+}
+
+void TreeAudit::Emit(const std::string& path, const Fault& fault) {
+    if (!fault.any()) return;
+    ++atFault_;
+    std::vector<std::string> above;
+    for (const std::string& folder : fault.seeAbove)
+        if (std::find(above.begin(), above.end(), folder) == above.end()) above.push_back(folder);
+    std::string toDo = Joined(fault.mends, "; ");
+    if (!above.empty()) toDo += (toDo.empty() ? "" : "; ") + ("see the mend of " + Joined(above, " and ") + " above");
+    report_({path + ": " + Joined(fault.faults, "; "), toDo});
+}
+
+// A folder's command reaches below it: its owner command, given with /t, every owner;
+// taking away an account's entries, the entries that its contents inherited from them. A
+// line below says so instead of giving its own command.
+void TreeAudit::AddAccess(Fault& fault, const std::string& path, const AccessVerdict& verdict,
+                          const ObjectSecurity& object, bool isRoot, const Mended& above, Mended* below) {
+    const std::string target = IcaclsPath(path);
     if (verdict.noDacl) {
-        faults.push_back("no DACL, so everyone has full control");
-    } else if (!verdict.writers.empty()) {
-        std::string remove = "icacls " + IcaclsPath(path) + " /inheritance:d /remove:g";
-        for (const BroadWriter& writer : verdict.writers) {
-            faults.push_back(BroadAccountName(writer.sid) + " (" + writer.sid + ") may " + RightsText(writer.rights));
-            remove += " *" + writer.sid;
-        }
-        mends.push_back(remove);
+        fault.faults.push_back("no DACL, so everyone has full control");
+        fault.mends.push_back(isRoot ? "repair the package" : "run icacls " + target + " /reset");
     }
-    if (!verdict.folderDeleters.empty()) {
-        const std::string folder = path.substr(0, path.rfind('\\') + 1);
-        std::string deny = "icacls " + IcaclsPath(folder) + " /deny";
-        for (const std::string& sid : verdict.folderDeleters) {
-            faults.push_back(BroadAccountName(sid) + " (" + sid + ") may delete or replace it through its folder");
-            deny += " *" + sid + ":(DC)";
-        }
-        mends.push_back(deny);
+    std::vector<const Writer*> own;
+    for (const Writer& writer : verdict.writers) {
+        fault.faults.push_back(Account(writer.sid) + " may " + RightsText(writer.rights));
+        const auto mended = above.entriesAt.find(writer.sid);
+        const bool fromAbove = mended != above.entriesAt.end() && writer.rights == writer.inheritedRights;
+        if (fromAbove)
+            fault.seeAbove.push_back(mended->second);
+        else
+            own.push_back(&writer);
+        if (below) below->entriesAt[writer.sid] = fromAbove ? mended->second : path;
     }
+    if (!own.empty()) {
+        // Entries inherited from beyond the walked folder stay until inheritance is cut.
+        const bool inherited = isRoot && std::any_of(own.begin(), own.end(), [](const Writer* writer) {
+                                   return writer->inheritedRights != 0;
+                               });
+        std::string remove = "run icacls " + target + (inherited ? " /inheritance:d" : "") + " /remove:g";
+        for (const Writer* writer : own) remove += " *" + writer->sid;
+        fault.mends.push_back(remove);
+    }
+    if (below) below->ownerAt = above.ownerAt;
+    if (verdict.ownerAccepted) return;
+    fault.faults.push_back("owned by " + Account(object.owner) + ", not by " + std::string(kSystemAccounts));
+    if (!above.ownerAt.empty()) {
+        fault.seeAbove.push_back(above.ownerAt);
+        return;
+    }
+    // /l: links are set themselves, never what they lead to.
+    fault.mends.push_back("run icacls " + target + " /setowner *" + std::string(accounts::kAdministratorsSid) +
+                          (below ? " /t /c /l" : ""));
+    if (below) below->ownerAt = path;
+}
+
+void TreeAudit::Visit(const std::string& path, const std::string& name, bool isRoot, const TreeRoot& root,
+                      const Mended& above) {
+    if (objects_ >= most_) return;
+    ++objects_;
+    const ObjectFacts facts = reader_.Read(path);
+    Fault fault;
+    if (facts.error != 0) {
+        fault.faults.push_back("not checked (" + reader_.ErrorText(facts.error) + ")");
+        fault.mends.push_back(facts.error == 5 ? "run the check as an administrator" : "run the check again");
+        Emit(path, fault);
+        return;
+    }
+    const bool folder = facts.security.isFolder;
+    const std::string shown = folder && path.back() != '\\' ? path + "\\" : path;
+    if (facts.reparsePoint) {
+        fault.faults.push_back("a reparse point (a link, junction or mount point), not followed");
+        fault.mends.push_back(std::string(folder ? "rmdir \"" : "del \"") + path +
+                              "\", which removes the link, not what it leads to");
+        Emit(shown, fault);
+        return;
+    }
+    if (!folder && IsForeignProgram(name)) {
+        fault.faults.push_back("a program that is neither Tallyhorn's nor the monitor");
+        fault.mends.push_back("delete it or move it out of the installation");
+    }
+    AccessVerdict verdict = AuditAccess(facts.security, windowsOwner_);
+    const bool userOwned = !isRoot && SamePath(HolderOf(path), root.path) &&
+                           std::any_of(root.userOwned.begin(), root.userOwned.end(),
+                                       [&](const std::string& allowed) { return SamePath(allowed, name); });
+    verdict.ownerAccepted = verdict.ownerAccepted || userOwned;
+    Mended below;
+    AddAccess(fault, shown, verdict, facts.security, isRoot, above, folder ? &below : nullptr);
+    std::vector<std::string> names;
+    if (folder) {
+        std::uint32_t error = 0;
+        names = reader_.List(shown, error);
+        if (error != 0) {
+            fault.faults.push_back("what is in it not checked (" + reader_.ErrorText(error) + ")");
+            fault.mends.push_back("run the check as an administrator");
+        }
+    }
+    Emit(shown, fault);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+    for (const std::string& child : names) {
+        const bool apart = std::any_of(root.walkedApart.begin(), root.walkedApart.end(),
+                                       [&](const std::string& other) { return SamePath(other, shown + child + "\\"); });
+        if (!apart) Visit(shown + child, child, false, root, below);
+    }
+}
+
+void TreeAudit::Holder(const std::string& holder, const std::string& what) {
+    ++objects_;
+    const ObjectFacts facts = reader_.Read(Bare(holder));
+    Fault fault;
+    if (facts.error != 0) {
+        fault.faults.push_back("not checked (" + reader_.ErrorText(facts.error) + ")");
+        fault.mends.push_back("run the check as an administrator");
+        Emit(holder + ", which holds " + what, fault);
+        return;
+    }
+    const AccessVerdict verdict = AuditHolder(facts.security, windowsOwner_);
+    const std::string target = IcaclsPath(holder);
+    std::vector<std::string> commands;
+    if (verdict.noDacl) fault.faults.push_back("no DACL, so everyone may delete what is in it");
+    std::string deny = "icacls " + target + " /deny";
+    for (const Writer& writer : verdict.writers) {
+        fault.faults.push_back(Account(writer.sid) + " may " + RightsText(writer.rights));
+        deny += " *" + writer.sid + ":(DC,WDAC,WO)";
+    }
+    if (!verdict.writers.empty()) commands.push_back(deny);
     if (!verdict.ownerAccepted) {
-        faults.push_back("owned by " + (ownerSid.empty() ? std::string("no one") : owner) +
-                         ", not by SYSTEM, Administrators, TrustedInstaller or this account");
-        mends.push_back("icacls " + IcaclsPath(path) + " /setowner *" + kAdministratorsSid);
+        fault.faults.push_back("owned by " + Account(facts.security.owner) + ", who may change its permissions");
+        commands.push_back("icacls " + target + " /setowner *" + std::string(accounts::kAdministratorsSid));
     }
-    std::string faultText;
-    for (const std::string& fault : faults) faultText += (faultText.empty() ? "" : "; ") + fault;
-    std::string toDo = "repair the package";
-    for (std::size_t i = 0; i < mends.size(); ++i) toDo += (i == 0 ? ", or run " : " and ") + mends[i];
-    return {what + ": " + faultText, toDo};
+    const std::string moveIt = "install into a folder that only administrators may change";
+    if (fault.any()) fault.mends.push_back(commands.empty() ? moveIt : "run " + Joined(commands, " and ") + ", or " + moveIt);
+    Emit(holder + ", which holds " + what, fault);
+}
+
+void TreeAudit::Walk(const TreeRoot& root) {
+    objects_ = 0;
+    atFault_ = 0;
+    const std::string what = root.name + " " + root.path + " and all in it";
+    const std::string holder = HolderOf(root.path);
+    if (holder.empty()) {
+        report_({what + " not checked: a drive's root is no installation folder",
+                 "install Tallyhorn into a folder of its own"});
+        return;
+    }
+    Holder(holder, root.path);
+    Visit(Bare(root.path), "", true, root, Mended{});
+    const std::string faults = (atFault_ == 0 ? "none" : std::to_string(atFault_)) + " at fault";
+    if (objects_ >= most_)
+        report_({what + ": stopped after " + std::to_string(objects_) + " objects, " + faults,
+                 "check that this is Tallyhorn's own folder; an installation holds far fewer"});
+    else
+        report_({what + ": " + std::to_string(objects_) + " objects checked, " + faults,
+                 atFault_ == 0 ? "" : "mend each as its line says, or repair the package, which sets the permissions "
+                                      "of what it installed again"});
+}
+
+void TreeAudit::Single(const std::string& path) {
+    const ObjectFacts facts = reader_.Read(path);
+    const std::string what = "permissions of " + path;
+    if (facts.error != 0) {
+        const bool missing = facts.error == 2 || facts.error == 3;
+        report_({what + " not checked (" + reader_.ErrorText(facts.error) + ")",
+                 missing ? "install it, or repair the package" : "run the check as an administrator"});
+        return;
+    }
+    const AccessVerdict verdict = AuditAccess(facts.security, windowsOwner_);
+    const std::size_t before = atFault_;
+    Fault fault;
+    if (facts.reparsePoint) {
+        fault.faults.push_back("a reparse point (a link, junction or mount point)");
+        fault.mends.push_back("put the file itself in its place");
+    } else {
+        AddAccess(fault, path, verdict, facts.security, true, Mended{}, nullptr);
+    }
+    Emit(path, fault);
+    Holder(HolderOf(path), path);
+    if (atFault_ == before) report_({what + " (owner " + Account(facts.security.owner) + ")", ""});
 }
 
 }  // namespace tallyhorn::harness

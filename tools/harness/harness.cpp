@@ -33,9 +33,11 @@ const char kUsage[] =
     "       Tallyhorn_Harness /? | -h | --help\n"
     "Calls Handle_Print_Job of Tallyhorn.dll as a print host does and prints each verdict.\n"
     "  --check             check the installation instead, one line each (OK or FAIL and\n"
-    "                      what to do): settings file, folders, monitor, library, server,\n"
-    "                      who may write and who owns each installed file and folder;\n"
-    "                      calls no export, starts no monitor and makes nothing\n"
+    "                      what to do): settings, folders, monitor, library, event source,\n"
+    "                      dialog, server, and every installed file and folder (who owns\n"
+    "                      and may write it, links, programs not ours); then RESULT: PASS\n"
+    "                      or RESULT: FAIL <n>. Calls no export, starts no monitor and\n"
+    "                      makes nothing\n"
     "  --dll PATH          the hook library (default: Tallyhorn.dll beside this program)\n"
     "  --threads N         N calls at once from N threads, with job ids JOBID, JOBID+1, ...\n"
     "  --by-ordinal        call the export through ordinal 1 instead of its name\n"
@@ -47,7 +49,8 @@ const char kUsage[] =
     "                      library is loaded, which gives the log's time separator\n"
     "Exit status: 0 when every call returned (and after this help), 1 bad usage,\n"
     "2 library not loaded, 3 the export is missing or its name and ordinal differ;\n"
-    "with --check 0 when every line is OK, 4 when one is not.\n";
+    "with --check 0 when every line is OK, else the sum of 2 (installation, settings or\n"
+    "permissions), 4 (monitor missing) and 8 (server does not answer).\n";
 
 struct Options {
     bool help = false;
@@ -173,7 +176,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (options.check) return tallyhorn::harness::CheckInstallation(options.dll) ? 0 : 4;
+    if (options.check) return tallyhorn::harness::CheckInstallation(options.dll);
 
     if (options.threadLocale != 0 && !SetThreadLocale(options.threadLocale)) {
         std::fprintf(stderr, "cannot set the thread locale %04lx\n", static_cast<unsigned long>(options.threadLocale));

@@ -3,17 +3,19 @@
 
 #include <winsock2.h>
 #include <windows.h>
-#include <aclapi.h>
-#include <sddl.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "client/dialog_texts.h"
 #include "common/windows/accounts.h"
 #include "common/windows/basics.h"
 #include "common/windows/handles.h"
@@ -25,6 +27,7 @@
 #include "hook/windows/win_hook_platform.h"
 #include "tools/harness/access_audit.h"
 #include "tools/harness/hook_export.h"
+#include "tools/harness/win_tree_reader.h"
 #include "tools/tool_handles.h"
 
 namespace tallyhorn::harness {
@@ -32,7 +35,6 @@ namespace tallyhorn::harness {
 namespace {
 
 using win::UniqueFile;
-using win::UniqueLocalMemory;
 using win::UniqueModule;
 using win::UniqueSocket;
 
@@ -62,12 +64,6 @@ std::string MachineName(WORD machine) {
     }
 }
 
-// "error 5: Access is denied": the number for a search, the words for a person.
-std::string ErrorText(DWORD code) {
-    const std::string words = win::SystemErrorText(code);
-    return "error " + std::to_string(code) + (words.empty() ? "" : ": " + words);
-}
-
 bool IsFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -76,6 +72,69 @@ bool IsFile(const std::string& path) {
 bool IsFolder(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The product's registry key (an x86 program reads Wow6432Node's, as an x86 package writes
+// it there) and the event source's, which has one view.
+constexpr wchar_t kProductKey[] = L"Software\\Tallyhorn";
+constexpr wchar_t kClientDirValue[] = L"ClientDir";
+constexpr wchar_t kClientLogValue[] = L"ClientLog";
+constexpr wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Tallyhorn";
+
+// A text value under HKLM, environment strings expanded; nothing when it is missing or no text.
+std::optional<std::wstring> RegistryText(const wchar_t* key, const wchar_t* name) {
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ, nullptr, value.data(), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.resize(std::wcslen(value.c_str()));
+    return value;
+}
+
+std::optional<DWORD> RegistryNumber(const wchar_t* key, const wchar_t* name) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+// A path made full, with long names, a folder's with its backslash when it had one.
+std::wstring FullPathWide(const std::wstring& path) {
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size()) return path;
+    full.resize(length);
+    std::wstring longer(full.size() + MAX_PATH, L'\0');
+    length = GetLongPathNameW(full.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
+    if (length == 0 || length >= longer.size()) return full;
+    longer.resize(length);
+    return longer;
+}
+
+// The same for a path of the settings, in the ANSI code page, as the walk takes it: UTF-8.
+std::string FullPath(const std::string& ansi) { return Utf8(FullPathWide(WideFromAnsi(ansi))); }
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+bool SamePath(const std::string& a, const std::string& b) { return SamePath(WideFromUtf8(a), WideFromUtf8(b)); }
+
+bool IsFolderWide(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsFileWide(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 // The machine field of a program file's header; empty when the file is missing or no
@@ -124,55 +183,17 @@ std::string FileVersion(const std::wstring& path) {
            std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
-// An object's owner and DACL as Windows gives them; empty and the error when it cannot.
-std::optional<ObjectSecurity> ReadSecurity(std::string path, bool isFolder, DWORD& error) {
-    if (path.size() > 3 && path.back() == '\\') path.pop_back();
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    error = GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                  &owner, nullptr, &dacl, nullptr, &descriptor);
-    if (error != ERROR_SUCCESS) return std::nullopt;
-    const UniqueLocalMemory owned(descriptor);
-    ObjectSecurity object;
-    object.isFolder = isFolder;
-    object.owner = win::SidText(owner);
-    if (dacl == nullptr) return object;
-    object.dacl.emplace();
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(dacl, i, &ace)) continue;
-        const auto* header = static_cast<const ACE_HEADER*>(ace);
-        AccessEntry entry;
-        entry.flags = header->AceFlags;
-        // The callback kinds have the plain kinds' layout; object kinds belong to the
-        // directory service, never to a file.
-        switch (header->AceType) {
-        case ACCESS_ALLOWED_ACE_TYPE:
-        case ACCESS_ALLOWED_CALLBACK_ACE_TYPE: entry.kind = AccessEntry::Kind::Allow; break;
-        case ACCESS_DENIED_ACE_TYPE:
-        case ACCESS_DENIED_CALLBACK_ACE_TYPE: entry.kind = AccessEntry::Kind::Deny; break;
-        default: entry.kind = AccessEntry::Kind::Other; break;
-        }
-        if (entry.kind != AccessEntry::Kind::Other) {
-            const auto* plain = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-            entry.mask = plain->Mask;
-            entry.sid = win::SidText(const_cast<DWORD*>(&plain->SidStart));
-        }
-        object.dacl->push_back(std::move(entry));
-    }
-    return object;
-}
-
 class InstallationCheck {
 public:
     explicit InstallationCheck(const std::wstring& dllPath) : dllPath_(dllPath) {}
 
-    bool Run() {
+    int Run() {
         try {
             Settings();
             Folders();
             Library();
+            EventSource();
+            Dialog();
             Server();
             Permissions();
         } catch (const std::exception& failure) {
@@ -180,20 +201,28 @@ public:
         } catch (...) {
             Fail("the check itself failed", "run it again");
         }
-        return allOk_;
+        if (failLines_ == 0)
+            std::printf("RESULT: PASS\n");
+        else
+            std::printf("RESULT: FAIL %d\n", failLines_);
+        std::fflush(stdout);
+        return status_;
     }
 
 private:
     void Ok(const std::string& what) { Print("OK    ", what); }
-    void Fail(const std::string& what, const std::string& toDo) {
-        allOk_ = false;
+    void Fail(const std::string& what, const std::string& toDo, int kind = check_status::kInstallation) {
+        status_ |= kind;
+        ++failLines_;
         Print("FAIL  ", what + ": " + toDo);
     }
+    // A line of the walk, whose paths and names are UTF-8.
     void Report(const CheckLine& line) {
+        const std::string what = Narrow(WideFromUtf8(line.what));
         if (line.toDo.empty())
-            Ok(line.what);
+            Ok(what);
         else
-            Fail(line.what, line.toDo);
+            Fail(what, Narrow(WideFromUtf8(line.toDo)));
     }
     static void Print(const char* status, const std::string& text) {
         std::printf("%s%s\n", status, text.c_str());
@@ -209,6 +238,11 @@ private:
     bool NoFolder(const std::string& what) {
         if (!progDirProblem_.empty()) Fail(what + " not checked, since " + progDirProblem_, progDirMend_);
         return !progDirProblem_.empty();
+    }
+    // A line that depends on the dialog's folder, which is not there to check.
+    bool NoClientFolder(const std::string& what) {
+        if (!clientProblem_.empty()) Fail(what + " not checked, since " + clientProblem_, clientMend_);
+        return !clientProblem_.empty();
     }
 
     void Settings() {
@@ -244,11 +278,54 @@ private:
             Ok(serverKey_ + " " + settings_.ServerIP);
 
         const std::string logValue = platform_.ReadProfileString(name, hook::kSettingsSection, hook::kWriteToLogKey, "");
-        const std::string given = logValue.empty() ? " (" + logKey + " not set)" : " (" + logKey + "=" + logValue + ")";
+        const std::string given = Given(logKey, logValue);
         if (!logValue.empty() && !hook::ParseProfileNumber(logValue))
             Fail("logging on" + given + ", since that is no number", "write 0 to switch the log off, or 1 to keep it on");
         else
             Ok(std::string(settings_.WriteToLog ? "logging on" : "logging off") + given);
+        LogRetention(name);
+        FailClosed(name);
+    }
+
+    static std::string Given(const std::string& key, const std::string& value) {
+        return value.empty() ? " (" + key + " not set)" : " (" + key + "=" + value + ")";
+    }
+
+    // Read by the number rule, as the hook reads it: not positive or no number keeps every log.
+    void LogRetention(const std::string& file) {
+        constexpr std::int32_t kMostDays = 3650;
+        const std::string key = Text(hook::kLogDaysKey);
+        const std::string value = platform_.ReadProfileString(file, hook::kSettingsSection, hook::kLogDaysKey, "");
+        const std::optional<std::int32_t> days = hook::ParseProfileNumber(value);
+        const std::string mend = "write the days of hook logs to keep, 1 to " + std::to_string(kMostDays) +
+                                 ", or 0 to keep every log";
+        if (!value.empty() && !days)
+            Fail("log retention off" + Given(key, value) + ", since that is no number: the hook keeps every log", mend);
+        else if (days && (*days < 0 || *days > kMostDays))
+            Fail("log retention" + Given(key, value) + " out of 0 to " + std::to_string(kMostDays) + ": the hook " +
+                     (*days < 0 ? "keeps every log" : "keeps its logs of the last " + value + " days"),
+                 mend);
+        else if (!days || *days == 0)
+            Ok("log retention off" + Given(key, value) + ": the hook keeps every log");
+        else
+            Ok("log retention " + std::to_string(*days) + " days" + Given(key, value) +
+               ": the hook keeps its logs of the last " + std::to_string(*days) + " days and deletes older ones");
+    }
+
+    // Read by the number rule, as the hook reads it; off unless set to a number other than 0.
+    void FailClosed(const std::string& file) {
+        const std::string key = Text(hook::kFailClosedKey);
+        const std::string value = platform_.ReadProfileString(file, hook::kSettingsSection, hook::kFailClosedKey, "");
+        const std::optional<std::int32_t> number = hook::ParseProfileNumber(value);
+        failClosed_ = number && *number != 0;
+        if (!value.empty() && !number)
+            Fail("fail-closed off" + Given(key, value) + ", since that is no number",
+                 "write 1 to hold the jobs that get no verdict, or 0 to print them");
+        else if (failClosed_)
+            Ok("fail-closed on" + Given(key, value) + ": a job that gets no verdict (the monitor cannot start, no "
+               "result within the wait, a result that cannot be read or trusted) is not printed");
+        else
+            Ok("fail-closed off" + Given(key, value) + ": a job that gets no verdict prints unchecked");
     }
 
     void Folders() {
@@ -269,7 +346,9 @@ private:
                 Ok("monitor " + monitor);
             else
                 Fail("monitor " + monitor + " not found",
-                     "install the job monitor there; without it the hook prints every job unchecked");
+                     std::string("install the job monitor there; without it the hook ") +
+                         (failClosed_ ? "holds every job" : "prints every job unchecked"),
+                     check_status::kMonitor);
         }
         HookFolder("log folder", progDir + Text(contract::kLogFolder), !settings_.WriteToLog);
         HookFolder("job folder", progDir + Text(contract::kJobFolder), false);
@@ -290,15 +369,14 @@ private:
                 Fail(what + " not found", "repair the package, which makes it with its permissions");
             return;
         }
-        DWORD error = ERROR_SUCCESS;
-        const std::optional<ObjectSecurity> security = ReadSecurity(folder, true, error);
+        const ObjectFacts facts = reader_.Read(FullPath(folder));
         // List, add files, traverse, and delete result files whatever their own permissions.
         constexpr std::uint32_t kHookNeeds =
             rights::kReadOrList | rights::kWriteOrAddFile | rights::kExecuteOrTraverse | rights::kDeleteChild;
-        if (!security)
-            Fail(what + ": its permissions cannot be read (" + ErrorText(error) + ")",
+        if (facts.error != 0)
+            Fail(what + ": its permissions cannot be read (" + ErrorText(facts.error) + ")",
                  "run the check as an administrator");
-        else if ((GrantedRights(*security, PrintHostSids()) & kHookNeeds) != kHookNeeds)
+        else if ((GrantedRights(facts.security, PrintHostSids()) & kHookNeeds) != kHookNeeds)
             Fail(what + ": the print host (SYSTEM) may not create and delete files there",
                  "repair the package, or run icacls \"" + folder.substr(0, folder.size() - 1) +
                      "\" /grant *S-1-5-18:(OI)(CI)F");
@@ -350,7 +428,7 @@ private:
         if (sockets.error() != 0) {
             const DWORD code = static_cast<DWORD>(sockets.error());
             Fail(what + " not checked: Windows Sockets did not start (" + ErrorText(code) + ")",
-                 "check the network setup of this computer");
+                 "check the network setup of this computer", check_status::kServer);
             return;
         }
         sockaddr_in server{};
@@ -364,7 +442,7 @@ private:
             if (host == nullptr || host->h_addrtype != AF_INET || host->h_addr_list[0] == nullptr) {
                 Fail(what + " is no IP address, and no host of that name is known (" +
                          ErrorText(static_cast<DWORD>(WSAGetLastError())) + ")",
-                     "set " + serverKey_ + " to the Tallyhorn server's IP address");
+                     "set " + serverKey_ + " to the Tallyhorn server's IP address", check_status::kServer);
                 return;
             }
             std::memcpy(&server.sin_addr, host->h_addr_list[0], sizeof server.sin_addr);
@@ -382,10 +460,12 @@ private:
         else if (error == WSAETIMEDOUT)
             Fail(what + " does not answer on " + port + " within " + std::to_string(kConnectSeconds) + " s",
                  "check that the Tallyhorn server runs there and that no firewall drops " + port + " on the way" +
-                     nameMend);
+                     nameMend,
+                 check_status::kServer);
         else
             Fail(what + " does not answer on " + port + " (" + ErrorText(static_cast<DWORD>(error)) + ")",
-                 "start the Tallyhorn server there, or let " + port + " through to it" + nameMend);
+                 "start the Tallyhorn server there, or let " + port + " through to it" + nameMend,
+                 check_status::kServer);
     }
 
     // 0 when a connection was made within the time, else the Windows Sockets error.
@@ -413,54 +493,135 @@ private:
         return code != 0 ? code : WSAECONNREFUSED;
     }
 
-    // Who may write and who owns what the print host runs and trusts: a user who may
-    // change any of them can run code as SYSTEM, forge a verdict or read the log.
+    // The event source that names the library, so that the hook's events show their texts.
+    void EventSource() {
+        const std::string key = "HKLM\\" + Narrow(kEventSourceKey);
+        const std::string library = Narrow(FullPathWide(dllPath_));
+        const std::string what = "event source Tallyhorn (" + key + ")";
+        const std::string mend = "repair the package, which registers it, or run reg add \"" + key +
+                                 "\" /v EventMessageFile /t REG_EXPAND_SZ /d \"" + library + "\" /f and reg add \"" +
+                                 key + "\" /v TypesSupported /t REG_DWORD /d 7 /f";
+        const std::optional<std::wstring> files = RegistryText(kEventSourceKey, L"EventMessageFile");
+        const std::optional<DWORD> types = RegistryNumber(kEventSourceKey, L"TypesSupported");
+        if (!files) {
+            Fail(what + " not registered: no EventMessageFile, so the Event Log shows the hook's events without "
+                        "their texts",
+                 mend);
+            return;
+        }
+        // A list of files, separated by semicolons; the library must be one of them.
+        bool named = false;
+        for (std::size_t at = 0; at <= files->size() && !named;) {
+            const std::size_t end = std::min(files->find(L';', at), files->size());
+            named = SamePath(FullPathWide(files->substr(at, end - at)), FullPathWide(dllPath_));
+            at = end + 1;
+        }
+        if (!named)
+            Fail(what + ": EventMessageFile is " + Narrow(*files) + ", not " + library, mend);
+        else if (!types)
+            Fail(what + ": no TypesSupported", mend);
+        else
+            Ok(what + ": EventMessageFile " + library + ", TypesSupported " + std::to_string(*types));
+    }
+
+    // The dialog's folder as the package registers it for the monitor, the program there,
+    // and the dialog's log switch: the dialog logs while that folder has Debug\.
+    void Dialog() {
+        const std::string where = "HKLM\\" + Narrow(kProductKey);
+        const std::optional<std::wstring> registered = RegistryText(kProductKey, kClientDirValue);
+        clientMend_ = "repair the package, which registers it; the monitor starts the dialog from there";
+        if (!registered || registered->empty()) {
+            clientProblem_ = "the dialog folder is not registered (no ClientDir in " + where + ")";
+            Fail("dialog folder not registered: no ClientDir in " + where, clientMend_);
+        } else {
+            clientDir_ = FullPathWide(*registered);
+            const std::string folder = Narrow(clientDir_);
+            if (IsFolderWide(clientDir_)) {
+                Ok("dialog folder " + folder + " (ClientDir in " + where + ")");
+            } else {
+                clientProblem_ = "the dialog folder " + folder + " is not there";
+                clientMend_ = "install the package again, which makes it";
+                Fail("dialog folder " + folder + " (ClientDir in " + where + ") not found", clientMend_);
+            }
+        }
+        if (!NoClientFolder("dialog")) {
+            const std::wstring program = clientDir_ + L"TallyhornClient.exe";
+            if (!IsFileWide(program))
+                Fail("dialog " + Narrow(program) + " not found",
+                     "repair the package; without it no user sees a comment, quota or rejection");
+            else
+                Ok("dialog " + Narrow(program) + ", version " + FileVersion(program));
+        }
+        if (!NoClientFolder("dialog log")) DialogLog(where);
+    }
+
+    void DialogLog(const std::string& where) {
+        const std::wstring debug = clientDir_ + WideFromUtf8(Text(contract::kLogFolder));
+        const bool on = IsFolderWide(debug);
+        const std::string folder = Narrow(debug);
+        const std::optional<std::wstring> remembered = RegistryText(kProductKey, kClientLogValue);
+        const std::string state = on ? "dialog log on: " + folder + " is there" : "dialog log off: no " + folder;
+        if (!remembered) {
+            Ok(state + " (ClientLog not registered in " + where + ")");
+        } else if (*remembered != L"1" && *remembered != L"0") {
+            Fail(state + ", and ClientLog in " + where + " is " + Narrow(*remembered) + ", neither 1 nor 0",
+                 "install the package again with the dialog log switched on or off");
+        } else if ((*remembered == L"1") != on) {
+            Fail(state + ", but ClientLog=" + Narrow(*remembered) + " in " + where + " says " + (on ? "off" : "on"),
+                 on ? "remove the folder, or install the package again with the dialog log switched on"
+                    : "repair the package, which makes the folder, or install it again with the dialog log switched "
+                      "off");
+        } else {
+            Ok(state + " (ClientLog=" + Narrow(*remembered) + ")");
+        }
+    }
+
+    // Everything in the installation folder and the dialog's, and the folders that hold
+    // them: who owns and may write each object, links, and programs that are not ours. A
+    // user who may change any of them can run code as SYSTEM or in other users' sessions,
+    // forge a verdict or read the log.
     void Permissions() {
-        const std::string& progDir = settings_.ProgDir;
-        const std::string account = win::ProcessUserSid();
-        const auto audit = [&](const std::string& path, bool isFolder, bool inProgDir) {
-            const std::string what = "permissions of " + (path.empty() ? std::string("the installation folder") : path);
-            if (inProgDir && NoFolder(what)) return;
-            if (path == progDir + Text(contract::kLogFolder) && !settings_.WriteToLog && !IsFolder(path)) {
-                Ok(what + ": not there, and logging is off");
-                return;
-            }
-            DWORD error = ERROR_SUCCESS;
-            const std::optional<ObjectSecurity> security = ReadSecurity(path, isFolder, error);
-            if (!security) {
-                const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-                Fail(what + " not checked (" + ErrorText(error) + ")",
-                     missing ? "install it, or repair the package" : "run the check as an administrator");
-                return;
-            }
-            // A file's folder can let someone delete and replace it; a folder that cannot be
-            // read leaves that unchecked, and its own line says why.
-            std::optional<ObjectSecurity> folder;
-            if (!isFolder) folder = ReadSecurity(path.substr(0, path.rfind('\\') + 1), true, error);
-            Report(AccessLine(path, AuditAccess(*security, account, folder), security->owner,
-                              win::AccountName(security->owner)));
+        TreeAudit audit(reader_, win::WindowsFolderOwnerSid(), [&](const CheckLine& line) { Report(line); });
+        const std::string progRoot = progDirProblem_.empty() ? FullPath(settings_.ProgDir) : std::string();
+        const std::string clientRoot = clientProblem_.empty() ? Utf8(clientDir_) : std::string();
+        const auto inside = [](const std::string& path, const std::string& folder) {
+            return !folder.empty() && path.size() > folder.size() && SamePath(path.substr(0, folder.size()), folder);
         };
-        audit(progDir, true, true);
-        audit(progDir + Text(contract::kLogFolder), true, true);
-        audit(progDir + Text(contract::kJobFolder), true, true);
-        audit(Narrow(dllPath_), false, false);
-        audit(progDir + Text(contract::kMonitorProgram), false, true);
-        audit(win::ProgramPath(), false, false);
-        const std::string client = progDir + "Client\\TallyhornClient.exe";
-        if (!progDir.empty() && IsFile(client)) audit(client, false, true);
+        std::vector<std::string> walked;
+        if (!NoFolder("installation folder and all in it")) {
+            audit.Walk({"installation folder", progRoot, {clientRoot}, {}});
+            walked.push_back(progRoot);
+        }
+        if (NoClientFolder("dialog folder and all in it")) {
+        } else if (SamePath(clientRoot, progRoot)) {
+            Ok("dialog folder " + Narrow(clientDir_) + " and all in it: the installation folder, checked above");
+        } else {
+            audit.Walk({"dialog folder", clientRoot, {progRoot}, {Text(client::texts::kHistoryFile)}});
+            walked.push_back(clientRoot);
+        }
+        // The library and this program where they lie outside those folders.
+        for (const std::string& file : {Utf8(FullPathWide(dllPath_)), FullPath(win::ProgramPath())})
+            if (std::none_of(walked.begin(), walked.end(), [&](const std::string& root) { return inside(file, root); }))
+                audit.Single(file);
     }
 
     std::wstring dllPath_;
     hook::win::WinHookPlatform platform_;
+    WinTreeReader reader_;
     hook::HookSettings settings_;
     std::string serverKey_;
     std::string progDirProblem_;  // why nothing in the installation folder can be checked
     std::string progDirMend_;
-    bool allOk_ = true;
+    std::wstring clientDir_;      // full, with its backslash
+    std::string clientProblem_;   // why nothing in the dialog's folder can be checked
+    std::string clientMend_;
+    bool failClosed_ = false;
+    int status_ = 0;
+    int failLines_ = 0;
 };
 
 }  // namespace
 
-bool CheckInstallation(const std::wstring& dllPath) { return InstallationCheck(dllPath).Run(); }
+int CheckInstallation(const std::wstring& dllPath) { return InstallationCheck(dllPath).Run(); }
 
 }  // namespace tallyhorn::harness

@@ -1,101 +1,107 @@
-// The installation check's permission rule: which entries and owners fail an object.
+// The installation check's rules and its walk of the installed folders, on a fake file system.
 #include "tools/harness/access_audit.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "common/accounts.h"
 
 namespace tallyhorn::harness {
 namespace {
 
 using Kind = AccessEntry::Kind;
 using Dacl = std::vector<AccessEntry>;
-AccessEntry Allow(std::uint32_t mask, const char* sid, std::uint8_t flags = 0) {
-    return {Kind::Allow, flags, mask, sid};
+AccessEntry Allow(std::uint32_t mask, std::string_view sid, std::uint8_t flags = 0) {
+    return {Kind::Allow, flags, mask, std::string(sid)};
 }
-constexpr char kMe[] = "S-1-5-21-1-2-3-1001";
+const std::string kSystem(accounts::kSystemSid), kAdmins(accounts::kAdministratorsSid),
+    kInstaller(accounts::kTrustedInstallerSid), kEveryone(accounts::kEveryoneSid);
+constexpr char kWineUser[] = "S-1-5-21-0-0-0-1000";  // the Windows folder's owner, as under Wine
+constexpr char kBob[] = "S-1-5-21-1-2-3-1001";
+constexpr char kUsers[] = "S-1-5-32-545";
 constexpr std::uint8_t kOI = ace_flags::kObjectInherit, kCI = ace_flags::kContainerInherit,
-                       kIO = ace_flags::kInheritOnly;
+                       kIO = ace_flags::kInheritOnly, kInh = ace_flags::kInherited;
 
-struct AuditCase {
-    const char* name;
-    bool isFolder;
-    std::string owner;
-    std::vector<AccessEntry> dacl;
-    std::vector<BroadWriter> writers;
-    bool ownerAccepted;
-};
-
-TEST(AccessAudit, EntriesAndOwnersTable) {
-    const AccessEntry systemFull = Allow(0x1F01FF, kSystemSid, kOI | kCI);
-    const std::vector<AuditCase> cases = {
-        {"read and execute for every group", true, kAdministratorsSid,
-         {systemFull, Allow(0x1200A9, "S-1-1-0", kOI | kCI), Allow(0x1200A9, "S-1-5-32-545")}, {}, true},
-        {"mode 777 under Wine", true, kMe, {systemFull, Allow(0x1301FF, "S-1-1-0", kOI | kCI)},
-         {{"S-1-1-0", 0x10046}}, true},
-        {"each write-type right on its own, one account", false, kSystemSid,
-         {Allow(0x2, "S-1-5-11"), Allow(0x4, "S-1-5-11"), Allow(0x40, "S-1-5-11"), Allow(0x10000, "S-1-5-11"),
-          Allow(0x40000, "S-1-5-11"), Allow(0x80000, "S-1-5-11"), Allow(0x40000000, "S-1-5-11"),
-          Allow(0x10000000, "S-1-5-11")},
-         {{"S-1-5-11", 0x500D0046}}, true},
-        {"write attributes and EA are no write-type rights", false, kSystemSid, {Allow(0x110, "S-1-5-32-545")}, {},
-         true},
-        {"every account of many users", false, kTrustedInstallerSid,
-         {Allow(0x2, "S-1-5-4"), Allow(0x2, "S-1-5-32-546"), Allow(0x2, "S-1-5-7"), Allow(0x2, "S-1-5-21-7-8-9-513"),
-          Allow(0x2, "S-1-5-32-545")},
-         {{"S-1-5-4", 2}, {"S-1-5-32-546", 2}, {"S-1-5-7", 2}, {"S-1-5-21-7-8-9-513", 2}, {"S-1-5-32-545", 2}}, true},
-        {"other RIDs and SID shapes are no Domain Users", false, kMe,
-         {Allow(0x2, "S-1-5-21-7-8-9-512"), Allow(0x2, "S-1-5-21-7-8-513"), Allow(0x2, "S-1-5-21-7-8-9-1513"),
-          Allow(0x2, "S-1-5-32-513")},
+TEST(AccessAudit, OwnersAndWritersTable) {
+    const AccessEntry systemFull = Allow(0x1F01FF, kSystem, kOI | kCI);
+    struct Case {
+        const char* name;
+        bool isFolder;
+        std::string owner;
+        Dacl dacl;
+        std::vector<Writer> writers;
+        bool ownerAccepted;
+    };
+    const std::vector<Case> cases = {
+        {"the system's accounts and the Windows folder's owner", true, kInstaller,
+         {systemFull, Allow(0x1F01FF, kAdmins), Allow(0x10000000, kInstaller), Allow(0x1F01FF, kWineUser),
+          Allow(0x1200A9, kUsers, kOI | kCI)},
          {}, true},
-        {"deny and other entries grant nothing", false, kMe,
-         {{Kind::Deny, 0, 0x1F01FF, "S-1-1-0"}, {Kind::Other, 0, 0x1F01FF, "S-1-1-0"}}, {}, true},
-        {"on a folder what passes to new files counts", true, kMe,
-         {Allow(0x40000000, "S-1-5-32-545", kOI | kIO), Allow(0x4, "S-1-5-11", kCI | kIO)},
-         {{"S-1-5-32-545", 0x40000000}, {"S-1-5-11", 0x4}}, true},
-        {"an inherit-only entry of a file or one passing nowhere does not", true, kMe,
-         {Allow(0x1F01FF, "S-1-1-0", kIO)}, {}, true},
-        {"inherit-only on a file", false, kMe, {Allow(0x1F01FF, "S-1-1-0", kOI | kIO)}, {}, true},
-        {"an ordinary user owns it", false, "S-1-5-21-1-2-3-1002", {systemFull}, {}, false},
+        {"mode 777 under Wine", true, kWineUser, {systemFull, Allow(0x1301FF, kEveryone, kOI | kCI)},
+         {{kEveryone, 0x10046, 0}}, true},
+        {"each write-type right on its own", true, kSystem,
+         {Allow(0x2, kBob), Allow(0x4, kBob), Allow(0x40, kBob), Allow(0x10000, kBob), Allow(0x40000, kBob),
+          Allow(0x80000, kBob), Allow(0x40000000, kBob), Allow(0x10000000, kBob)},
+         {{kBob, 0x500D0046, 0}}, true},
+        {"write attributes and EA are no write-type rights, nor on a file delete what is in it", false, kSystem,
+         {Allow(0x150, kUsers)}, {}, true},
+        {"any account, inherited or not; deny and other kinds grant nothing", false, kAdmins,
+         {Allow(0x2, "S-1-5-21-7-8-9-512"), Allow(0x40000, kUsers, kInh), Allow(0x2, kUsers),
+          {Kind::Deny, 0, 0x1F01FF, kEveryone}, {Kind::Other, 0, 0x1F01FF, kEveryone}},
+         {{"S-1-5-21-7-8-9-512", 2, 0}, {kUsers, 0x40002, 0x40000}}, true},
+        {"on a folder what passes to new files counts", true, kSystem,
+         {Allow(0x40000000, kUsers, kOI | kIO), Allow(0x4, "S-1-3-0", kCI | kIO)},
+         {{kUsers, 0x40000000, 0}, {"S-1-3-0", 4, 0}}, true},
+        {"inherit-only passing nowhere, or on a file", false, kSystem, {Allow(0x1F01FF, kEveryone, kOI | kIO)}, {},
+         true},
+        {"a user owns it", false, kBob, {systemFull}, {}, false},
         {"no owner", false, "", {systemFull}, {}, false},
     };
-    for (const AuditCase& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const AccessVerdict verdict = AuditAccess({c.isFolder, c.owner, c.dacl}, kMe);
-        EXPECT_FALSE(verdict.noDacl);
+        const AccessVerdict verdict = AuditAccess({c.isFolder, c.owner, c.dacl}, kWineUser);
         EXPECT_EQ(verdict.writers, c.writers);
         EXPECT_EQ(verdict.ownerAccepted, c.ownerAccepted);
         EXPECT_EQ(verdict.ok(), c.writers.empty() && c.ownerAccepted);
     }
-    const AccessVerdict noDacl = AuditAccess({true, kSystemSid, std::nullopt}, kMe);
-    EXPECT_TRUE(noDacl.noDacl);
-    EXPECT_FALSE(noDacl.ok());
+    EXPECT_FALSE(AuditAccess({true, kSystem, std::nullopt}, kWineUser).ok());
+    EXPECT_FALSE(AuditAccess({true, kWineUser, Dacl{}}, "").ownerAccepted);  // trusted only as that owner
 }
 
-// Whoever may delete what is in a file's folder may replace the file, whatever its own DACL.
-TEST(AccessAudit, AFilesFolderMayNotLetUsersDeleteIt) {
-    const Dacl systemOnly = {Allow(0x1F01FF, kSystemSid)};
+// Whoever may delete what is in the folder that holds an installed one may replace it.
+TEST(AccessAudit, TheHoldingFolderLetsNoOneReplaceWhatIsInIt) {
     struct Case {
         const char* name;
-        std::optional<Dacl> folderDacl;
-        std::vector<std::string> deleters;
+        std::string owner;
+        Dacl dacl;
+        std::vector<Writer> replacers;
     };
     const std::vector<Case> cases = {
-        {"users add and modify files but delete nothing in the folder",
-         Dacl{Allow(0x1200AF, "S-1-5-32-545"), Allow(0x1301BF, "S-1-5-32-545", kOI | kIO)}, {}},
-        {"delete what is in it", Dacl{Allow(0x40, "S-1-5-32-545")}, {"S-1-5-32-545"}},
-        {"generic all, twice", Dacl{Allow(0x10000000, "S-1-5-11", kCI), Allow(0x10000000, "S-1-5-11")}, {"S-1-5-11"}},
-        {"only for subfolders", Dacl{Allow(0x40, "S-1-5-32-545", kCI | kIO)}, {}},
-        {"no DACL", std::nullopt, {"S-1-1-0"}},
+        {"users add folders; creators own what they add", kInstaller,
+         {Allow(0x1200AF, kUsers), Allow(0x10000000, "S-1-3-0", kOI | kCI | kIO), Allow(0x1301BF, kBob, kOI | kIO)},
+         {}},
+        {"delete what is in it, generic all, change permissions, take ownership", kSystem,
+         {Allow(0x40, kUsers), Allow(0x10000000, kBob), Allow(0xC0000, kEveryone), Allow(0x1F01FF, kAdmins)},
+         {{kUsers, 0x40, 0}, {kBob, 0x10000000, 0}, {kEveryone, 0xC0000, 0}}},
+        {"owned by a user", kBob, {}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const AccessVerdict verdict =
-            AuditAccess({false, kSystemSid, systemOnly}, kMe, ObjectSecurity{true, kSystemSid, c.folderDacl});
-        EXPECT_EQ(verdict.folderDeleters, c.deleters);
-        EXPECT_EQ(verdict.ok(), c.deleters.empty());
+        const AccessVerdict verdict = AuditHolder({true, c.owner, c.dacl}, kWineUser);
+        EXPECT_EQ(verdict.writers, c.replacers);
+        EXPECT_EQ(verdict.ownerAccepted, c.owner != kBob);
     }
+}
+
+TEST(AccessAudit, ProgramsOtherThanOursAndTheMonitor) {
+    for (const char* name : {"evil.dll", "Setup.EXE", "Tallyhorn.dll.exe"}) EXPECT_TRUE(IsForeignProgram(name)) << name;
+    for (const char* name : {"TALLYHORN.DLL", "Tallyhorn_Harness.exe", "TallyhornClient.exe", "tallyhorn_mon.EXE",
+                             "Tallyhorn.Cmt", "notes.dll.txt", "exe"})
+        EXPECT_FALSE(IsForeignProgram(name)) << name;
 }
 
 TEST(AccessAudit, PrintHostRightsAreWeighedInOrder) {
@@ -106,38 +112,144 @@ TEST(AccessAudit, PrintHostRightsAreWeighedInOrder) {
         bool granted;
     };
     const std::vector<Case> cases = {
-        {"SYSTEM full control", Dacl{Allow(0x1F01FF, kSystemSid, kOI | kCI)}, true},
-        {"through Administrators, generic all", Dacl{Allow(0x10000000, kAdministratorsSid)}, true},
-        {"read and execute only", Dacl{Allow(0x1200A9, kSystemSid)}, false},
-        {"only for what is created in it", Dacl{Allow(0x1F01FF, kSystemSid, kOI | kCI | kIO)}, false},
-        {"a deny before the grant", Dacl{{Kind::Deny, 0, 0x2, "S-1-1-0"}, Allow(0x1F01FF, kSystemSid)}, false},
-        {"a deny after the grant", Dacl{Allow(0x1F01FF, kSystemSid), {Kind::Deny, 0, 0x2, "S-1-1-0"}}, true},
-        {"someone else's grant", Dacl{Allow(0x1F01FF, kMe)}, false},
+        {"SYSTEM full control", Dacl{Allow(0x1F01FF, kSystem, kOI | kCI)}, true},
+        {"through Administrators, generic all", Dacl{Allow(0x10000000, kAdmins)}, true},
+        {"read and execute only", Dacl{Allow(0x1200A9, kSystem)}, false},
+        {"only for what is created in it", Dacl{Allow(0x1F01FF, kSystem, kOI | kCI | kIO)}, false},
+        {"a deny before the grant", Dacl{{Kind::Deny, 0, 0x2, kEveryone}, Allow(0x1F01FF, kSystem)}, false},
+        {"a deny after the grant", Dacl{Allow(0x1F01FF, kSystem), {Kind::Deny, 0, 0x2, kEveryone}}, true},
+        {"someone else's grant", Dacl{Allow(0x1F01FF, kBob)}, false},
         {"no DACL", std::nullopt, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ((GrantedRights({true, kSystemSid, c.dacl}, PrintHostSids()) & hookNeeds) == hookNeeds, c.granted);
+        EXPECT_EQ((GrantedRights({true, kSystem, c.dacl}, PrintHostSids()) & hookNeeds) == hookNeeds, c.granted);
     }
 }
 
-TEST(AccessAudit, TheLineNamesEachAccountAndTheMend) {
-    AccessVerdict verdict;
-    verdict.writers = {{"S-1-1-0", 0x10046}, {"S-1-5-32-545", 0x40000}};
-    const CheckLine folder =
-        AccessLine("C:\\Program Files\\Tallyhorn\\Temp\\", verdict, "S-1-5-21-1-2-3-1002", "PC\\eve");
-    EXPECT_EQ(folder.what,
-              "permissions of C:\\Program Files\\Tallyhorn\\Temp\\: Everyone (S-1-1-0) may write data or add files, "
-              "append or add folders, delete what is in it, delete; Users (S-1-5-32-545) may change permissions; "
-              "owned by PC\\eve (S-1-5-21-1-2-3-1002), not by SYSTEM, Administrators, TrustedInstaller or this account");
-    EXPECT_EQ(folder.toDo, "repair the package, or run icacls \"C:\\Program Files\\Tallyhorn\\Temp\" /inheritance:d "
-                           "/remove:g *S-1-1-0 *S-1-5-32-545 and icacls \"C:\\Program Files\\Tallyhorn\\Temp\" "
-                           "/setowner *S-1-5-32-544");
-    const CheckLine root = AccessLine("c:\\", {true, true, {}, {}}, kSystemSid, "");
-    EXPECT_EQ(root.what, "permissions of c:\\: no DACL, so everyone has full control");
-    EXPECT_EQ(root.toDo, "repair the package");
-    verdict = {false, true, {}, {}};
-    EXPECT_EQ(AccessLine("C:\\T\\Tallyhorn.dll", verdict, kSystemSid, "NT AUTHORITY\\SYSTEM").toDo, "");
+// A file system of paths (folders ending in a backslash) that records what the walk read.
+class FakeTree final : public TreeReader {
+public:
+    void Add(const std::string& path, const std::string& owner, Dacl dacl, bool reparsePoint = false) {
+        const bool folder = path.back() == '\\';
+        objects_[folder && path.size() > 3 ? path.substr(0, path.size() - 1) : path] = {
+            0, reparsePoint, {folder, owner, std::move(dacl)}};
+        const std::size_t slash = path.find_last_of('\\', path.size() - 2);
+        names_[path.substr(0, slash + 1)].push_back(path.substr(slash + 1, path.size() - slash - (folder ? 2 : 1)));
+    }
+    void Fail(const std::string& path, std::uint32_t error) { objects_[path].error = error; }
+    ObjectFacts Read(const std::string& path) override {
+        read.push_back(path);
+        const auto found = objects_.find(path);
+        return found != objects_.end() ? found->second : ObjectFacts{2, false, {}};
+    }
+    std::vector<std::string> List(const std::string& folder, std::uint32_t& error) override {
+        error = 0;
+        return names_[folder];
+    }
+    std::string AccountName(const std::string& sid) override {
+        return sid == kEveryone ? "Everyone" : sid == kBob ? "PC\\bob" : "";
+    }
+    std::string ErrorText(std::uint32_t code) override { return "error " + std::to_string(code); }
+    std::vector<std::string> read;
+
+private:
+    std::map<std::string, ObjectFacts> objects_;
+    std::map<std::string, std::vector<std::string>> names_;
+};
+
+struct Lines : std::vector<CheckLine> {
+    TreeAudit::Report Collect() {
+        return [this](const CheckLine& line) { push_back(line); };
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const CheckLine& line : *this) texts.push_back(line.what + (line.toDo.empty() ? "" : ": " + line.toDo));
+        return texts;
+    }
+};
+
+TEST(TreeAudit, ACleanTreeGivesOneLineAndAnotherRootIsLeftToItsOwnWalk) {
+    FakeTree tree;
+    const Dacl locked = {Allow(0x1F01FF, kSystem, kOI | kCI), Allow(0x1F01FF, kAdmins, kOI | kCI),
+                         Allow(0x1200A9, kUsers, kOI | kCI)};
+    tree.Add("C:\\Program Files\\", kInstaller, {Allow(0x10000000, "S-1-3-0", kOI | kCI | kIO), Allow(0x1200A9, kUsers)});
+    for (const char* path : {"C:\\Program Files\\Tallyhorn\\", "C:\\Program Files\\Tallyhorn\\Tallyhorn.dll",
+                             "C:\\Program Files\\Tallyhorn\\Tallyhorn_Mon.exe", "C:\\Program Files\\Tallyhorn\\Temp\\",
+                             "C:\\Program Files\\Tallyhorn\\Client\\", "C:\\Program Files\\Tallyhorn\\Client\\x.dll"})
+        tree.Add(path, kAdmins, locked);
+    Lines lines;
+    TreeAudit(tree, kWineUser, lines.Collect())
+        .Walk({"installation folder", "C:\\Program Files\\Tallyhorn\\", {"c:\\program files\\tallyhorn\\CLIENT\\"}, {}});
+    EXPECT_EQ(lines.Texts(), std::vector<std::string>{"installation folder C:\\Program Files\\Tallyhorn\\ and all in "
+                                                      "it: 5 objects checked, none at fault"});
+    EXPECT_EQ(std::count(tree.read.begin(), tree.read.end(), "C:\\Program Files\\Tallyhorn\\Client"), 0);
+
+    // No walk of a whole drive, nor past a number of objects that no installation reaches.
+    lines.clear();
+    TreeAudit(tree, kWineUser, lines.Collect(), 3).Walk({"installation folder", "C:\\Program Files\\Tallyhorn\\", {}, {}});
+    TreeAudit(tree, kWineUser, lines.Collect()).Walk({"installation folder", "c:\\", {}, {}});
+    EXPECT_EQ(lines.Texts(), (std::vector<std::string>{
+        "installation folder C:\\Program Files\\Tallyhorn\\ and all in it: stopped after 3 objects, none at fault: "
+        "check that this is Tallyhorn's own folder; an installation holds far fewer",
+        "installation folder c:\\ and all in it not checked: a drive's root is no installation folder: install "
+        "Tallyhorn into a folder of its own"}));
+}
+
+// One line per object at fault, each fault with its account; a mend that a folder's line
+// gives for what is below it is given there once.
+TEST(TreeAudit, EachObjectAtFaultHasItsLineAndMendsAreGivenOnce) {
+    FakeTree tree;
+    const AccessEntry system = Allow(0x1F01FF, kSystem, kOI | kCI);
+    tree.Add("C:\\", kInstaller, {Allow(0x40, kUsers), Allow(0x1F01FF, kBob, kOI | kIO)});
+    tree.Add("C:\\T\\", kAdmins, {system, Allow(0x1301FF, kEveryone, kOI | kCI)});
+    tree.Add("C:\\T\\Temp\\", kSystem, {system, Allow(0x1301FF, kEveryone, kOI | kCI | kInh)});
+    tree.Add("C:\\T\\Temp\\x.txt", kSystem, {Allow(0x1301BF, kEveryone, kInh), Allow(0x2, kBob)});
+    tree.Add("C:\\T\\Temp\\locked", kSystem, {});
+    tree.Fail("C:\\T\\Temp\\locked", 5);
+    tree.Add("C:\\T\\evil.dll", kBob, {system});
+    tree.Add("C:\\T\\Tallyhorn.Cmt", kBob, {system});
+    tree.Add("C:\\T\\link\\", kBob, {}, true);
+    tree.Add("C:\\T\\link\\beyond.dll", kBob, {});
+    tree.Add("C:\\T\\Debug\\", kBob, {system});
+    tree.Add("C:\\T\\Debug\\Tallyhorn.Cmt", kBob, {system});
+    Lines lines;
+    TreeAudit(tree, kWineUser, lines.Collect()).Walk({"installation folder", "C:\\T\\", {}, {"tallyhorn.cmt"}});
+    const std::string everyone = "Everyone (S-1-1-0) may write data or add files, append or add folders, ";
+    const std::string bobOwns = "owned by PC\\bob (S-1-5-21-1-2-3-1001), not by SYSTEM, Administrators or "
+                                "TrustedInstaller";
+    EXPECT_EQ(lines.Texts(), (std::vector<std::string>{
+        "C:\\, which holds C:\\T\\: S-1-5-32-545 may delete what is in it: run icacls C:\\ /deny "
+        "*S-1-5-32-545:(DC,WDAC,WO), or install into a folder that only administrators may change",
+        "C:\\T\\: " + everyone + "delete what is in it, delete: run icacls \"C:\\T\" /remove:g *S-1-1-0",
+        "C:\\T\\Debug\\: " + bobOwns + ": run icacls \"C:\\T\\Debug\" /setowner *S-1-5-32-544 /t /c /l",
+        "C:\\T\\Debug\\Tallyhorn.Cmt: " + bobOwns + ": see the mend of C:\\T\\Debug\\ above",
+        "C:\\T\\evil.dll: a program that is neither Tallyhorn's nor the monitor; " + bobOwns +
+            ": delete it or move it out of the installation; run icacls \"C:\\T\\evil.dll\" /setowner *S-1-5-32-544",
+        "C:\\T\\link\\: a reparse point (a link, junction or mount point), not followed: rmdir \"C:\\T\\link\", "
+        "which removes the link, not what it leads to",
+        "C:\\T\\Temp\\: " + everyone + "delete what is in it, delete: see the mend of C:\\T\\ above",
+        "C:\\T\\Temp\\locked: not checked (error 5): run the check as an administrator",
+        "C:\\T\\Temp\\x.txt: " + everyone + "delete; PC\\bob (S-1-5-21-1-2-3-1001) may write data or add files: run "
+        "icacls \"C:\\T\\Temp\\x.txt\" /remove:g *S-1-5-21-1-2-3-1001; see the mend of C:\\T\\ above",
+        "installation folder C:\\T\\ and all in it: 10 objects checked, 9 at fault: mend each as its line says, or "
+        "repair the package, which sets the permissions of what it installed again"}));
+    EXPECT_EQ(std::count(tree.read.begin(), tree.read.end(), "C:\\T\\link\\beyond.dll"), 0);
+
+    // Inherited from beyond the walked folder: cut inheritance there. A single file's holder.
+    lines.clear();
+    tree.Add("D:\\", kSystem, {});
+    tree.Add("D:\\X\\", kSystem, {Allow(0x10040, kEveryone, kInh)});
+    tree.Add("D:\\X\\Tallyhorn.dll", kWineUser, {});
+    TreeAudit audit(tree, kWineUser, lines.Collect());
+    audit.Walk({"dialog folder", "D:\\X\\", {}, {}});
+    audit.Single("D:\\X\\Tallyhorn.dll");
+    EXPECT_EQ(lines[0].toDo, "run icacls \"D:\\X\" /inheritance:d /remove:g *S-1-1-0");
+    EXPECT_EQ(lines.back().what, "D:\\X\\, which holds D:\\X\\Tallyhorn.dll: Everyone (S-1-1-0) may delete what is in it");
+    tree.Add("D:\\X\\", kSystem, {});
+    lines.clear();
+    audit.Single("D:\\X\\Tallyhorn.dll");
+    EXPECT_EQ(lines.Texts(), std::vector<std::string>{"permissions of D:\\X\\Tallyhorn.dll (owner S-1-5-21-0-0-0-1000)"});
 }
 
 }  // namespace

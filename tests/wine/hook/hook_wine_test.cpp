@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -456,32 +457,48 @@ TEST_F(HookUnderWine, TimeSeparatorOfTheThreadLocaleAtLoad) {
     EXPECT_EQ(separators["22"], ':');
 }
 
+// The registry values that the package writes, set here for the installation check.
+constexpr char kProductKey[] = "Software\\Tallyhorn";
+constexpr char kEventSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Tallyhorn";
+void SetRegistry(const char* key, const char* name, DWORD type, const void* value, DWORD size) {
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr), 0);
+    EXPECT_EQ(RegSetValueExA(opened, name, 0, type, static_cast<const BYTE*>(value), size), 0);
+    RegCloseKey(opened);
+}
+void SetRegistryText(const char* key, const char* name, const std::string& value) {
+    SetRegistry(key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+void RemoveRegistry() {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKey);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kEventSourceKey);
+}
+
 // The harness's installation check reads what the hook reads and says what is wrong; it
 // calls no export, starts no monitor and makes nothing. Under Wine every file belongs to
-// the user running the check, and an entry that lets Everyone write becomes `chmod o+w`
-// on the Unix side, from which Wine builds the DACL that the check reads back.
+// the Wine user, who also owns the Windows folder, and an entry that lets Everyone write
+// becomes `chmod o+w` on the Unix side, from which Wine builds the DACL that the check
+// reads back. Owners, named accounts, links and the holding folders are tested natively.
 TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     const auto check = [&](const std::string& dll) {
         return wine_test::Run(Quoted(binaries.harness) + " --check --dll " + Quoted(dll));
     };
-    // The lines of one status; a clean permission line without its owner, which is
-    // whoever runs Wine.
+    const std::unique_ptr<void, void (*)(void*)> removeRegistry(this, [](void*) { RemoveRegistry(); });
     const auto linesOf = [](const ProgramRun& run, const std::string& status) {
         std::vector<std::string> lines;
         for (const auto& line : SplitLines(run.output))
-            if (line.rfind(status, 0) == 0) lines.push_back(line.substr(status.size(), line.find(" (owner ") - 6));
+            if (line.rfind(status, 0) == 0) lines.push_back(line.substr(status.size()));
         return lines;
     };
     const auto failsWith = [](const ProgramRun& run, const std::string& start) {
         return ("\r\n" + run.output).find("\r\nFAIL  " + start) != std::string::npos;
     };
-    // All rights for Everyone, and for no one else.
-    const auto everyoneMayWrite = [](const std::string& path) {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
-                                                                         &descriptor, nullptr));
-        EXPECT_TRUE(SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor));
-        LocalFree(descriptor);
+    // "RESULT: FAIL <n>" counts the FAIL lines, and the exit status names their classes.
+    const auto result = [&](const ProgramRun& run, unsigned long status) {
+        const std::size_t fails = linesOf(run, "FAIL  ").size();
+        EXPECT_EQ(SplitLines(run.output).back(), fails == 0 ? "RESULT: PASS" : "RESULT: FAIL " + std::to_string(fails))
+            << run.output;
+        EXPECT_EQ(run.exitCode, status) << run.output;
     };
     // The library is of this test's architecture; the other one is the other build's.
     const bool is64 = sizeof(void*) == 8;
@@ -493,11 +510,19 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     std::memcpy(&header, library.data() + 0x3C, sizeof header);
     ASSERT_LT(header + 6, library.size());
 
-    Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1", "WriteToLog=1"});
+    Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1", "WriteToLog=1", "LogDays=30"});
     Script({"Mode=result", "Result=0"});
-    for (const std::string folder : {"Debug", "Temp"}) ASSERT_TRUE(CreateDirectoryA((progDir + folder).c_str(), nullptr));
-    const std::string monitor = progDir + "Tallyhorn_Mon.exe", client = progDir + "Client\\TallyhornClient.exe";
-    ASSERT_TRUE(CreateDirectoryA((progDir + "Client").c_str(), nullptr) && WriteBytes(client, "MZ"));
+    const std::string monitor = progDir + "Tallyhorn_Mon.exe", clientDir = progDir + "Client\\";
+    for (const std::string& folder : {progDir + "Debug", progDir + "Temp", clientDir, clientDir + "Debug"})
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(clientDir + "TallyhornClient.exe", "MZ"));
+    SetRegistryText(kProductKey, "ClientDir", clientDir);
+    SetRegistryText(kProductKey, "ClientLog", "1");
+    SetRegistry(kEventSourceKey, "EventMessageFile", REG_EXPAND_SZ, binaries.dll.c_str(),
+                static_cast<DWORD>(binaries.dll.size() + 1));
+    const DWORD types = 7;
+    SetRegistry(kEventSourceKey, "TypesSupported", REG_DWORD, &types, sizeof types);
+    const std::string sourceKey = std::string("event source Tallyhorn (HKLM\\") + kEventSourceKey + ")";
     {
         // A port 5052 that takes connections, as the server's does.
         const win::WsaSession sockets(MAKEWORD(1, 1));
@@ -509,35 +534,45 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
         ASSERT_EQ(bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
         ASSERT_EQ(listen(listener.get(), 4), 0);
         const ProgramRun good = check(binaries.dll);
-        EXPECT_EQ(good.exitCode, 0u) << good.output;
+        result(good, 0);
         const std::string mayWrite = ": the print host (SYSTEM) may create and delete files there";
+        // Files outside the installed folders have a line each, with the Wine user as owner.
+        const std::string last = linesOf(good, "OK    ").back();
+        const std::string owner = last.substr(std::min(last.find(" (owner "), last.size()));
         const std::vector<std::string> expected = {
             "settings file " + settingsFile,
             "ProgDir " + progDir,
             "Tallyhorn ServerIP 127.0.0.1",
             "logging on (WriteToLog=1)",
+            "log retention 30 days (LogDays=30): the hook keeps its logs of the last 30 days and deletes older ones",
+            "fail-closed off (FailClosed not set): a job that gets no verdict prints unchecked",
             "installation folder " + progDir,
             "monitor " + monitor,
             "log folder " + progDir + "Debug\\" + mayWrite,
             "job folder " + progDir + "Temp\\" + mayWrite,
             "library " + binaries.dll + ": " + kind + ", version " TALLYHORN_VERSION_TEXT
                 ", export Handle_Print_Job@16 at ordinal 1",
+            sourceKey + ": EventMessageFile " + binaries.dll + ", TypesSupported 7",
+            "dialog folder " + clientDir + " (ClientDir in HKLM\\Software\\Tallyhorn)",
+            "dialog " + clientDir + "TallyhornClient.exe, version unknown",
+            "dialog log on: " + clientDir + "Debug\\ is there (ClientLog=1)",
             "server 127.0.0.1 from Tallyhorn ServerIP answers on TCP port 5052; the dialogs connect to the ServerIP "
             "that each job file names",
-            "permissions of " + progDir,
-            "permissions of " + progDir + "Debug\\",
-            "permissions of " + progDir + "Temp\\",
-            "permissions of " + binaries.dll,
-            "permissions of " + monitor,
-            "permissions of " + binaries.harness,
-            "permissions of " + client};
+            "installation folder " + progDir + " and all in it: 6 objects checked, none at fault",
+            "dialog folder " + clientDir + " and all in it: 4 objects checked, none at fault",
+            "permissions of " + binaries.dll + owner,
+            "permissions of " + binaries.harness + owner};
         EXPECT_EQ(linesOf(good, "OK    "), expected) << good.output;
+        EXPECT_NE(owner.find(" (S-1-5-21-0-0-0-1000))"), std::string::npos) << owner;
 
-        Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=localhost"});
+        Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=localhost", "FailClosed=1"});
         const ProgramRun name = check(binaries.dll);
         EXPECT_TRUE(failsWith(name, "server localhost from Tallyhorn ServerIP is a host name (127.0.0.1 here), which "
                                     "the dialogs cannot use, and answers on TCP port 5052: the monitor must write "))
             << name.output;
+        EXPECT_NE(name.output.find("\r\nOK    fail-closed on (FailClosed=1): a job that gets no verdict (the monitor "),
+                  std::string::npos) << name.output;
+        result(name, 2);
     }
     for (const std::string folder : {"Debug", "Temp"}) {  // left empty
         WIN32_FIND_DATAA found{};
@@ -549,48 +584,72 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     Sleep(300);
     EXPECT_FALSE(Exists(progDir + "rec_0.txt"));
 
-    // A folder and a file that everyone may write, and a folder where everyone may delete
-    // what is in it, so that its programs can be replaced: each line names the account.
-    for (const std::string& path : {progDir + "Temp", monitor, progDir + "Client"}) everyoneMayWrite(path);
+    // Everyone may write a folder, what is in it and the dialog's folder, and a program
+    // that is not ours lies beside the monitor: one line each, and one per folder walked.
+    Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1"});
+    ASSERT_TRUE(WriteBytes(progDir + "Temp\\job.txt", "") && WriteBytes(progDir + "helper.dll", "MZ"));
+    for (const std::string& path : {progDir + "Temp", progDir + "Temp\\job.txt", progDir + "Client"}) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;  // all rights for Everyone: Wine sets o+w
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                                         &descriptor, nullptr));
+        const win::UniqueLocalMemory owned(descriptor);
+        EXPECT_TRUE(SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor));
+    }
     const ProgramRun open = check(binaries.dll);
-    EXPECT_EQ(open.exitCode, 4u);
-    for (const std::string& path : {progDir + "Temp\\", monitor})  // the line's wording is tested natively
-        EXPECT_TRUE(failsWith(open, "permissions of " + path + ": Everyone (S-1-1-0) may write data or add files, "
-                                    "append or add folders, delete what is in it, delete: ")) << open.output;
-    EXPECT_TRUE(failsWith(open, "permissions of " + client + ": Everyone (S-1-1-0) may delete or replace it through "
-                                "its folder: repair the package, or run icacls \"" + progDir + "Client\" /deny "
-                                "*S-1-1-0:(DC)\r\n")) << open.output;
+    const std::string everyone = ": Everyone (S-1-1-0) may write data or add files, append or add folders, ";
+    EXPECT_EQ(linesOf(open, "FAIL  "), (std::vector<std::string>{
+        "server 127.0.0.1 from Tallyhorn ServerIP does not answer on TCP port 5052 (error 10061: Connection refused): "
+        "start the Tallyhorn server there, or let TCP port 5052 through to it",
+        progDir + "helper.dll: a program that is neither Tallyhorn's nor the monitor: delete it or move it out of "
+        "the installation",
+        progDir + "Temp\\" + everyone + "delete what is in it, delete: run icacls \"" + progDir + "Temp\" /remove:g *S-1-1-0",
+        progDir + "Temp\\job.txt" + everyone + "delete: run icacls \"" + progDir + "Temp\\job.txt\" /remove:g *S-1-1-0",
+        "installation folder " + progDir + " and all in it: 8 objects checked, 3 at fault: mend each as its line "
+        "says, or repair the package, which sets the permissions of what it installed again",
+        clientDir + everyone + "delete what is in it, delete: run icacls \"" + progDir + "Client\" /remove:g *S-1-1-0",
+        "dialog folder " + clientDir + " and all in it: 4 objects checked, 1 at fault: mend each as its line says, "
+        "or repair the package, which sets the permissions of what it installed again"})) << open.output;
+    result(open, 2 | 8);
 
-    // No monitor, no Debug\ or Temp\, a WriteToLog that is no number and nothing on port
-    // 5052: a line each, and the check makes no folder.
+    // No monitor, no Debug\ or Temp\, settings that are no numbers, the event source and
+    // the dialog's log switch elsewhere: a line each, the monitor's class in the status,
+    // and the check makes no folder.
     DeleteFileA(monitor.c_str());
     RemoveTree(progDir + "Debug");
     RemoveTree(progDir + "Temp");
-    Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1", "WriteToLog=false"});
+    Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1", "WriteToLog=false", "LogDays=9999",
+              "FailClosed=yes"});
+    SetRegistryText(kProductKey, "ClientLog", "0");
+    SetRegistry(kEventSourceKey, "EventMessageFile", REG_SZ, "C:\\x.dll", 9);
     const ProgramRun broken = check(binaries.dll);
-    EXPECT_EQ(broken.exitCode, 4u);
-    EXPECT_EQ(linesOf(broken, "FAIL  ").size(), 9u) << broken.output;  // and the client's from above
-    EXPECT_TRUE(failsWith(broken, "logging on (WriteToLog=false), since that is no number: write 0 to switch the log "
-                                  "off, or 1 to keep it on\r\n")) << broken.output;
-    EXPECT_TRUE(failsWith(broken, "monitor " + monitor + " not found: install")) << broken.output;
-    EXPECT_TRUE(failsWith(broken, "job folder " + progDir + "Temp\\ not found: repair the package")) << broken.output;
-    EXPECT_TRUE(failsWith(broken, "permissions of " + progDir + "Debug\\ not checked (error 2")) << broken.output;
-    EXPECT_TRUE(failsWith(broken, "server 127.0.0.1 from Tallyhorn ServerIP does not answer on TCP port 5052 (error "
-                                  "10061:")) << broken.output;
+    result(broken, 2 | 4 | 8);
+    for (const std::string& line :
+         {std::string("logging on (WriteToLog=false), since that is no number: write 0 to switch the log off, or 1 "),
+          std::string("log retention (LogDays=9999) out of 0 to 3650: the hook keeps its logs of the last 9999 days: "),
+          std::string("fail-closed off (FailClosed=yes), since that is no number: write 1 to hold "),
+          "monitor " + monitor + " not found: install the job monitor there; without it the hook prints every job",
+          "job folder " + progDir + "Temp\\ not found: repair the package",
+          sourceKey + ": EventMessageFile is C:\\x.dll, not " + binaries.dll + ": repair the package, which registers it",
+          "dialog log on: " + clientDir + "Debug\\ is there, but ClientLog=0 in HKLM\\Software\\Tallyhorn says off: "})
+        EXPECT_TRUE(failsWith(broken, line)) << line << "\n" << broken.output;
     EXPECT_FALSE(Exists(progDir + "Debug") || Exists(progDir + "Temp"));
 
-    // Without the settings file, or with an empty ProgDir, every line is still there.
+    // Without the settings file, an empty ProgDir or the dialog's registration, every line
+    // is still there.
     DeleteFileA(settingsFile.c_str());
+    RemoveRegistry();
     const ProgramRun noSettings = check(binaries.dll);
-    EXPECT_EQ(noSettings.exitCode, 4u);
     EXPECT_TRUE(failsWith(noSettings, "settings file " + settingsFile + " not found: create it")) << noSettings.output;
     EXPECT_TRUE(failsWith(noSettings, "server not checked, since Tallyhorn ServerIP is empty: set it")) << noSettings.output;
+    EXPECT_TRUE(failsWith(noSettings, "dialog folder not registered: no ClientDir in HKLM\\Software\\Tallyhorn: "))
+        << noSettings.output;
+    EXPECT_TRUE(failsWith(noSettings, sourceKey + " not registered: ")) << noSettings.output;
     EXPECT_NE(noSettings.output.find("OK    ProgDir c:\\\r\n"), std::string::npos) << noSettings.output;
     Settings({"ProgDir=", "Tallyhorn ServerIP=127.0.0.1"});
     const ProgramRun noProgDir = check(binaries.dll);
     EXPECT_TRUE(failsWith(noProgDir, "monitor not checked, since ProgDir is empty: set ProgDir")) << noProgDir.output;
     for (const ProgramRun* run : {&noSettings, &noProgDir})
-        EXPECT_EQ(SplitLines(run->output).size(), 16u) << run->output;
+        EXPECT_EQ(SplitLines(run->output).size(), 21u) << run->output;
 
     // A library of the other kind (its header says so) is not loaded.
     std::string other = library;
