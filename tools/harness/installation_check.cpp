@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/profile_number.h"
 #include "common/windows/accounts.h"
 #include "common/windows/basics.h"
 #include "common/windows/handles.h"
@@ -21,7 +22,6 @@
 #include "common/windows/system_libraries.h"
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
-#include "hook/profile_number.h"
 #include "hook/windows/win_hook_platform.h"
 #include "tools/harness/access_audit.h"
 #include "tools/harness/hook_export.h"
@@ -245,7 +245,7 @@ private:
 
         const std::string logValue = platform_.ReadProfileString(name, hook::kSettingsSection, hook::kWriteToLogKey, "");
         const std::string given = logValue.empty() ? " (" + logKey + " not set)" : " (" + logKey + "=" + logValue + ")";
-        if (!logValue.empty() && !hook::ParseProfileNumber(logValue))
+        if (!logValue.empty() && !ParseProfileNumber(logValue))
             Fail("logging on" + given + ", since that is no number", "write 0 to switch the log off, or 1 to keep it on");
         else
             Ok(std::string(settings_.WriteToLog ? "logging on" : "logging off") + given);
