@@ -216,11 +216,26 @@ LocalDateTime FakeLog::LocalTime() {
     return reading;
 }
 
+std::string FakeSockets::AllSent() const {
+    std::string all;
+    for (const std::string& piece : sent) {
+        all += piece;
+    }
+    return all;
+}
+
 SocketCall FakeSockets::Send(SocketId, const std::string& bytes) {
     if (sendError != 0) {
         return {-1, sendError};
     }
-    const std::size_t taken = sendCount < 0 ? bytes.size() : std::min<std::size_t>(bytes.size(), sendCount);
+    if (sendRoom == 0) {
+        return {-1, wouldBlock};
+    }
+    std::size_t taken = bytes.size();
+    for (const int limit : {sendChunk, sendRoom}) {
+        taken = limit < 0 ? taken : std::min<std::size_t>(taken, static_cast<std::size_t>(limit));
+    }
+    sendRoom = sendRoom < 0 ? sendRoom : sendRoom - static_cast<int>(taken);
     sent.push_back(bytes.substr(0, taken));
     return {static_cast<int>(taken), 0};
 }

@@ -167,12 +167,14 @@ public:
     int createError = 0;             // CreateSocket fails with this when not 0
     int connectError = 10035;        // what connect reports (0: at once)
     int sendError = 0;
-    int sendCount = -1;              // bytes taken; -1: all of them
+    int sendChunk = -1;              // the most bytes one send takes; -1: no limit
+    int sendRoom = -1;               // bytes taken before a send would block; -1: no limit
     int bytesWaitingError = 0;
     int receiveError = 0;
     int closeError = 0;
     std::string incoming;            // bytes the server has sent and not yet been read
-    std::vector<std::string> sent;
+    std::vector<std::string> sent;   // what each send took
+    std::string AllSent() const;
     std::vector<std::string> addresses;  // the text of every InetAddr
     std::vector<std::uint16_t> ports;    // the port of every Connect
     std::vector<SocketId> closedSockets;

@@ -211,11 +211,29 @@ TEST_F(SubmissionTest, APeerCloseIsNotReportedAndTheTimeoutFollowsAFailedOpenMea
     EXPECT_EQ(BoxTexts(), (Lines{"Can't create new socket.", kTimeout}));
 }
 
-TEST_F(SubmissionTest, ASendThatWouldBlockEndsInTheTimeout) {
-    platform.sendError = platform.wouldBlock;
+// The transport takes the message a few bytes at a time, after a send that would block:
+// it goes out whole and in order on the writability notifications, and an acknowledgement
+// closes. When the server never takes it all, the watchdog's timeout box follows.
+TEST_F(SubmissionTest, AMessageTheTransportTakesSlowlyGoesOutWholeWithinTheWatchdog) {
+    platform.sendChunk = 3;
+    platform.sendRoom = 0;
+    Awaiting();
+    EXPECT_EQ(platform.AllSent(), "");
+    for (int notification = 0; notification < 4; ++notification) {
+        platform.sendRoom = 10;
+        form.SocketNotified(platform.lastSocket, NetworkEvent::Write, 0);
+    }
+    EXPECT_EQ(platform.AllSent(), kMessage);
+    ServerSends("Client Comment OK");
+    EXPECT_EQ(platform.quitRequests, 1);
+}
+
+TEST_F(SubmissionTest, AMessageTheServerNeverTakesWholeEndsInTheTimeout) {
+    platform.sendRoom = 10;
     Awaiting();
     EXPECT_TRUE(platform.boxes.empty());
     ExpectTimeoutAfter(10000);
+    EXPECT_EQ(platform.AllSent(), std::string(kMessage, 10));
 }
 
 TEST_F(SubmissionTest, AnExpiryWhileAwaitingClosesTheConnection) {
