@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/log_retention.h"
 #include "tests/wine/client/client_fixture.h"
 
 namespace tallyhorn::client::wine_test {
@@ -116,6 +117,8 @@ TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=77"}));
     for (const std::string& line : run.LogLines())
         EXPECT_TRUE(std::regex_match(line.substr(0, 10), std::regex("\\d\\d:\\d\\d:\\d\\d  "))) << line;
+    // The lines are the user's: the program folder's Debug\ only switches them on.
+    EXPECT_FALSE(Exists(run.Folder() + "Debug\\Tallyhorn_Client_" + TodaysLogDate() + ".log"));
 }
 
 TEST(DialogWindow, RejectModeTellsWhyTheJobWillNotPrint) {
@@ -198,16 +201,55 @@ TEST(DialogStart, WithoutAJobToShowTheProgramClosesThroughTheCloseCheck) {
     }
 }
 
-TEST(DialogStart, NoLogFolderMeansNoLog) {
+TEST(DialogStart, NoLogFolderBesideTheProgramMeansNoLog) {
     ClientRun run(/*withLogFolder=*/false);
     ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
     EXPECT_FALSE(Exists(run.Folder() + "Debug"));
+    EXPECT_FALSE(Exists(ClientRun::LogFolder()));
+}
+
+// The hook's settings file in the Windows folder with these lines under [Tallyhorn], as
+// long as it lives; the file that was there before comes back.
+class SettingsFile {
+public:
+    explicit SettingsFile(const std::vector<std::string>& lines) {
+        char windows[MAX_PATH] = {};
+        GetWindowsDirectoryA(windows, MAX_PATH);
+        file_ = std::string(windows) + "\\Tallyhorn.ini";
+        if (Exists(file_)) saved_ = ReadBytes(file_);
+        WriteBytes(file_, ProfileText("Tallyhorn", lines));
+    }
+    ~SettingsFile() {
+        if (saved_.empty()) DeleteFileA(file_.c_str());
+        else WriteBytes(file_, saved_);
+    }
+
+private:
+    std::string file_;
+    std::string saved_;
+};
+
+// With LogDays set, the first line of a day deletes the user's dialog logs dated more than
+// that many days back (which names count is tested natively). The days are counted to
+// 1 January 2020: that log stays, the one of the day before goes.
+TEST(DialogStart, TheFirstLineOfADayDeletesTheUsersLogsOlderThanLogDays) {
+    SYSTEMTIME today{};
+    GetLocalTime(&today);
+    const auto logDays = DayNumber(today.wYear, today.wMonth, today.wDay) - DayNumber(2020, 1, 1);
+    const SettingsFile settings({"LogDays=" + std::to_string(logDays)});
+    ClientRun run;
+    ASSERT_TRUE(CreateFolders(ClientRun::LogFolder()));
+    const std::pair<std::string, bool> files[] = {{"Tallyhorn_Client_01_01_2020.log", true},
+                                                  {"Tallyhorn_Client_31_12_2019.log", false}};
+    for (const auto& [name, kept] : files) ASSERT_TRUE(WriteBytes(ClientRun::LogFolder() + name, "old"));
+    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
+    for (const auto& [name, kept] : files) EXPECT_EQ(Exists(ClientRun::LogFolder() + name), kept) << name;
 }
 
 TEST(CommentHistory, LoadsSortedIntoTheDropDown) {
     ClientRun run;
     // Mixed line ends, an unsorted order, two entries that differ only in case.
-    WriteBytes(run.HistoryFile(), "pears\nApples\r\nbananas\rapples\r\n");
+    ASSERT_TRUE(run.WriteHistory("pears\nApples\r\nbananas\rapples\r\n"));
     ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
     const std::vector<std::string> items = driver::ComboItems(run.ControlWindow(kIdComments_ComboBox));
     ASSERT_EQ(items.size(), 4u);
@@ -217,13 +259,52 @@ TEST(CommentHistory, LoadsSortedIntoTheDropDown) {
     EXPECT_EQ(items[3], "pears");
 }
 
+// Sets an environment variable for as long as it lives.
+class EnvironmentValue {
+public:
+    EnvironmentValue(const char* name, const std::string& value) : name_(name) {
+        char old[MAX_PATH] = {};
+        const DWORD length = GetEnvironmentVariableA(name, old, MAX_PATH);
+        old_ = length > 0 && length < MAX_PATH ? old : "";
+        SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~EnvironmentValue() { SetEnvironmentVariableA(name_, old_.empty() ? nullptr : old_.c_str()); }
+
+private:
+    const char* name_;
+    std::string old_;
+};
+
+// The history is the user's own, in the roaming folder that the shell names for the
+// user, whatever the environment the dialog was started with says. A user without one
+// starts from the history that earlier versions shared in the program folder; the close
+// writes the user's file and leaves the shared one as it was.
+TEST(CommentHistory, IsTheUsersOwnAndStartsFromTheSharedOneOfEarlierVersions) {
+    ClientRun run;
+    ASSERT_TRUE(WriteBytes(run.EarlierHistoryFile(), "Shared comment\r\n"));
+    const std::string elsewhere = run.Folder() + "elsewhere";
+    {
+        const EnvironmentValue roaming("APPDATA", elsewhere);
+        const EnvironmentValue local("LOCALAPPDATA", elsewhere);
+        ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
+    }
+    EXPECT_EQ(driver::ComboItems(run.ControlWindow(kIdComments_ComboBox)), std::vector<std::string>{"Shared comment"});
+    run.SetComment("Mine");
+    PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_EQ(run.History(), "Mine\r\nShared comment\r\n");
+    EXPECT_EQ(ReadBytes(run.EarlierHistoryFile()), "Shared comment\r\n");
+    EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=1234"}));
+    EXPECT_FALSE(Exists(elsewhere));
+}
+
 TEST(CommentHistory, DialogsClosingTogetherKeepEveryComment) {
     // A history long enough that the saves take a while, and that each dialog is still
     // handing it to its drop-down when it closes.
     ClientRun run;
     std::string history;
     for (int i = 0; i < 20000; ++i) history += "Earlier comment " + std::to_string(i) + "\r\n";
-    WriteBytes(run.HistoryFile(), history);
+    ASSERT_TRUE(run.WriteHistory(history));
     constexpr int kDialogs = 4;
     std::vector<driver::Program> programs;
     std::vector<HWND> dialogs;
