@@ -228,14 +228,6 @@ LocalDateTime FakeLog::LocalTime() {
     return reading;
 }
 
-std::string FakeSockets::AllSent() const {
-    std::string all;
-    for (const std::string& piece : sent) {
-        all += piece;
-    }
-    return all;
-}
-
 SocketCall FakeSockets::Send(SocketId, const std::string& bytes) {
     if (sendError != 0) {
         return {-1, sendError};

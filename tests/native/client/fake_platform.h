@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <set>
 #include <string>
@@ -187,7 +188,7 @@ public:
     int closeError = 0;
     std::string incoming;            // bytes the server has sent and not yet been read
     std::vector<std::string> sent;   // what each send took
-    std::string AllSent() const;
+    std::string AllSent() const { return std::accumulate(sent.begin(), sent.end(), std::string()); }
     std::vector<std::string> addresses;  // the text of every InetAddr
     std::vector<std::uint16_t> ports;    // the port of every Connect
     std::vector<SocketId> closedSockets;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 #include <regex>
 #include <string>
 #include <utility>
@@ -208,44 +210,6 @@ TEST(DialogStart, NoLogFolderBesideTheProgramMeansNoLog) {
     EXPECT_FALSE(Exists(ClientRun::LogFolder()));
 }
 
-// The hook's settings file in the Windows folder with these lines under [Tallyhorn], as
-// long as it lives; the file that was there before comes back.
-class SettingsFile {
-public:
-    explicit SettingsFile(const std::vector<std::string>& lines) {
-        char windows[MAX_PATH] = {};
-        GetWindowsDirectoryA(windows, MAX_PATH);
-        file_ = std::string(windows) + "\\Tallyhorn.ini";
-        if (Exists(file_)) saved_ = ReadBytes(file_);
-        WriteBytes(file_, ProfileText("Tallyhorn", lines));
-    }
-    ~SettingsFile() {
-        if (saved_.empty()) DeleteFileA(file_.c_str());
-        else WriteBytes(file_, saved_);
-    }
-
-private:
-    std::string file_;
-    std::string saved_;
-};
-
-// With LogDays set, the first line of a day deletes the user's dialog logs dated more than
-// that many days back (which names count is tested natively). The days are counted to
-// 1 January 2020: that log stays, the one of the day before goes.
-TEST(DialogStart, TheFirstLineOfADayDeletesTheUsersLogsOlderThanLogDays) {
-    SYSTEMTIME today{};
-    GetLocalTime(&today);
-    const auto logDays = DayNumber(today.wYear, today.wMonth, today.wDay) - DayNumber(2020, 1, 1);
-    const SettingsFile settings({"LogDays=" + std::to_string(logDays)});
-    ClientRun run;
-    ASSERT_TRUE(CreateFolders(ClientRun::LogFolder()));
-    const std::pair<std::string, bool> files[] = {{"Tallyhorn_Client_01_01_2020.log", true},
-                                                  {"Tallyhorn_Client_31_12_2019.log", false}};
-    for (const auto& [name, kept] : files) ASSERT_TRUE(WriteBytes(ClientRun::LogFolder() + name, "old"));
-    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
-    for (const auto& [name, kept] : files) EXPECT_EQ(Exists(ClientRun::LogFolder() + name), kept) << name;
-}
-
 TEST(CommentHistory, LoadsSortedIntoTheDropDown) {
     ClientRun run;
     // Mixed line ends, an unsorted order, two entries that differ only in case.
@@ -259,35 +223,34 @@ TEST(CommentHistory, LoadsSortedIntoTheDropDown) {
     EXPECT_EQ(items[3], "pears");
 }
 
-// Sets an environment variable for as long as it lives.
-class EnvironmentValue {
-public:
-    EnvironmentValue(const char* name, const std::string& value) : name_(name) {
-        char old[MAX_PATH] = {};
-        const DWORD length = GetEnvironmentVariableA(name, old, MAX_PATH);
-        old_ = length > 0 && length < MAX_PATH ? old : "";
-        SetEnvironmentVariableA(name, value.c_str());
-    }
-    ~EnvironmentValue() { SetEnvironmentVariableA(name_, old_.empty() ? nullptr : old_.c_str()); }
-
-private:
-    const char* name_;
-    std::string old_;
-};
-
-// The history is the user's own, in the roaming folder that the shell names for the
-// user, whatever the environment the dialog was started with says. A user without one
-// starts from the history that earlier versions shared in the program folder; the close
-// writes the user's file and leaves the shared one as it was.
-TEST(CommentHistory, IsTheUsersOwnAndStartsFromTheSharedOneOfEarlierVersions) {
+// The dialog's data is the user's, in the folders that the shell names for the user,
+// whatever the environment that the dialog was started with says. A user without a
+// history starts from the one that earlier versions shared in the program folder; the
+// close writes the user's own and leaves the shared one as it was. The day's first log
+// line deletes the user's logs older than LogDays (counted to 1 January 2020: that log
+// stays, the one of the day before goes).
+TEST(CommentHistory, IsTheUsersOwnAsIsTheLogWhateverTheEnvironmentSays) {
+    SYSTEMTIME today{};
+    GetLocalTime(&today);
+    const auto logDays = DayNumber(today.wYear, today.wMonth, today.wDay) - DayNumber(2020, 1, 1);
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string settings = std::string(windows) + "\\Tallyhorn.ini";
+    ASSERT_FALSE(Exists(settings));  // no other test leaves one behind
+    ASSERT_TRUE(WriteBytes(settings, ProfileText("Tallyhorn", {"LogDays=" + std::to_string(logDays)})));
+    const std::unique_ptr<const char, BOOL(WINAPI*)(LPCSTR)> removeSettings(settings.c_str(), &DeleteFileA);
     ClientRun run;
     ASSERT_TRUE(WriteBytes(run.EarlierHistoryFile(), "Shared comment\r\n"));
+    ASSERT_TRUE(CreateFolders(ClientRun::LogFolder()));
+    const std::pair<std::string, bool> logs[] = {{"Tallyhorn_Client_01_01_2020.log", true},
+                                                 {"Tallyhorn_Client_31_12_2019.log", false}};
+    for (const auto& [name, kept] : logs) ASSERT_TRUE(WriteBytes(ClientRun::LogFolder() + name, ""));
     const std::string elsewhere = run.Folder() + "elsewhere";
-    {
-        const EnvironmentValue roaming("APPDATA", elsewhere);
-        const EnvironmentValue local("LOCALAPPDATA", elsewhere);
-        ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
-    }
+    for (const char* name : {"APPDATA", "LOCALAPPDATA"}) SetEnvironmentVariableA(name, elsewhere.c_str());
+    const bool shown = run.Show(CommentJob(), kCommentCaption);
+    for (const char* name : {"APPDATA", "LOCALAPPDATA"}) SetEnvironmentVariableA(name, std::getenv(name));
+    ASSERT_TRUE(shown);
+
     EXPECT_EQ(driver::ComboItems(run.ControlWindow(kIdComments_ComboBox)), std::vector<std::string>{"Shared comment"});
     run.SetComment("Mine");
     PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
@@ -295,6 +258,7 @@ TEST(CommentHistory, IsTheUsersOwnAndStartsFromTheSharedOneOfEarlierVersions) {
     EXPECT_EQ(run.History(), "Mine\r\nShared comment\r\n");
     EXPECT_EQ(ReadBytes(run.EarlierHistoryFile()), "Shared comment\r\n");
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=1234"}));
+    for (const auto& [name, kept] : logs) EXPECT_EQ(Exists(ClientRun::LogFolder() + name), kept) << name;
     EXPECT_FALSE(Exists(elsewhere));
 }
 
