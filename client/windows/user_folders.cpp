@@ -9,12 +9,14 @@ namespace tallyhorn::client::win {
 namespace {
 
 // The path in the ANSI code page, or empty when a character of it has no ANSI form: a
-// path with a stand-in character would name another folder.
+// path with a stand-in character would name another folder. UTF-8 as the ANSI code page
+// spells every path, and takes neither the flag nor the question.
 std::string AnsiPath(const wchar_t* path) {
+    const bool utf8 = GetACP() == CP_UTF8;
     BOOL lossy = FALSE;
-    char ansi[MAX_PATH * 2] = {};
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, ansi, sizeof ansi, nullptr, &lossy);
+    char ansi[MAX_PATH * 3] = {};
+    const int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, path, -1, ansi, sizeof ansi,
+                                           nullptr, utf8 ? nullptr : &lossy);
     return length > 1 && !lossy ? std::string(ansi, static_cast<std::size_t>(length - 1)) : std::string();
 }
 
