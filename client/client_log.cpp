@@ -1,15 +1,23 @@
-// The daily client log: Debug\Tallyhorn_Client_DD_MM_YYYY.log in the program folder.
+// The daily client log: Tallyhorn\Debug\Tallyhorn_Client_DD_MM_YYYY.log in the user's local
+// application data folder, written while the program folder has a Debug folder.
 #include "client/client_log.h"
 
 #include "client/dialog_texts.h"
 #include "common/daily_log.h"
+#include "common/log_retention.h"
+#include "common/profile_number.h"
 #include "contract/contract.h"
 
 namespace tallyhorn::client {
 
-std::string ClientLogPath(const std::string& programFolder, const LocalDateTime& date) {
-    return programFolder + std::string(contract::kLogFolder) + std::string(texts::kLogPrefix) + DailyLogDate(date) +
-           std::string(texts::kLogSuffix);
+namespace {
+
+std::string Str(std::string_view text) { return std::string(text); }
+
+}  // namespace
+
+std::string ClientLogPath(const std::string& logFolder, const LocalDateTime& date) {
+    return logFolder + Str(texts::kLogPrefix) + DailyLogDate(date) + Str(kLogFileExtension);
 }
 
 std::string ClientLogLine(const LocalDateTime& time, char separator, const std::string& message) {
@@ -32,12 +40,39 @@ void ClientLog::ReadTimeSeparator() {
 
 void ClientLog::Write(const std::string& programFolder, const std::string& message) {
     try {
+        if (!platform_.FolderExists(programFolder + Str(contract::kLogFolder))) {
+            return;
+        }
+        // In the user's own folder, which no other account writes to.
+        const std::string localData = platform_.LocalAppData();
+        if (localData.empty()) {
+            return;
+        }
+        const std::string ownFolder = localData + Str(texts::kUserDataFolder);
+        const std::string logFolder = ownFolder + Str(contract::kLogFolder);
+        platform_.CreateFolder(ownFolder);
+        platform_.CreateFolder(logFolder);
         // The date for the name is read before the time for the line, each on its own.
-        const std::string path = ClientLogPath(programFolder, platform_.LocalTime());
+        const LocalDateTime today = platform_.LocalTime();
         const std::string line = ClientLogLine(platform_.LocalTime(), separator_, message);
-        platform_.AppendToLog(path, line);
+        bool created = false;
+        if (platform_.AppendToLog(ClientLogPath(logFolder, today), line, created) && created) {
+            PruneOldLogs(logFolder, today);
+        }
     } catch (...) {
         // Best effort: the line is lost.
+    }
+}
+
+// As the hook prunes its own: LogDays read by the profile number rule, only the dialog's
+// dated files.
+void ClientLog::PruneOldLogs(const std::string& logFolder, const LocalDateTime& today) {
+    const std::int32_t logDays =
+        ParseProfileNumber(platform_.ReadProfileString(Str(contract::kSettingsFile), Str(contract::kSettingsSection),
+                                                       Str(contract::kLogDaysKey)))
+            .value_or(0);
+    for (const std::string& name : ExpiredDatedLogs(platform_.FilesIn(logFolder), texts::kLogPrefix, today, logDays)) {
+        platform_.RemoveFile(logFolder + name);
     }
 }
 

@@ -53,10 +53,12 @@ int ClientSocket::Close() {
     const SocketId socket = socket_;
     socket_ = kNoSocket;
     state_ = State::Idle;
+    unsent_.clear();
     return platform_.CloseSocket(socket);
 }
 
 void ClientSocket::FailedCall(int code, const char* api) {
+    unsent_.clear();  // nothing more goes out on this connection, also while a box is open
     int errorCode = code;
     events_.ClientSocketError(*this, errorCode);
     Close();
@@ -65,18 +67,28 @@ void ClientSocket::FailedCall(int code, const char* api) {
     }
 }
 
-int ClientSocket::SendText(const std::string& text) {
+void ClientSocket::SendText(const std::string& text) {
     if (socket_ == kNoSocket) {
-        return 0;
+        return;
     }
-    const SocketCall call = platform_.Send(socket_, text);
-    if (call.error == 0) {
-        return call.result;
+    unsent_ += text;
+    SendWaiting();
+}
+
+void ClientSocket::SendWaiting() {
+    while (!unsent_.empty() && socket_ != kNoSocket) {
+        const SocketCall call = platform_.Send(socket_, unsent_);
+        if (call.error != 0) {
+            if (call.error != platform_.WouldBlockCode()) {
+                FailedCall(call.error, "send");
+            }
+            return;
+        }
+        if (call.result <= 0) {
+            return;  // nothing taken without an error: the next notification tries again
+        }
+        unsent_.erase(0, static_cast<std::size_t>(call.result));
     }
-    if (call.error != platform_.WouldBlockCode()) {
-        FailedCall(call.error, "send");
-    }
-    return 0;
 }
 
 std::string ClientSocket::ReceiveText() {
@@ -129,6 +141,7 @@ void ClientSocket::Notify(SocketId socket, NetworkEvent event, int error) {
             events_.ClientSocketRead(*this);
             break;
         case NetworkEvent::Write:
+            SendWaiting();
             break;
         case NetworkEvent::Close: {
             // The peer closed: idle without telling the dialog, unless closing fails.

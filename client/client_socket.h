@@ -43,8 +43,10 @@ public:
     // platform's error code of the close, 0 when it succeeded or there was nothing to close.
     int Close();
 
-    // One send of all the bytes; the count taken. A would-block sends nothing, silently.
-    int SendText(const std::string& text);
+    // Hands all the bytes to the transport, in order: what send does not take at once
+    // (part of them, or nothing when it would block) goes on each writability
+    // notification until all is taken or the connection ends. A failed send is reported.
+    void SendText(const std::string& text);
     // The bytes waiting, read with one receive; empty when none are waiting.
     std::string ReceiveText();
 
@@ -58,6 +60,9 @@ private:
     // Reports a failed call, closes the connection, and raises the error if the dialog
     // left it unhandled.
     void FailedCall(int code, const char* api);
+    // Sends what is waiting until all is taken or the transport would block; only a send
+    // that would block makes Windows Sockets announce the next writability.
+    void SendWaiting();
 
     SocketPlatform& platform_;
     ClientSocketEvents& events_;
@@ -65,6 +70,8 @@ private:
     std::uint16_t port_ = 0;
     SocketId socket_ = kNoSocket;
     State state_ = State::Idle;
+    // Bytes of SendText that the transport has not taken yet.
+    std::string unsent_;
 };
 
 }  // namespace tallyhorn::client

@@ -1,5 +1,6 @@
 // The comment history: the sorted drop-down list of Comments_ComboBox and the file
-// Tallyhorn.Cmt in the program folder that keeps it between runs.
+// Tallyhorn\Tallyhorn.Cmt in the user's roaming application data folder that keeps it
+// between runs.
 #include "client/comment_history.h"
 
 #include <algorithm>
@@ -208,9 +209,26 @@ bool CommentHistory::Busy() const {
     return loading_ || !noted_.empty() || (shown_ < entries_.size() && !listFull_);
 }
 
+std::string CommentHistory::EarlierFile(const std::string& programFolder) {
+    return programFolder + std::string(texts::kHistoryFile);
+}
+
+std::string CommentHistory::OwnFile() {
+    const std::string roaming = platform_.RoamingAppData();
+    return roaming.empty() ? std::string()
+                           : roaming + std::string(texts::kUserDataFolder) + std::string(texts::kHistoryFile);
+}
+
 void CommentHistory::Load(const std::string& programFolder) {
     try {
-        auto bytes = platform_.ReadWholeFile(programFolder + std::string(texts::kHistoryFile));
+        const std::string own = OwnFile();
+        std::optional<std::string> bytes;
+        if (!own.empty()) {
+            bytes = platform_.ReadWholeFile(own);
+        }
+        if (!bytes && (own.empty() || !platform_.FileExists(own))) {
+            bytes = platform_.ReadWholeFile(EarlierFile(programFolder));
+        }
         if (!bytes) {
             return;
         }
@@ -347,18 +365,22 @@ void CommentHistory::Record(const std::string& comment) {
     entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(index), std::move(entry));
 }
 
-void CommentHistory::MergeAndSave(const std::string& path) {
+void CommentHistory::MergeAndSave(const std::string& path, const std::string& earlierPath) {
     // Read, merge and replace as one, or two dialogs closing together each write a file
     // that lacks the other's comment.
     const std::unique_ptr<FileLock> lock = platform_.LockFile(path, kSaveLockWaitMs);
-    const auto bytes = platform_.ReadWholeFile(path);
+    auto bytes = platform_.ReadWholeFile(path);
     if (!bytes) {
         // A file that is there but cannot be read now (locked, no access) is left whole
         // rather than replaced by a list that lacks its entries.
         if (platform_.FileExists(path)) {
             return;
         }
-    } else if (*bytes != lastSeen_) {
+        // The user's first file takes in the comments that everyone shared before, also
+        // when the dialog closes before it has loaded them.
+        bytes = platform_.ReadWholeFile(earlierPath);
+    }
+    if (bytes && *bytes != lastSeen_) {
         MergeIn(ParseHistory(*bytes));
     }
     std::string written = FormatHistory(entries_);
@@ -495,7 +517,11 @@ void CommentHistory::SaveNoted(const std::string& programFolder) {
         Record(comment);
     }
     try {
-        MergeAndSave(programFolder + std::string(texts::kHistoryFile));
+        const std::string own = OwnFile();
+        if (!own.empty()) {
+            platform_.CreateFolder(own.substr(0, own.rfind('\\')));
+            MergeAndSave(own, EarlierFile(programFolder));
+        }
     } catch (...) {
         // Best effort: a failed save leaves the old file whole and the close goes on.
     }

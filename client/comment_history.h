@@ -1,5 +1,6 @@
 // The comment history: the sorted drop-down list of Comments_ComboBox and the file
-// Tallyhorn.Cmt in the program folder that keeps it between runs.
+// Tallyhorn\Tallyhorn.Cmt in the user's roaming application data folder that keeps it
+// between runs.
 #pragma once
 
 #include <cstdint>
@@ -70,10 +71,12 @@ public:
     explicit CommentHistory(HistoryPlatform& platform);
     ~CommentHistory();
 
-    // Reads the file and puts its entries in the list: at once for a history of some
-    // thousands of comments; a larger one is parsed, ordered and handed to the drop-down
-    // by Continue, so that the dialog shows and answers meanwhile. Best effort: nothing
-    // changes when the file cannot be read, nothing escapes.
+    // Reads the user's file and puts its entries in the list: at once for a history of
+    // some thousands of comments; a larger one is parsed, ordered and handed to the
+    // drop-down by Continue, so that the dialog shows and answers meanwhile. A user who
+    // has no file yet starts from the history that earlier versions shared in the program
+    // folder (ending in a backslash), which is only read. Best effort: nothing changes
+    // when no file can be read, nothing escapes.
     void Load(const std::string& programFolder);
     // One bounded step of the work left (ordering a loaded history, the save that waits
     // for it, handing entries to the drop-down); false once nothing is left. That save
@@ -85,8 +88,10 @@ public:
     bool Ordering() const { return loading_ != nullptr; }
 
     // The save of every close attempt: adds `comment` at its sorted place unless an entry
-    // counts as that text, merges in what the file holds now, and puts the whole list in
-    // place of the file in one step, under the lock that other dialogs respect. A load
+    // counts as that text, merges in what the user's file holds now (or, while the user
+    // has none, the earlier versions' shared one), and puts the whole list in place of
+    // the user's file in one step (making its folder first), under the lock that the
+    // user's other dialogs respect. A load
     // still in progress is completed first, so the whole file counts, and comments that
     // RecordAndSaveSoon noted meanwhile are recorded before `comment`. Only a refused
     // insert escapes, as a DialogError "Unable to insert a line", and then the file is
@@ -114,9 +119,14 @@ private:
     void ShowMore();
     void ShowAgain();
     void AddKeys(StepwiseOrder& order, const std::vector<std::string>& texts);
+    // The user's history file; empty when the system names no folder for it.
+    std::string OwnFile();
+    // The history that earlier versions kept in the program folder, for every user: only
+    // ever read.
+    static std::string EarlierFile(const std::string& programFolder);
     void Record(const std::string& comment);
     void SaveNoted(const std::string& programFolder);
-    void MergeAndSave(const std::string& path);
+    void MergeAndSave(const std::string& path, const std::string& earlierPath);
     void MergeIn(std::vector<std::string> fileEntries);
     void MergeFew(std::vector<std::string> candidates);
     void MergeMany(std::vector<std::string> candidates);
@@ -129,7 +139,7 @@ private:
     bool listFull_ = false;
     std::unique_ptr<Loading> loading_;
     // Comments of close attempts made while the history was being ordered, in the order
-    // they came, not yet recorded; and the folder of their save.
+    // they came, not yet recorded; and the program folder of their save.
     std::vector<std::string> noted_;
     std::string notedFolder_;
     // The file's bytes as this client last read or wrote them: while the file still holds

@@ -63,9 +63,11 @@ inline constexpr std::string_view kNoSocket = "Can't create new socket";
 inline constexpr std::string_view kOutOfMemory = "Out of memory";
 inline constexpr std::string_view kUnexpectedError = "Unexpected error";
 
-// Files in the program folder.
+// The dialog's own folder in the user's application data folders (the roaming one for
+// the history, the local one for the log), and its files. The program folder holds
+// earlier versions' shared history under the same name.
+inline constexpr std::string_view kUserDataFolder = "Tallyhorn\\";
 inline constexpr std::string_view kHistoryFile = "Tallyhorn.Cmt";
 inline constexpr std::string_view kLogPrefix = "Tallyhorn_Client_";
-inline constexpr std::string_view kLogSuffix = ".log";
 
 }  // namespace tallyhorn::client::texts

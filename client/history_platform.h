@@ -1,5 +1,5 @@
 // What the comment history asks of the platform: the drop-down list of
-// Comments_ComboBox, its sort order, and the history file.
+// Comments_ComboBox, its sort order, and the history file in the user's own folder.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +33,12 @@ public:
     virtual std::string SortKey(const std::string& text) = 0;
 
     // ---- the history file ----
+    // The roaming application data folder (%APPDATA%) of the account the dialog runs
+    // as, from the system rather than the environment (which the program that starts the
+    // dialog may not pass on), ending in a backslash; empty when the system names none.
+    virtual std::string RoamingAppData() = 0;
+    // Creates one folder level; every failure is ignored.
+    virtual void CreateFolder(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;
     // The whole file, opened for reading while denying writers; nothing when it cannot
     // be opened or read.
@@ -40,8 +46,8 @@ public:
     // Writes the bytes to a temporary file beside `path` and puts it in place of `path`
     // in one step. False (and `path` untouched) on any failure.
     virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
-    // The lock that every dialog on the machine, in any session and account, takes
-    // before it saves the file at `path`; waits at most `waitMs` for it and gives
+    // The lock that every dialog of the user takes before it saves the file at `path`
+    // (in any session, on any machine that shares the folder); waits at most `waitMs` for it and gives
     // nothing when it could not be had in that time (the save then goes ahead).
     virtual std::unique_ptr<FileLock> LockFile(const std::string& path, unsigned waitMs) = 0;
 

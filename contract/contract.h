@@ -17,6 +17,14 @@ inline constexpr std::string_view kMonitorProgram = "Tallyhorn_Mon.exe";
 // that holds the day's log files.
 inline constexpr std::string_view kLogFolder = "Debug\\";
 
+// The hook's settings file, named without a folder so that the profile API looks for it
+// in the Windows directory, and its section. The dialog reads one key of it, LogDays: how
+// many days of its own logs it keeps, as the hook does with its own.
+inline constexpr std::string_view kSettingsFile = "Tallyhorn.ini";
+inline constexpr std::string_view kSettingsSection = "Tallyhorn";
+// Days of logs kept; not positive or not a number: every log is kept.
+inline constexpr std::string_view kLogDaysKey = "LogDays";
+
 // Folder under the installation folder that holds the job files.
 inline constexpr std::string_view kJobFolder = "Temp\\";
 

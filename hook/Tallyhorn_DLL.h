@@ -24,16 +24,15 @@ struct HookSettings {
     std::int32_t LogDays = 0;
 };
 
-// The settings file, named without a folder so that the profile API looks for it in
-// the Windows directory, its section and its keys.
-inline constexpr std::string_view kSettingsFile = "Tallyhorn.ini";
-inline constexpr std::string_view kSettingsSection = "Tallyhorn";
+// The settings file, its section (both in contract/contract.h: the dialog reads LogDays)
+// and its keys.
+using contract::kSettingsFile;
+using contract::kSettingsSection;
 inline constexpr std::string_view kProgDirKey = "ProgDir";
 inline constexpr std::string_view kProgDirDefault = "c:";
 inline constexpr std::string_view kServerIpKey = "Tallyhorn ServerIP";
 inline constexpr std::string_view kWriteToLogKey = "WriteToLog";
-// Days of hook logs kept; not positive or not a number: every log is kept.
-inline constexpr std::string_view kLogDaysKey = "LogDays";
+using contract::kLogDaysKey;
 inline constexpr std::string_view kFailClosedKey = "FailClosed";
 
 // Reads "ProgDir", "Tallyhorn ServerIP", "WriteToLog" and "LogDays" in that order, then normalises

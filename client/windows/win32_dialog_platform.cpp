@@ -10,6 +10,7 @@
 
 #include "client/command_line.h"
 #include "client/dialog_texts.h"
+#include "client/windows/user_folders.h"
 #include "common/windows/basics.h"
 #include "common/windows/files.h"
 #include "common/windows/handles.h"
@@ -293,8 +294,23 @@ std::unique_ptr<FileLock> Win32DialogPlatform::LockFile(const std::string& path,
     return std::make_unique<HeldLockFile>(std::move(file));
 }
 
-bool Win32DialogPlatform::AppendToLog(const std::string& path, const std::string& bytes) {
-    return ::tallyhorn::win::AppendToLogFile(path, bytes);
+std::string Win32DialogPlatform::RoamingAppData() { return UserAppDataFolder(true); }
+
+std::string Win32DialogPlatform::LocalAppData() { return UserAppDataFolder(false); }
+
+bool Win32DialogPlatform::FolderExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void Win32DialogPlatform::CreateFolder(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
+
+std::vector<std::string> Win32DialogPlatform::FilesIn(const std::string& folder) {
+    return ::tallyhorn::win::FilesIn(folder);
+}
+
+bool Win32DialogPlatform::AppendToLog(const std::string& path, const std::string& bytes, bool& created) {
+    return ::tallyhorn::win::AppendToLogFile(path, bytes, ::tallyhorn::win::kDefaultSharingRetryMs, &created);
 }
 
 // ---- clock and locale ----

@@ -62,7 +62,12 @@ public:
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     std::unique_ptr<FileLock> LockFile(const std::string& path, unsigned waitMs) override;
-    bool AppendToLog(const std::string& path, const std::string& bytes) override;
+    std::string RoamingAppData() override;
+    std::string LocalAppData() override;
+    bool FolderExists(const std::string& path) override;
+    void CreateFolder(const std::string& path) override;
+    std::vector<std::string> FilesIn(const std::string& folder) override;
+    bool AppendToLog(const std::string& path, const std::string& bytes, bool& created) override;
 
     LocalDateTime LocalTime() override;
     std::string TimeSeparator() override;

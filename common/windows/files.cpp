@@ -1,5 +1,5 @@
 // The file calls that both deliverables make alike: the test that finds a job, result or
-// log file, and writing every byte.
+// log file, the files of a log folder, and writing every byte.
 #include "common/windows/files.h"
 
 #include <windows.h>
@@ -20,6 +20,17 @@ bool SearchFindsFileWithDosDate(const std::string& path) {
     WORD dosTime = 0;
     return FileTimeToLocalFileTime(&found.ftLastWriteTime, &local) &&
            FileTimeToDosDateTime(&local, &dosDate, &dosTime);
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found{};
+    const UniqueFind search(FindFirstFileA((folder + "*").c_str(), &found));
+    if (!search) return names;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search.get(), &found));
+    return names;
 }
 
 bool ReadFileLinks(HANDLE file, FileLinks& found) {

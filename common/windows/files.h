@@ -1,10 +1,11 @@
 // The file calls that both deliverables make alike: the test that finds a job, result or
-// log file, and writing every byte.
+// log file, the files of a log folder, and writing every byte.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace tallyhorn::win {
 
@@ -12,6 +13,10 @@ namespace tallyhorn::win {
 // last-write time converts to a DOS date and time (the years 1980 to 2107). Both
 // deliverables test their job, result and log files so.
 bool SearchFindsFileWithDosDate(const std::string& path);
+
+// The names of the files (not folders) in a folder (ending in a backslash); empty when it
+// cannot be listed.
+std::vector<std::string> FilesIn(const std::string& folder);
 
 // What an open file's handle tells about its name: whether it is a reparse point (opened
 // with FILE_FLAG_OPEN_REPARSE_POINT, the link itself) and how many hard links it has.

@@ -17,7 +17,8 @@ namespace tallyhorn::win {
 // is appended to, not emptied. A link at the name (a reparse point or a second hard link)
 // is never written through: the name is made a file of its own. Returns false when the
 // bytes were not written; `created`, when given, tells whether they began the file.
-bool AppendToLogFile(const std::string& path, const std::string& bytes, DWORD sharingRetryMs = 200,
-                     bool* created = nullptr);
+inline constexpr DWORD kDefaultSharingRetryMs = 200;
+bool AppendToLogFile(const std::string& path, const std::string& bytes,
+                     DWORD sharingRetryMs = kDefaultSharingRetryMs, bool* created = nullptr);
 
 }  // namespace tallyhorn::win

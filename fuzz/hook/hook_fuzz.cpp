@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/profile_number.h"
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
 #include "hook/log_retention.h"
-#include "hook/profile_number.h"
 #include "tests/native/hook/windows_arguments.h"
 
 namespace {
@@ -41,16 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     using namespace tallyhorn;
 
-    if (const auto value = hook::ParseProfileNumber(text)) {
+    if (const auto value = ParseProfileNumber(text)) {
         // A number reads back the same from its plain decimal and its "$" form.
-        Check(hook::ParseProfileNumber(std::to_string(*value)) == value, "decimal round trip");
+        Check(ParseProfileNumber(std::to_string(*value)) == value, "decimal round trip");
         char hex[16];
         std::snprintf(hex, sizeof hex, "$%X", static_cast<unsigned>(static_cast<std::uint32_t>(*value)));
-        Check(hook::ParseProfileNumber(hex) == value, "hexadecimal round trip");
+        Check(ParseProfileNumber(hex) == value, "hexadecimal round trip");
     }
 
     // Only a name that the hook itself would write carries a date.
-    if (const auto date = hook::HookLogDate(text))
+    if (const auto date = DatedLogDate(text, hook::kLogFilePrefix))
         Check(std::string(hook::kLogFilePrefix) + DailyLogDate(*date) + ".log" == text, "a log's date gives back its name");
 
     const std::string progDir = hook::NormalisedProgDir(std::string(text));

@@ -69,14 +69,7 @@ bool WinHookPlatform::IsReparsePoint(const std::string& path) {
 }
 
 std::vector<std::string> WinHookPlatform::FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found{};
-    const tallyhorn::win::UniqueFind search(FindFirstFileA((folder + "*").c_str(), &found));
-    if (!search) return names;
-    do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
-    } while (FindNextFileA(search.get(), &found));
-    return names;
+    return tallyhorn::win::FilesIn(folder);
 }
 
 std::unique_ptr<HeldFile> WinHookPlatform::HoldFile(const std::string& path, CallResult& opened) {

@@ -20,6 +20,15 @@ write_profile() {  # FILE LINE...
   printf '%s\r\n' "$@" > "$file"
 }
 
+# The dialog's own folder of the user the jobs run as: Tallyhorn\ in Wine's %APPDATA%
+# (roaming: the comment history) or %LOCALAPPDATA% (local: the client log), as a Linux path.
+dialog_user_dir() {  # APPDATA|LOCALAPPDATA
+  local dir
+  dir=$(winepath -u "$(wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r')" 2>/dev/null)
+  [ -n "$dir" ] || { echo "no %$1% in this prefix" >&2; return 1; }
+  echo "${dir%/}/Tallyhorn"
+}
+
 install_tallyhorn() {
   mkdir -p "$prog_dir/Debug" "$client_dir/Debug"
   cp "$BUILD/hook/windows/Tallyhorn.dll" "$BUILD/tools/harness/Tallyhorn_Harness.exe" "$prog_dir/"
@@ -127,6 +136,7 @@ show_logs() {
     show_file "hook log $prog_dir_win\\Debug\\Tallyhorn_Hk_$day.log" "$prog_dir/Debug/Tallyhorn_Hk_$day.log"
   done
   for day in $days; do
-    show_file "client log $prog_dir_win\\Client\\Debug\\Tallyhorn_Client_$day.log" "$client_dir/Debug/Tallyhorn_Client_$day.log"
+    show_file "client log %LOCALAPPDATA%\\Tallyhorn\\Debug\\Tallyhorn_Client_$day.log" \
+      "$(dialog_user_dir LOCALAPPDATA)/Debug/Tallyhorn_Client_$day.log"
   done
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "client/dialog_texts.h"
+#include "common/profile_number.h"
 #include "common/windows/accounts.h"
 #include "common/windows/basics.h"
 #include "common/windows/handles.h"
@@ -23,7 +24,6 @@
 #include "common/windows/system_libraries.h"
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
-#include "hook/profile_number.h"
 #include "hook/windows/win_hook_platform.h"
 #include "tools/harness/access_audit.h"
 #include "tools/harness/hook_export.h"
@@ -279,7 +279,7 @@ private:
 
         const std::string logValue = platform_.ReadProfileString(name, hook::kSettingsSection, hook::kWriteToLogKey, "");
         const std::string given = Given(logKey, logValue);
-        if (!logValue.empty() && !hook::ParseProfileNumber(logValue))
+        if (!logValue.empty() && !ParseProfileNumber(logValue))
             Fail("logging on" + given + ", since that is no number", "write 0 to switch the log off, or 1 to keep it on");
         else
             Ok(std::string(settings_.WriteToLog ? "logging on" : "logging off") + given);
@@ -296,7 +296,7 @@ private:
         constexpr std::int32_t kMostDays = 3650;
         const std::string key = Text(hook::kLogDaysKey);
         const std::string value = platform_.ReadProfileString(file, hook::kSettingsSection, hook::kLogDaysKey, "");
-        const std::optional<std::int32_t> days = hook::ParseProfileNumber(value);
+        const std::optional<std::int32_t> days = ParseProfileNumber(value);
         const std::string mend = "write the days of hook logs to keep, 1 to " + std::to_string(kMostDays) +
                                  ", or 0 to keep every log";
         if (!value.empty() && !days)
@@ -316,7 +316,7 @@ private:
     void FailClosed(const std::string& file) {
         const std::string key = Text(hook::kFailClosedKey);
         const std::string value = platform_.ReadProfileString(file, hook::kSettingsSection, hook::kFailClosedKey, "");
-        const std::optional<std::int32_t> number = hook::ParseProfileNumber(value);
+        const std::optional<std::int32_t> number = ParseProfileNumber(value);
         failClosed_ = number && *number != 0;
         if (!value.empty() && !number)
             Fail("fail-closed off" + Given(key, value) + ", since that is no number",

@@ -36,6 +36,15 @@ LARGE_INTEGER Now() {
     return now;
 }
 
+// The dialog's history of the user the bench runs as, in the user's roaming folder.
+std::string HistoryPath() {
+    char roaming[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA("APPDATA", roaming, MAX_PATH);
+    const std::string folder = std::string(roaming, length < MAX_PATH ? length : 0) + "\\Tallyhorn";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + "\\Tallyhorn.Cmt";
+}
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
@@ -93,7 +102,7 @@ std::size_t WriteHistory(std::size_t bytes) {
         entries += line;
         ++count;
     }
-    WriteBytes(std::string(kFolder) + "Tallyhorn.Cmt", entries);
+    WriteBytes(HistoryPath(), entries);
     return count;
 }
 
@@ -182,7 +191,7 @@ CloseSample CloseAsSoonAsShown(std::size_t bytes) {
 
 // The bench's history holds no empty line until a save records the empty comment.
 bool SavedWithEmptyComment() {
-    const std::string path = std::string(kFolder) + "Tallyhorn.Cmt";
+    const std::string path = HistoryPath();
     // Every kind of sharing, so that the dialog's own reads and its replace go on.
     tallyhorn::win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -296,7 +305,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "client_bench: cannot copy %s\n", clientExe.c_str());
         return 1;
     }
-    const std::string history = std::string(kFolder) + "Tallyhorn.Cmt";
+    const std::string history = HistoryPath();
     DeleteFileA(history.c_str());
 
     Report("start to dialog shown", StartToShown(runs));

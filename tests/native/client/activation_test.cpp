@@ -128,11 +128,14 @@ TEST(DialogStart, WithoutAJobToShowTheDialogClosesThroughTheCheck) {
     }
 }
 
-TEST_F(DialogTest, ACloseBeforeActivationSavesTheHistoryInTheProgramFolder) {
-    platform.files[platform.HistoryPath()] = "kept\r\n";
+// Started minimised and closed before it was ever shown: the save writes the user's own
+// history, and takes in the one that earlier versions shared in the program folder.
+TEST_F(DialogTest, ACloseBeforeActivationSavesTheUsersHistoryWithTheSharedComments) {
+    platform.files[platform.EarlierHistoryPath()] = "kept\r\n";
     form.CloseRequested();
-    EXPECT_EQ(platform.replaced, Lines{"C:\\Apps\\Tallyhorn.Cmt"});
+    EXPECT_EQ(platform.replaced, Lines{"C:\\Users\\Ann\\AppData\\Roaming\\Tallyhorn\\Tallyhorn.Cmt"});
     EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\nkept\r\n");
+    EXPECT_EQ(platform.files[platform.EarlierHistoryPath()], "kept\r\n");
     EXPECT_EQ(platform.quitRequests, 1);
 }
 

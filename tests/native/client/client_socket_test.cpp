@@ -75,17 +75,34 @@ TEST_F(ClientSocketTest, ImmediateFailuresRaiseTheirTextsAndLeaveNoSocketOpen) {
     EXPECT_TRUE(events.seen.empty());
 }
 
-TEST_F(ClientSocketTest, SendHandsAllBytesOverOnceAndDropsAWouldBlockSilently) {
+// What send does not take at once, a part or nothing when it would block, goes out on the
+// writability notifications, in order, until all is taken; a close drops the rest.
+TEST_F(ClientSocketTest, SendHandsEveryByteOverInOrderAsTheTransportTakesThem) {
     OpenTo("127.0.0.1");
     socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
-    EXPECT_EQ(socket.SendText("hello"), 5);
-    platform.sendCount = 2;
-    EXPECT_EQ(socket.SendText("hello"), 2);
-    platform.sendError = platform.wouldBlock;
-    EXPECT_EQ(socket.SendText("hello"), 0);
-    EXPECT_EQ(platform.sent, (std::vector<std::string>{"hello", "he"}));
-    EXPECT_EQ(events.seen, std::vector<std::string>{"connect"});
-    EXPECT_EQ(socket.state(), ClientSocket::State::Connected);
+    platform.sendChunk = 3;
+    platform.sendRoom = 0;
+    socket.SendText("Client Comment1##");  // would block at once
+    EXPECT_EQ(platform.AllSent(), "");
+    platform.sendRoom = 7;
+    socket.Notify(platform.lastSocket, NetworkEvent::Write, 0);  // three sends, to the would-block
+    EXPECT_EQ(platform.sent, (std::vector<std::string>{"Cli", "ent", " "}));
+    socket.SendText("x##");  // behind what waits, not before it
+    platform.sendRoom = -1;
+    socket.Notify(platform.lastSocket, NetworkEvent::Write, 0);
+    EXPECT_EQ(platform.AllSent(), "Client Comment1##x##");
+    socket.Notify(platform.lastSocket, NetworkEvent::Write, 0);  // nothing waits
+    EXPECT_EQ(platform.AllSent(), "Client Comment1##x##");
+
+    platform.sendRoom = 0;
+    socket.SendText("dropped");
+    socket.Close();
+    OpenTo("127.0.0.1");
+    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    platform.sendRoom = -1;
+    socket.Notify(platform.lastSocket, NetworkEvent::Write, 0);
+    EXPECT_EQ(platform.AllSent(), "Client Comment1##x##");
+    EXPECT_EQ(events.seen, (std::vector<std::string>{"connect", "connect"}));
 }
 
 TEST_F(ClientSocketTest, AFailedSendIsReportedThenTheConnectionCloses) {

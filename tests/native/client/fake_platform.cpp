@@ -42,7 +42,7 @@ std::vector<Box> FakeForm::BoxesOf(BoxKind kind) const {
     return found;
 }
 
-std::string FakePlatform::LogPath() const { return ClientLogPath(programFolder, now); }
+std::string FakePlatform::LogPath() const { return ClientLogPath(LogFolder(), now); }
 
 std::vector<std::string> FakePlatform::LogMessages() const {
     std::vector<std::string> messages;
@@ -147,10 +147,10 @@ bool FakeForm::OpenBox(BoxKind kind, std::string_view caption, const std::string
     return answer;
 }
 
-std::string FakeForm::ReadProfileString(const std::string& file, const std::string& section,
-                                            const std::string& key) {
-    const auto f = disk_.profiles.find(file);
-    if (f == disk_.profiles.end()) {
+std::string FakeDisk::ProfileValue(const std::string& file, const std::string& section,
+                                   const std::string& key) const {
+    const auto f = profiles.find(file);
+    if (f == profiles.end()) {
         return {};
     }
     const auto s = f->second.find(section);
@@ -181,7 +181,7 @@ std::optional<std::string> FakeHistoryList::ReadWholeFile(const std::string& pat
 }
 
 bool FakeHistoryList::WriteWholeFile(const std::string& path, const std::string& bytes) {
-    if (disk_.unwritable.count(path)) {
+    if (disk_.unwritable.count(path) || !disk_.CanWriteIn(path)) {
         return false;
     }
     disk_.files[path] = bytes;
@@ -199,12 +199,24 @@ std::unique_ptr<FileLock> FakeHistoryList::LockFile(const std::string&, unsigned
     return disk_.lockBusy ? nullptr : std::make_unique<Held>(disk_.fileSteps);
 }
 
-bool FakeLog::AppendToLog(const std::string& path, const std::string& bytes) {
-    if (!disk_.folders.count(path.substr(0, path.rfind('\\')))) {
+bool FakeLog::AppendToLog(const std::string& path, const std::string& bytes, bool& created) {
+    if (!disk_.CanWriteIn(path)) {
         return false;
     }
+    created = !disk_.files.count(path);
     disk_.files[path] += bytes;
     return true;
+}
+
+std::vector<std::string> FakeLog::FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& [path, bytes] : disk_.files) {
+        if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+            path.find('\\', folder.size()) == std::string::npos) {
+            names.push_back(path.substr(folder.size()));
+        }
+    }
+    return names;
 }
 
 LocalDateTime FakeLog::LocalTime() {
@@ -220,7 +232,14 @@ SocketCall FakeSockets::Send(SocketId, const std::string& bytes) {
     if (sendError != 0) {
         return {-1, sendError};
     }
-    const std::size_t taken = sendCount < 0 ? bytes.size() : std::min<std::size_t>(bytes.size(), sendCount);
+    if (sendRoom == 0) {
+        return {-1, wouldBlock};
+    }
+    std::size_t taken = bytes.size();
+    for (const int limit : {sendChunk, sendRoom}) {
+        taken = limit < 0 ? taken : std::min<std::size_t>(taken, static_cast<std::size_t>(limit));
+    }
+    sendRoom = sendRoom < 0 ? sendRoom : sendRoom - static_cast<int>(taken);
     sent.push_back(bytes.substr(0, taken));
     return {static_cast<int>(taken), 0};
 }

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <set>
 #include <string>
@@ -56,7 +57,7 @@ struct TimerView {
 struct FakeDisk {
     std::map<std::string, std::string> files;
     std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> profiles;
-    std::set<std::string> folders;        // where AppendToLog may write
+    std::set<std::string> folders;        // without a final backslash; where files may be written
     std::set<std::string> lockedFiles;    // ReadWholeFile fails
     std::set<std::string> unwritable;     // WriteWholeFile and WriteProfileString fail
     std::vector<std::string> replaced;    // every WriteWholeFile that succeeded, by path
@@ -66,6 +67,14 @@ struct FakeDisk {
     std::vector<std::string> fileSteps;
 
     bool Exists(const std::string& path) const { return files.count(path) || profiles.count(path); }
+    bool HasFolder(const std::string& path) const { return folders.count(WithoutFinalBackslash(path)) > 0; }
+    bool CanWriteIn(const std::string& path) const { return HasFolder(path.substr(0, path.rfind('\\'))); }
+    void MakeFolder(const std::string& path) { folders.insert(WithoutFinalBackslash(path)); }
+    // A value of a profile file, with an empty default, as GetPrivateProfileStringA reads it.
+    std::string ProfileValue(const std::string& file, const std::string& section, const std::string& key) const;
+    static std::string WithoutFinalBackslash(const std::string& path) {
+        return !path.empty() && path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
+    }
 };
 
 class FakeForm : public FormPlatform {
@@ -123,7 +132,9 @@ public:
     }
     bool FileExists(const std::string& path) override { return disk_.Exists(path); }
     std::string ReadProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key) override;
+                                  const std::string& key) override {
+        return disk_.ProfileValue(file, section, key);
+    }
     bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
                             const std::string& value) override;
     bool RemoveFile(const std::string& path) override {
@@ -139,6 +150,7 @@ class FakeHistoryList : public HistoryPlatform {
 public:
     FakeHistoryList(FakeDisk& disk, std::function<bool()> formShown);
 
+    std::string roamingAppData = "C:\\Users\\Ann\\AppData\\Roaming\\";  // empty: none to be had
     std::vector<std::string> items;
     bool refuseInserts = false;
     int keysWhileFormShown = 0;  // SortKey calls while the dialog was on the screen
@@ -150,6 +162,8 @@ public:
     bool InsertHistoryItem(std::size_t index, const std::string& entry) override;
     int CompareIgnoringCase(const std::string& a, const std::string& b) override;
     std::string SortKey(const std::string& text) override;
+    std::string RoamingAppData() override { return roamingAppData; }
+    void CreateFolder(const std::string& path) override { disk_.MakeFolder(path); }
     bool FileExists(const std::string& path) override { return disk_.Exists(path); }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
@@ -167,12 +181,14 @@ public:
     int createError = 0;             // CreateSocket fails with this when not 0
     int connectError = 10035;        // what connect reports (0: at once)
     int sendError = 0;
-    int sendCount = -1;              // bytes taken; -1: all of them
+    int sendChunk = -1;              // the most bytes one send takes; -1: no limit
+    int sendRoom = -1;               // bytes taken before a send would block; -1: no limit
     int bytesWaitingError = 0;
     int receiveError = 0;
     int closeError = 0;
     std::string incoming;            // bytes the server has sent and not yet been read
-    std::vector<std::string> sent;
+    std::vector<std::string> sent;   // what each send took
+    std::string AllSent() const { return std::accumulate(sent.begin(), sent.end(), std::string()); }
     std::vector<std::string> addresses;  // the text of every InetAddr
     std::vector<std::uint16_t> ports;    // the port of every Connect
     std::vector<SocketId> closedSockets;
@@ -220,10 +236,20 @@ public:
     std::deque<LocalDateTime> clockReadings;
     LocalDateTime now{2026, 12, 7, 14, 3, 27};
     std::string timeSeparator = ":";
+    std::string localAppData = "C:\\Users\\Ann\\AppData\\Local\\";  // empty: none to be had
 
     LocalDateTime LocalTime() override;
     std::string TimeSeparator() override { return timeSeparator; }
-    bool AppendToLog(const std::string& path, const std::string& bytes) override;
+    std::string LocalAppData() override { return localAppData; }
+    bool FolderExists(const std::string& path) override { return disk_.HasFolder(path); }
+    void CreateFolder(const std::string& path) override { disk_.MakeFolder(path); }
+    bool AppendToLog(const std::string& path, const std::string& bytes, bool& created) override;
+    std::vector<std::string> FilesIn(const std::string& folder) override;
+    bool RemoveFile(const std::string& path) override { return disk_.files.erase(path) > 0; }
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override {
+        return disk_.ProfileValue(file, section, key);
+    }
 
 private:
     FakeDisk& disk_;
@@ -233,11 +259,16 @@ private:
 class FakePlatform : public FakeDisk, public FakeForm, public FakeHistoryList, public FakeSockets, public FakeLog {
 public:
     FakePlatform();
+    using FakeForm::ReadProfileString;
+    using FakeForm::RemoveFile;
 
-    // Helpers for tests.
+    // Helpers for tests: the user's log folder and today's log in it, the user's history
+    // and the one that earlier versions shared in the program folder.
+    std::string LogFolder() const { return localAppData + "Tallyhorn\\Debug\\"; }
     std::string LogPath() const;
     std::vector<std::string> LogMessages() const;
-    std::string HistoryPath() const { return programFolder + "Tallyhorn.Cmt"; }
+    std::string HistoryPath() const { return roamingAppData + "Tallyhorn\\Tallyhorn.Cmt"; }
+    std::string EarlierHistoryPath() const { return programFolder + "Tallyhorn.Cmt"; }
     void PutJobFile(const std::string& path, const std::map<std::string, std::string>& values);
 };
 

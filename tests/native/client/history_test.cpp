@@ -104,6 +104,32 @@ TEST_F(HistoryTest, AMissingOrLockedFileLoadsNothingAndTheLockedOneIsMergedAtThe
     EXPECT_EQ(File(), "new\r\nold one\r\nold two\r\n");
 }
 
+// A user without a file of their own starts from the history that earlier versions
+// shared in the program folder; the first save writes the user's file, never the shared
+// one, which counts no more once the user's file is there (even when it cannot be read).
+// Without a roaming folder to be had, nothing is written.
+TEST_F(HistoryTest, TheSharedHistoryOfEarlierVersionsSeedsTheUsersOwnAndIsOnlyRead) {
+    platform.files[platform.EarlierHistoryPath()] = "shared\r\n";
+    history.Load(folder);
+    EXPECT_EQ(platform.items, Entries{"shared"});
+    history.RecordAndSave(folder, "mine");
+    EXPECT_EQ(File(), "mine\r\nshared\r\n");
+    EXPECT_EQ(platform.replaced, Entries{platform.HistoryPath()});
+    EXPECT_EQ(platform.files[platform.EarlierHistoryPath()], "shared\r\n");
+
+    platform.files[platform.EarlierHistoryPath()] = "shared later\r\n";
+    platform.readPaths.clear();
+    history.Load(folder);
+    platform.lockedFiles.insert(platform.HistoryPath());
+    history.Load(folder);
+    history.RecordAndSave(folder, "x");
+    EXPECT_EQ(platform.readPaths, Entries(3, platform.HistoryPath()));
+    EXPECT_EQ(platform.items, (Entries{"mine", "shared", "x"}));
+    platform.roamingAppData.clear();
+    history.RecordAndSave(folder, "y");
+    EXPECT_EQ(platform.replaced.size(), 1u);
+}
+
 TEST_F(HistoryTest, RecordAddsAtTheSortedPlaceAndWritesTheListSortedWithCrLf) {
     File() = "b\nd\n";
     history.Load(folder);

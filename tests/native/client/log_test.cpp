@@ -1,16 +1,14 @@
-// The daily client log: its file names, its lines and the best-effort writer.
+// The daily client log: its lines, the best-effort writer, its folders and its switch, and
+// the pruning of old logs.
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include "client/client_log.h"
 #include "tests/native/client/fake_platform.h"
 
 namespace tallyhorn::client {
 namespace {
-
-TEST(ClientLogNames, TheDayFileSitsInDebugUnderTheProgramFolder) {
-    EXPECT_EQ(ClientLogPath("C:\\Apps\\", {2026, 12, 7, 14, 3, 27}), "C:\\Apps\\Debug\\Tallyhorn_Client_07_12_2026.log");
-    EXPECT_EQ(ClientLogPath("D:\\x\\", {2027, 1, 31, 0, 0, 0}), "D:\\x\\Debug\\Tallyhorn_Client_31_01_2027.log");
-}
 
 TEST(ClientLogNames, ALineIsTimeTwoBlanksMessageCrLfWithEveryControlByteABlank) {
     using namespace std::string_literals;
@@ -37,17 +35,41 @@ protected:
     ClientLog log{platform};
 };
 
-TEST_F(ClientLogTest, LinesAreAppendedToTheDayFile) {
+// Lines go to the day's file in the user's own folder, which the dialog makes, only while
+// the program folder has Debug\ (the administrator's switch, which stays empty); without
+// a folder of the user's they are lost.
+TEST_F(ClientLogTest, LinesGoToTheUsersOwnFolderWhileTheProgramFolderHasDebug) {
     log.ReadTimeSeparator();
     log.Write("C:\\Apps\\", "one");
     log.Write("C:\\Apps\\", "two");
-    EXPECT_EQ(platform.files[platform.LogPath()], "14:03:27  one\r\n14:03:27  two\r\n");
+    platform.folders.erase("C:\\Apps\\Debug");
+    EXPECT_NO_THROW(log.Write("C:\\Apps\\", "lost"));
+    platform.folders.insert("C:\\Apps\\Debug");
+    platform.localAppData.clear();
+    EXPECT_NO_THROW(log.Write("C:\\Apps\\", "lost too"));
+    EXPECT_EQ(platform.files, (std::map<std::string, std::string>{
+                                  {"C:\\Users\\Ann\\AppData\\Local\\Tallyhorn\\Debug\\Tallyhorn_Client_07_12_2026.log",
+                                   "14:03:27  one\r\n14:03:27  two\r\n"}}));
 }
 
-TEST_F(ClientLogTest, WithoutTheDebugFolderNothingIsWrittenAndNothingEscapes) {
-    platform.folders.clear();
-    EXPECT_NO_THROW(log.Write("C:\\Apps\\", "lost"));
-    EXPECT_TRUE(platform.files.empty());
+// The line that begins a day's file deletes the user's own dated logs older than LogDays
+// of the hook's settings file, read by the profile number rule; nothing else.
+TEST(ClientLogPruning, TheFirstLineOfADayPrunesTheUsersOldLogsByLogDays) {
+    for (const auto& [setting, pruned] :
+         {std::pair{"6", false}, {"5", true}, {"$5", true}, {"five", false}, {"", false}}) {
+        testing::FakePlatform platform;
+        ClientLog log{platform};
+        const std::string old = platform.LogFolder() + "Tallyhorn_Client_01_12_2026.log";
+        const std::string other = platform.LogFolder() + "Tallyhorn_Hk_01_12_2026.log";
+        platform.files = {{old, ""}, {other, ""}, {platform.LogPath(), ""}};
+        platform.profiles["Tallyhorn.ini"]["Tallyhorn"]["LogDays"] = setting;
+        log.Write("C:\\Apps\\", "appended");
+        EXPECT_EQ(platform.files.count(old), 1u) << setting;
+        platform.files.erase(platform.LogPath());
+        log.Write("C:\\Apps\\", "begins the day");
+        EXPECT_EQ(platform.files.count(old), pruned ? 0u : 1u) << setting;
+        EXPECT_EQ(platform.files.count(other), 1u) << setting;
+    }
 }
 
 TEST_F(ClientLogTest, TheSeparatorIsTheLocalesWhenItIsOneCharacter) {
@@ -63,7 +85,7 @@ TEST_F(ClientLogTest, TheSeparatorIsTheLocalesWhenItIsOneCharacter) {
 TEST_F(ClientLogTest, TheDateIsReadBeforeTheTimeSoALateLineCanLandInYesterdaysFile) {
     platform.clockReadings = {{2026, 12, 7, 23, 59, 59}, {2026, 12, 8, 0, 0, 0}};
     log.Write("C:\\Apps\\", "midnight");
-    EXPECT_EQ(platform.files["C:\\Apps\\Debug\\Tallyhorn_Client_07_12_2026.log"], "00:00:00  midnight\r\n");
+    EXPECT_EQ(platform.files[platform.LogFolder() + "Tallyhorn_Client_07_12_2026.log"], "00:00:00  midnight\r\n");
 }
 
 }  // namespace

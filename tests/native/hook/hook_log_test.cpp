@@ -1,4 +1,5 @@
-// The hook settings and the hook log: defaults, normalisation, paths, lines and folders.
+// The hook settings and the hook log: defaults, normalisation, paths, lines, folders and
+// the pruning of old logs.
 #include <gtest/gtest.h>
 
 #include "hook/Tallyhorn_DLL.h"
@@ -110,6 +111,21 @@ TEST(HookLog, FailuresStayInsideTheWriter) {
     platform.throwAt = "append";
     Write_Hook_Log(platform, settings, "lost", 1);
     EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"), "14:03:27  [1]\tkept\r\n");
+}
+
+// Only the line that begins a day's file prunes, and only with LogDays a positive number.
+TEST(HookLog, TheFirstLineOfADayPrunesByLogDays) {
+    const std::string old = "c:\\Debug\\Tallyhorn_Hk_01_12_2026.log";
+    for (const auto& [setting, pruned] : {std::pair{"6", false}, {"5", true}, {"$5", true}, {"five", false}}) {
+        testing::FakeHookPlatform platform;
+        platform.SetSetting("LogDays", setting);
+        platform.files = {old, "c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"};
+        Handle_Print_Job(platform, u"P", u"D", 1, 1);  // no server address: one line, into today's existing file
+        EXPECT_EQ(platform.files.count(old), 1u) << setting;
+        platform.files.erase("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log");
+        Handle_Print_Job(platform, u"P", u"D", 1, 1);
+        EXPECT_EQ(platform.files.count(old), pruned ? 0u : 1u) << setting;
+    }
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 #include <regex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "common/log_retention.h"
 #include "tests/wine/client/client_fixture.h"
 
 namespace tallyhorn::client::wine_test {
@@ -116,6 +119,8 @@ TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=77"}));
     for (const std::string& line : run.LogLines())
         EXPECT_TRUE(std::regex_match(line.substr(0, 10), std::regex("\\d\\d:\\d\\d:\\d\\d  "))) << line;
+    // The lines are the user's: the program folder's Debug\ only switches them on.
+    EXPECT_FALSE(Exists(run.Folder() + "Debug\\Tallyhorn_Client_" + TodaysLogDate() + ".log"));
 }
 
 TEST(DialogWindow, RejectModeTellsWhyTheJobWillNotPrint) {
@@ -198,16 +203,17 @@ TEST(DialogStart, WithoutAJobToShowTheProgramClosesThroughTheCloseCheck) {
     }
 }
 
-TEST(DialogStart, NoLogFolderMeansNoLog) {
+TEST(DialogStart, NoLogFolderBesideTheProgramMeansNoLog) {
     ClientRun run(/*withLogFolder=*/false);
     ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
     EXPECT_FALSE(Exists(run.Folder() + "Debug"));
+    EXPECT_FALSE(Exists(ClientRun::LogFolder()));
 }
 
 TEST(CommentHistory, LoadsSortedIntoTheDropDown) {
     ClientRun run;
     // Mixed line ends, an unsorted order, two entries that differ only in case.
-    WriteBytes(run.HistoryFile(), "pears\nApples\r\nbananas\rapples\r\n");
+    ASSERT_TRUE(run.WriteHistory("pears\nApples\r\nbananas\rapples\r\n"));
     ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
     const std::vector<std::string> items = driver::ComboItems(run.ControlWindow(kIdComments_ComboBox));
     ASSERT_EQ(items.size(), 4u);
@@ -217,13 +223,52 @@ TEST(CommentHistory, LoadsSortedIntoTheDropDown) {
     EXPECT_EQ(items[3], "pears");
 }
 
+// The dialog's data is the user's, in the folders that the shell names for the user,
+// whatever the environment that the dialog was started with says. A user without a
+// history starts from the one that earlier versions shared in the program folder; the
+// close writes the user's own and leaves the shared one as it was. The day's first log
+// line deletes the user's logs older than LogDays (counted to 1 January 2020: that log
+// stays, the one of the day before goes).
+TEST(CommentHistory, IsTheUsersOwnAsIsTheLogWhateverTheEnvironmentSays) {
+    SYSTEMTIME today{};
+    GetLocalTime(&today);
+    const auto logDays = DayNumber(today.wYear, today.wMonth, today.wDay) - DayNumber(2020, 1, 1);
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string settings = std::string(windows) + "\\Tallyhorn.ini";
+    ASSERT_FALSE(Exists(settings));  // no other test leaves one behind
+    ASSERT_TRUE(WriteBytes(settings, ProfileText("Tallyhorn", {"LogDays=" + std::to_string(logDays)})));
+    const std::unique_ptr<const char, BOOL(WINAPI*)(LPCSTR)> removeSettings(settings.c_str(), &DeleteFileA);
+    ClientRun run;
+    ASSERT_TRUE(WriteBytes(run.EarlierHistoryFile(), "Shared comment\r\n"));
+    ASSERT_TRUE(CreateFolders(ClientRun::LogFolder()));
+    const std::pair<std::string, bool> logs[] = {{"Tallyhorn_Client_01_01_2020.log", true},
+                                                 {"Tallyhorn_Client_31_12_2019.log", false}};
+    for (const auto& [name, kept] : logs) ASSERT_TRUE(WriteBytes(ClientRun::LogFolder() + name, ""));
+    const std::string elsewhere = run.Folder() + "elsewhere";
+    for (const char* name : {"APPDATA", "LOCALAPPDATA"}) SetEnvironmentVariableA(name, elsewhere.c_str());
+    const bool shown = run.Show(CommentJob(), kCommentCaption);
+    for (const char* name : {"APPDATA", "LOCALAPPDATA"}) SetEnvironmentVariableA(name, std::getenv(name));
+    ASSERT_TRUE(shown);
+
+    EXPECT_EQ(driver::ComboItems(run.ControlWindow(kIdComments_ComboBox)), std::vector<std::string>{"Shared comment"});
+    run.SetComment("Mine");
+    PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_EQ(run.History(), "Mine\r\nShared comment\r\n");
+    EXPECT_EQ(ReadBytes(run.EarlierHistoryFile()), "Shared comment\r\n");
+    EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=1234"}));
+    for (const auto& [name, kept] : logs) EXPECT_EQ(Exists(ClientRun::LogFolder() + name), kept) << name;
+    EXPECT_FALSE(Exists(elsewhere));
+}
+
 TEST(CommentHistory, DialogsClosingTogetherKeepEveryComment) {
     // A history long enough that the saves take a while, and that each dialog is still
     // handing it to its drop-down when it closes.
     ClientRun run;
     std::string history;
     for (int i = 0; i < 20000; ++i) history += "Earlier comment " + std::to_string(i) + "\r\n";
-    WriteBytes(run.HistoryFile(), history);
+    ASSERT_TRUE(run.WriteHistory(history));
     constexpr int kDialogs = 4;
     std::vector<driver::Program> programs;
     std::vector<HWND> dialogs;

@@ -29,7 +29,19 @@ void EndIfRunning(const driver::Program& program, UINT exitCode) {
     }
 }
 
+// Removes what the dialog keeps for the user, so that each run starts without it.
+void RemoveUserData() {
+    RemoveTree(UserDataFolder(true));
+    RemoveTree(UserDataFolder(false));
+}
+
 }  // namespace
+
+std::string UserDataFolder(bool roaming) {
+    char folder[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA(roaming ? "APPDATA" : "LOCALAPPDATA", folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(folder, length) + "\\Tallyhorn\\" : std::string();
+}
 
 JobKeys Job(const std::string& action, const std::string& jobId) {
     return {{"Printer", "HP LaserJet 4"}, {"DocumentName", "Quarterly report.docx"},
@@ -53,6 +65,7 @@ std::string JobFileText(const JobKeys& keys) {
 // ---- ClientRun ----
 
 ClientRun::ClientRun(bool withLogFolder, const std::string& name) : folder_(FreshTestFolder(kTestRoot, name)) {
+    RemoveUserData();
     if (withLogFolder) CreateDirectoryA((folder_ + "Debug").c_str(), nullptr);
     exe_ = folder_ + "TallyhornClient.exe";
     CopyFileA(WindowsPath(TALLYHORN_CLIENT_EXE).c_str(), exe_.c_str(), FALSE);
@@ -61,6 +74,11 @@ ClientRun::ClientRun(bool withLogFolder, const std::string& name) : folder_(Fres
 ClientRun::~ClientRun() {
     EndIfRunning(program_, 99);
     RemoveTree(folder_);
+    RemoveUserData();
+}
+
+bool ClientRun::WriteHistory(const std::string& bytes) const {
+    return CreateFolders(UserDataFolder(true)) && WriteBytes(HistoryFile(), bytes);
 }
 
 void ClientRun::WriteJob(const JobKeys& keys) { WriteBytes(JobFile(), JobFileText(keys)); }
@@ -96,10 +114,10 @@ bool ClientRun::WaitUntilEnabled() const {
 std::vector<std::string> ClientRun::LogLines() const {
     std::vector<std::string> lines;
     WIN32_FIND_DATAA found{};
-    const ::tallyhorn::win::UniqueFind search(FindFirstFileA((folder_ + "Debug\\Tallyhorn_Client_*.log").c_str(), &found));
+    const ::tallyhorn::win::UniqueFind search(FindFirstFileA((LogFolder() + "Tallyhorn_Client_*.log").c_str(), &found));
     if (!search) return lines;
     do {
-        for (const std::string& line : SplitLines(ReadBytes(folder_ + "Debug\\" + found.cFileName)))
+        for (const std::string& line : SplitLines(ReadBytes(LogFolder() + found.cFileName)))
             lines.push_back(line);
     } while (FindNextFileA(search.get(), &found));
     return lines;

@@ -36,9 +36,14 @@ JobKeys With(JobKeys job, const std::string& key, const std::string& value);
 // The job file's contents, raw: [PrintJob] and the keys in their order.
 std::string JobFileText(const JobKeys& keys);
 
+// The user's own folder of the dialog's data: Tallyhorn\ in %APPDATA% (`roaming`) or
+// %LOCALAPPDATA%, as the test's environment names them, ending in a backslash.
+std::string UserDataFolder(bool roaming);
+
 // One run of TallyhornClient.exe from a fresh program folder under C:\ with a folder
-// Debug for the client log unless told otherwise; `name` tells apart several runs of one
-// test. The program is ended and the folder removed at the end.
+// Debug (the client log's switch) unless told otherwise; `name` tells apart several runs
+// of one test. The user's data folders start empty. The program is ended and the folders
+// removed at the end.
 class ClientRun {
 public:
     explicit ClientRun(bool withLogFolder = true, const std::string& name = "");
@@ -49,7 +54,11 @@ public:
     const std::string& Folder() const { return folder_; }
     std::string JobFile() const { return folder_ + "job.txt"; }
     std::string ResponseFile() const { return JobFile() + ".response"; }
-    std::string HistoryFile() const { return folder_ + "Tallyhorn.Cmt"; }
+    // The user's history, and the one that earlier versions shared in the program folder.
+    std::string HistoryFile() const { return UserDataFolder(true) + "Tallyhorn.Cmt"; }
+    std::string EarlierHistoryFile() const { return folder_ + "Tallyhorn.Cmt"; }
+    // Writes the user's history, making its folder.
+    bool WriteHistory(const std::string& bytes) const;
 
     void WriteJob(const JobKeys& keys);
     // Starts the program with the job file path and waits for its dialog; false when
@@ -72,7 +81,8 @@ public:
     std::string Text(int id) const { return Control(id).text; }
     HWND ControlWindow(int id) const { return GetDlgItem(dialog_, id); }
 
-    // The client log's messages (without their time stamps), oldest first.
+    // The client log's folder, and its messages (without their time stamps), oldest first.
+    static std::string LogFolder() { return UserDataFolder(false) + "Debug\\"; }
     std::vector<std::string> LogMessages() const;
     // How many times the log has this message.
     int Logged(const std::string& message) const;

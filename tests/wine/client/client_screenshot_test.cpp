@@ -41,7 +41,7 @@ JobKeys ShotJob(const std::string& action, const std::string& reason) {
 void ShootMode(const std::string& name, const JobKeys& job, const std::string& caption,
                const std::string& comment = "") {
     ClientRun run;
-    if (!comment.empty()) WriteBytes(run.HistoryFile(), "Draft for the board\r\nProof copy\r\n");
+    if (!comment.empty()) run.WriteHistory("Draft for the board\r\nProof copy\r\n");
     ASSERT_TRUE(run.Show(job, caption));
     if (!comment.empty()) run.SetComment(comment);
     Shoot(name, run.Dialog());

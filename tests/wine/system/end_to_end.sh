@@ -8,13 +8,16 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../common/checks.sh"
 trap 'stop_comment_server; rm -f "$drive_c/windows/Tallyhorn.ini"' EXIT
 
+# The dialog keeps its history and its log in the user's own folders.
+roaming_dir=$(dialog_user_dir APPDATA)
+local_dir=$(dialog_user_dir LOCALAPPDATA)
 client_log() {
   local day
-  for day in $(log_days); do tr -d '\r' 2>/dev/null < "$client_dir/Debug/Tallyhorn_Client_$day.log"; done | cut -c11-
+  for day in $(log_days); do tr -d '\r' 2>/dev/null < "$local_dir/Debug/Tallyhorn_Client_$day.log"; done | cut -c11-
 }
 # Job, result and response files left in the hook's Temp folder or the dialog's folder.
 leftovers() { find "$prog_dir/Temp" "$client_dir" -maxdepth 1 -type f -name '*.txt*' | wc -l; }
-fresh() { rm -rf "$prog_dir"; install_tallyhorn; }
+fresh() { rm -rf "$prog_dir" "$roaming_dir" "$local_dir"; install_tallyhorn; }
 
 # Comment mode: the comment is typed, Enter sends it; the acknowledgement closes the
 # dialog and the job prints.
@@ -33,7 +36,7 @@ check "comment: the server got the message once" "Client Comment42##Proof copy##
 # has closed the dialog in between: one or two clicks, and no other line.
 check "comment: client log" "$(printf '%s\n' ActionType=COMMENT JobID=42 'OKBtn Click')" \
   "$(client_log | uniq)"
-check "comment: history" "Proof copy" "$(tr -d '\r' < "$client_dir/Tallyhorn.Cmt")"
+check "comment: history" "Proof copy" "$(tr -d '\r' < "$roaming_dir/Tallyhorn.Cmt")"
 check "comment: no job, result or response file left" 0 "$(leftovers)"
 
 # Reject mode: OK closes; the monitor answers "do not print".

@@ -1,7 +1,8 @@
-// Which of the hook's own daily logs are older than the days it keeps (the LogDays setting).
-#include "hook/log_retention.h"
+// Which daily logs are older than the days kept (the LogDays setting): the rule that both
+// deliverables apply to their own logs, each with its own name prefix.
+#include "common/log_retention.h"
 
-namespace tallyhorn::hook {
+namespace tallyhorn {
 
 namespace {
 
@@ -24,13 +25,13 @@ int DaysInMonth(int year, int month) {
 
 }  // namespace
 
-std::optional<LocalDateTime> HookLogDate(std::string_view fileName) {
+std::optional<LocalDateTime> DatedLogDate(std::string_view fileName, std::string_view prefix) {
     constexpr std::size_t kDateLength = 10;  // DD_MM_YYYY
-    if (fileName.size() != kLogFilePrefix.size() + kDateLength + kLogFileExtension.size() ||
-        fileName.substr(0, kLogFilePrefix.size()) != kLogFilePrefix ||
+    if (fileName.size() != prefix.size() + kDateLength + kLogFileExtension.size() ||
+        fileName.substr(0, prefix.size()) != prefix ||
         fileName.substr(fileName.size() - kLogFileExtension.size()) != kLogFileExtension)
         return std::nullopt;
-    const std::string_view date = fileName.substr(kLogFilePrefix.size(), kDateLength);
+    const std::string_view date = fileName.substr(prefix.size(), kDateLength);
     if (date[2] != '_' || date[5] != '_') return std::nullopt;
     LocalDateTime found;
     found.day = Digits(date, 0, 2);
@@ -52,16 +53,16 @@ std::int64_t DayNumber(int year, int month, int day) {
     return era * 146097 + dayOfEra - 719468;
 }
 
-std::vector<std::string> ExpiredHookLogs(const std::vector<std::string>& names, const LocalDateTime& today,
-                                         std::int32_t logDays) {
+std::vector<std::string> ExpiredDatedLogs(const std::vector<std::string>& names, std::string_view prefix,
+                                          const LocalDateTime& today, std::int32_t logDays) {
     std::vector<std::string> expired;
     if (logDays <= 0) return expired;
     const std::int64_t todayNumber = DayNumber(today.year, today.month, today.day);
     for (const std::string& name : names) {
-        const std::optional<LocalDateTime> date = HookLogDate(name);
+        const std::optional<LocalDateTime> date = DatedLogDate(name, prefix);
         if (date && todayNumber - DayNumber(date->year, date->month, date->day) > logDays) expired.push_back(name);
     }
     return expired;
 }
 
-}  // namespace tallyhorn::hook
+}  // namespace tallyhorn
