@@ -24,9 +24,10 @@ constexpr ControlDesign kDialog[] = {
     {Control::Comments_ComboBox, 88, 132, 236, 21, "", true},
     {Control::OKBtn, 103, 183, 75, 25, "OK", true},
     {Control::CancelBtn, 210, 183, 75, 25, "Cancel", true},
-    {Control::Stop_Image, 4, 20, 25, 25, "", false},
-    {Control::Confirm_Image, 4, 56, 25, 25, "", false},
-    {Control::Comment_Image, 4, 91, 25, 25, "", false},
+    // The pictures' captions are not shown: they are their names for screen readers.
+    {Control::Stop_Image, 4, 20, 25, 25, "Rejected", false},
+    {Control::Confirm_Image, 4, 56, 25, 25, "Question", false},
+    {Control::Comment_Image, 4, 91, 25, 25, "Comment", false},
 };
 
 constexpr bool OneRowPerControlInItsOrder() {

@@ -58,6 +58,8 @@ public:
     virtual void SetOkIsDefault(bool isDefault) = 0;
     // Always on top, or an ordinary window, keeping position, size and contents.
     virtual void SetAlwaysOnTop(bool onTop) = 0;
+    // Gives the keyboard focus to a control, or for Form to the dialog itself.
+    virtual void GiveFocus(Control control) = 0;
     // The comment field (the edit text) of Comments_ComboBox.
     virtual std::string CommentText() = 0;
 

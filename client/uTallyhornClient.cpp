@@ -62,6 +62,45 @@ struct TForm1::Impl final : ClientSocketEvents {
         okIsDefault = isDefault;
         platform.SetOkIsDefault(isDefault);
     }
+    // The focus starts on the first control in tab order that can take it, else on the
+    // dialog itself: a hidden or disabled control never holds it, so that no keystroke
+    // goes where the user cannot see it and a screen reader names what is there.
+    void FocusFirstUsable() {
+        for (const Control control : {Control::Comments_ComboBox, Control::OKBtn, Control::CancelBtn}) {
+            if (Usable(control)) {
+                platform.GiveFocus(control);
+                return;
+            }
+        }
+        platform.GiveFocus(Control::Form);
+    }
+    // A click on a button that can be clicked: a hidden or disabled one cannot, and a late
+    // click must not slip through.
+    void Click(Control button) {
+        if (!Usable(button)) {
+            return;
+        }
+        if (button == Control::OKBtn) {
+            Guarded([this] { OKBtnClick(); });
+        } else if (button == Control::CancelBtn) {
+            Guarded([this] { CancelBtnClick(); });
+        }
+    }
+    // Escape presses the cancel button where it can be pressed. A rejection notice has
+    // only OK, which Escape presses as in a message box with one button. While both
+    // buttons wait for the administrator, Escape still asks the cancel question.
+    bool PressEscape() {
+        if (Usable(Control::CancelBtn)) {
+            Click(Control::CancelBtn);
+        } else if (job.action == contract::kRejectAction && Usable(Control::OKBtn)) {
+            Click(Control::OKBtn);
+        } else if (IsQuota()) {
+            Guarded([this] { CancelBtnClick(); });
+        } else {
+            return false;
+        }
+        return true;
+    }
 
     bool& Running(Timer timer) { return timers[static_cast<std::size_t>(timer)]; }
     // Enabling a running timer changes nothing, so its next tick stays where it was.
@@ -233,7 +272,9 @@ void TForm1::Impl::FormActivate() {
         ArrangeQuotaMode();
     } else {
         Close();
+        return;
     }
+    FocusFirstUsable();
 }
 
 void TForm1::Impl::ArrangeCommentMode() {
@@ -268,7 +309,7 @@ void TForm1::Impl::ArrangeQuotaMode() {
     Show(Control::Label2, false);
     platform.SetTop(Control::Label1, 140);
     Show(Control::Label1, true);
-    // Label3 carries its own black font from the design.
+    // Label3 carries its own font from the design, in the window-text colour.
     platform.SetTop(Control::Label3, 160);
     platform.SetCaption(Control::Label3, Str(texts::kQuotaLabel3));
     const bool waiting = job.quotaType == texts::kQuotaWait;
@@ -390,11 +431,7 @@ void TForm1::Impl::CancelBtnClick() {
 
 void TForm1::Impl::Comments_ComboBoxKeyUp(int key) {
     if (key == kKeyEnter) {
-        // While the administrator's approval is awaited the user must not confirm
-        // printing themselves, though the hidden comment box still has the focus.
-        if (!(IsQuota() && job.quotaType == texts::kQuotaWait)) {
-            OKBtnClick();
-        }
+        OKBtnClick();
     } else if (key == kKeyEscape) {
         CancelBtnClick();
     }
@@ -484,17 +521,7 @@ void TForm1::FormActivate() {
     impl_->Guarded([this] { impl_->FormActivate(); });
 }
 
-void TForm1::ButtonClicked(Control button) {
-    // A hidden or disabled button cannot be clicked; a late click must not slip through.
-    if (!impl_->Usable(button)) {
-        return;
-    }
-    if (button == Control::OKBtn) {
-        impl_->Guarded([this] { impl_->OKBtnClick(); });
-    } else if (button == Control::CancelBtn) {
-        impl_->Guarded([this] { impl_->CancelBtnClick(); });
-    }
-}
+void TForm1::ButtonClicked(Control button) { impl_->Click(button); }
 
 bool TForm1::KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropDownOpen) {
     if (!IsButtonKey(key)) {
@@ -502,20 +529,20 @@ bool TForm1::KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropD
     }
     Impl& d = *impl_;
     d.Pressed(key) = true;
-    Control pressed = Control::Form;
     if (key == kKeyEnter && (focus == Control::OKBtn || focus == Control::CancelBtn) && d.Usable(focus)) {
-        pressed = focus;
-    } else if (!shiftCtrlOrAltHeld && !(focus == Control::Comments_ComboBox && dropDownOpen)) {
-        if (key == kKeyEnter && d.okIsDefault && d.Usable(Control::OKBtn)) {
-            pressed = Control::OKBtn;
-        } else if (key == kKeyEscape && d.Usable(Control::CancelBtn)) {
-            pressed = Control::CancelBtn;
-        }
+        d.Click(focus);
+        return true;
     }
-    if (pressed == Control::Form) {
+    if (shiftCtrlOrAltHeld || (focus == Control::Comments_ComboBox && dropDownOpen)) {
         return false;
     }
-    ButtonClicked(pressed);
+    if (key == kKeyEscape) {
+        return d.PressEscape();
+    }
+    if (!(d.okIsDefault && d.Usable(Control::OKBtn))) {
+        return false;
+    }
+    d.Click(Control::OKBtn);
     return true;
 }
 
@@ -528,7 +555,7 @@ void TForm1::KeyUp(int key, Control focus) {
         }
         impl_->Pressed(key) = false;
     }
-    if (focus == Control::Comments_ComboBox) {
+    if (focus == Control::Comments_ComboBox && impl_->Usable(focus)) {
         impl_->Guarded([&] { impl_->Comments_ComboBoxKeyUp(key); });
     }
 }

@@ -41,17 +41,19 @@ public:
     // ---- events, as the Win32 layer delivers them. None of them throws: an error that
     // escapes the handler is shown in the general error box and the dialog goes on. ----
 
-    // Once, when the dialog is first shown and the comment box has taken the focus.
+    // Once, when the dialog is first shown and the comment box has taken the focus. Once
+    // the mode is arranged, the focus moves to the first control that can take it.
     void FormActivate();
     // A click on OKBtn or CancelBtn (mouse, space bar, Enter while the button has focus).
     void ButtonClicked(Control button);
     // A key press. `focus` is the control that has the keyboard focus (Comments_ComboBox
     // for its edit field, OKBtn, CancelBtn, or Form for anything else); `dropDownOpen`
     // tells whether the comment box's list is open. Returns true when the key was taken
-    // as a button key (Enter/Escape pressing the default/cancel button) and must not
-    // reach the control.
+    // as a button key (Enter pressing the focused or default button, Escape the cancel
+    // button or answering as it) and must not reach the control.
     bool KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropDownOpen);
-    // A key release; it reaches Comments_ComboBoxKeyUp when the comment box has focus.
+    // A key release; it reaches Comments_ComboBoxKeyUp when the comment box has focus
+    // and is shown and enabled.
     void KeyUp(int key, Control focus);
     // Any attempt to close the dialog from outside its handlers (WM_CLOSE).
     void CloseRequested();

@@ -4,8 +4,10 @@
 
 namespace tallyhorn::client::win {
 
-// The dialog's window class; the driver finds the dialog by it and the process id.
-inline constexpr char kDialogClassName[] = "TForm1";
+// The dialog's window class: the system's dialog class, which the program's message
+// boxes have too. The driver finds the dialog by it, the process id and the comment box,
+// which no message box has.
+inline constexpr char kDialogClassName[] = "#32770";
 
 // Control identifiers (GetDlgItem). OKBtn and CancelBtn stay clear of IDOK and IDCANCEL
 // so that no dialog-manager command is taken for a click.

@@ -1,5 +1,5 @@
 // What the dialog's window adds to its design: each control's kind, identifier and
-// picture, in tab (creation) order.
+// picture, in creation (z and tab) order.
 #include "client/windows/dialog_layout.h"
 
 #include "client/windows/res/resource_ids.h"
@@ -10,6 +10,7 @@ namespace tallyhorn::client::win {
 namespace {
 
 constexpr WindowedControl kControls[] = {
+    {Control::Label1, ControlKind::Label, kIdLabel1, 0},
     {Control::Comments_ComboBox, ControlKind::ComboBox, kIdComments_ComboBox, 0},
     {Control::OKBtn, ControlKind::Button, kIdOKBtn, 0},
     {Control::CancelBtn, ControlKind::Button, kIdCancelBtn, 0},
@@ -18,7 +19,6 @@ constexpr WindowedControl kControls[] = {
     {Control::DocumentName, ControlKind::Label, kIdDocumentName, 0},
     {Control::Pages, ControlKind::Label, kIdPages, 0},
     {Control::PrinterName, ControlKind::Label, kIdPrinterName, 0},
-    {Control::Label1, ControlKind::Label, kIdLabel1, 0},
     {Control::Label3, ControlKind::Label, kIdLabel3, 0},
     {Control::Reason, ControlKind::Label, kIdReason, 0},
     {Control::Stop_Image, ControlKind::Picture, kIdStop_Image, IDB_STOP_IMAGE},

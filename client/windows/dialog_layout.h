@@ -1,6 +1,6 @@
 // What the dialog's window adds to its design (client/dialog_design.h): each control's
-// kind, identifier and picture, in tab (creation) order, and the font and sizes that only
-// Win32 controls need.
+// kind, identifier and picture, in creation (z and tab) order, and the fonts and sizes
+// that only Win32 controls need.
 #pragma once
 
 #include <span>
@@ -9,7 +9,10 @@
 
 namespace tallyhorn::client::win {
 
+// The design's face, a bitmap face, used at the design DPI. Above it the first of the
+// scalable faces of the same metrics that the system has.
 inline constexpr char kFontFace[] = "MS Sans Serif";
+inline constexpr const char* kScalableFontFaces[] = {"Microsoft Sans Serif", "Tahoma"};
 inline constexpr int kFontPoints = 8;
 inline constexpr int kComboItemHeight = 13;
 // Rows of the comment box's drop-down list before it scrolls.
@@ -24,7 +27,9 @@ struct WindowedControl {
     int picture;  // resource number of a bitmap, 0 otherwise
 };
 
-// Every control but the form, the three tab stops first (comment box, OK, Cancel).
+// Every control but the form, in creation order: "Comment:" just before the comment box,
+// which screen readers name after the label before it, then the three tab stops
+// (comment box, OK, Cancel).
 std::span<const WindowedControl> WindowedControls();
 
 // The row of one control; nullptr for the form.

@@ -1,9 +1,12 @@
-// The dialog's Win32 window: designed layout scaled to the system DPI, one window
-// procedure forwarding each message to one member, and the program's message loop.
+// The dialog's Win32 window: a dialog of the system's dialog class, its designed layout
+// scaled to the DPI of its monitor, one dialog procedure forwarding each message to one
+// member, and the program's message loop.
 #include "client/windows/dialog_window.h"
 
 #include <winsock.h>
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 #include <stdexcept>
 
@@ -18,6 +21,7 @@ namespace tallyhorn::client::win {
 namespace {
 
 using ::tallyhorn::win::Selection;
+using ::tallyhorn::win::UniqueGdiObject;
 using ::tallyhorn::win::UniqueMemoryDc;
 using ::tallyhorn::win::WindowDc;
 
@@ -32,11 +36,16 @@ std::string WindowText(HWND window) {
     return text;
 }
 
-HFONT CreateDialogFont(int dpi) {
-    return CreateFontA(-MulDiv(kFontPoints, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                       kFontFace);
+// A call of user32 that newer Windows has and older Windows lacks; null where it lacks it.
+template <typename Call>
+Call User32Call(const char* name) {
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    return user32 ? reinterpret_cast<Call>(reinterpret_cast<void (*)()>(GetProcAddress(user32, name))) : nullptr;
 }
+using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+using AdjustWindowRectExForDpiCall = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+using SetDialogDpiChangeBehaviorCall = BOOL(WINAPI*)(HWND, int, int);
+constexpr int kDialogDpiChangeDisableAll = 1;  // DDC_DISABLE_ALL
 
 int SystemDpi() {
     const WindowDc screen(nullptr);
@@ -44,37 +53,115 @@ int SystemDpi() {
     return dpi > 0 ? dpi : kDesignDpi;
 }
 
+// The DPI of the window's monitor where Windows knows one per monitor, else the system's.
+int WindowDpi(HWND window) {
+    const auto dpiOf = User32Call<GetDpiForWindowCall>("GetDpiForWindow");
+    const UINT dpi = dpiOf ? dpiOf(window) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : SystemDpi();
+}
+
+int CALLBACK NoteScalableFace(const LOGFONTA*, const TEXTMETRICA*, DWORD type, LPARAM found) {
+    if (!(type & RASTER_FONTTYPE)) *reinterpret_cast<bool*>(found) = true;
+    return 1;
+}
+
+bool HasScalableFace(const char* face) {
+    const WindowDc screen(nullptr);
+    if (!screen) return false;
+    LOGFONTA wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(wanted.lfFaceName, face, LF_FACESIZE);
+    bool found = false;
+    EnumFontFamiliesExA(screen.get(), &wanted, &NoteScalableFace, reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
+
+// At the design DPI the bitmap face of the design, which looks as designed. Above it a
+// scalable face of the same metrics, which grows with the DPI: a bitmap face grows only
+// in the steps of its few sizes (at 192 DPI by 1.54 instead of 2).
+const char* FontFaceFor(int dpi) {
+    if (dpi <= kDesignDpi) return kFontFace;
+    for (const char* face : kScalableFontFaces) {
+        if (HasScalableFace(face)) return face;
+    }
+    return kFontFace;
+}
+
+HFONT CreateDialogFont(int height, const char* face) {
+    return CreateFontA(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+int TextWidth(HGDIOBJ font, const char* text) {
+    const WindowDc screen(nullptr);
+    if (!screen || !font) return 0;
+    const Selection selected(screen.get(), font);
+    SIZE size{};
+    GetTextExtentPoint32A(screen.get(), text, lstrlenA(text), &size);
+    return size.cx;
+}
+
+// The font's em height: the design's 8 points at the DPI. A face other than the design's
+// may be wider (the nearest one a system has, Tahoma under Wine, by a tenth): it is made
+// smaller until the widest designed caption fits the width that the design gives it.
+int FontHeight(int dpi, const char* face) {
+    const int height = MulDiv(kFontPoints, dpi, 72);
+    if (face == kFontFace) return height;
+    const ControlDesign& widest = DesignOf(Control::Label4);
+    const int room = MulDiv(widest.width, dpi, kDesignDpi);
+    const int width = TextWidth(UniqueGdiObject(CreateDialogFont(height, face)).get(), widest.caption);
+    return width > room ? height * room / width : height;
+}
+
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
 
-void RegisterDialogClass(HINSTANCE instance, WNDPROC procedure) {
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TALLYHORN_CLIENT));
-    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kDialogClassName;
-    windowClass.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_TALLYHORN_CLIENT), IMAGE_ICON,
-                                                       GetSystemMetrics(SM_CXSMICON),
-                                                       GetSystemMetrics(SM_CYSMICON), 0));
-    RegisterClassExA(&windowClass);  // a second dialog in the process finds it registered
+// An in-memory template of a dialog of the system's dialog class ("#32770"), so that
+// accessibility tools give the window the role of a dialog and read it as one, and the
+// dialog manager gives it a dialog's keyboard (Tab, arrows, default button). It holds no
+// controls and no font: they follow it, in pixels, so that the design and the DPI decide
+// every size.
+std::vector<WORD> DialogTemplate(const char* caption) {
+    static_assert(sizeof(DLGTEMPLATE) % sizeof(WORD) == 0, "a dialog template is made of WORDs");
+    DLGTEMPLATE head{};
+    head.style = kWindowStyle;
+    head.dwExtendedStyle = kWindowExStyle;
+    std::vector<WORD> words(sizeof head / sizeof(WORD));
+    std::memcpy(words.data(), &head, sizeof head);
+    words.push_back(0);  // no menu
+    words.push_back(0);  // the system's dialog class
+    for (const char* c = caption; *c; ++c) words.push_back(static_cast<unsigned char>(*c));  // ASCII
+    words.push_back(0);
+    return words;
 }
 
 }  // namespace
 
-DialogWindow::DialogWindow(HINSTANCE instance) : dpi_(SystemDpi()) {
-    RegisterDialogClass(instance, &DialogWindow::WindowProc);
+DialogWindow::DialogWindow(HINSTANCE instance) {
     const ControlDesign& form = DesignOf(Control::Form);
-    RECT frame{0, 0, Scale(form.width), Scale(form.height)};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
-    CreateWindowExA(kWindowExStyle, kDialogClassName, form.caption, kWindowStyle, Scale(form.left), Scale(form.top),
-                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+    const std::vector<WORD> dialog = DialogTemplate(form.caption);
+    CreateDialogIndirectParamA(instance, reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), nullptr,
+                               &DialogWindow::DialogProc, reinterpret_cast<LPARAM>(this));
     if (!window_) throw std::runtime_error("the dialog window cannot be created");
-    font_.reset(CreateDialogFont(dpi_));
-    label3Font_.reset(CreateDialogFont(dpi_));
+    // The system's dialog class has no icon of its own.
+    SendMessageA(window_, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadIconA(instance, MAKEINTRESOURCEA(IDI_TALLYHORN_CLIENT))));
+    SendMessageA(window_, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_TALLYHORN_CLIENT), IMAGE_ICON,
+                                                     GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                     LR_SHARED)));
+    // The dialog lays itself out for a new DPI (LayOut); the dialog manager must not
+    // scale it a second time.
+    if (const auto scaling = User32Call<SetDialogDpiChangeBehaviorCall>("SetDialogDpiChangeBehavior")) {
+        scaling(window_, kDialogDpiChangeDisableAll, kDialogDpiChangeDisableAll);
+    }
+    for (const ControlDesign& design : DesignedDialog()) places_[Slot(design.control)] = {design.left, design.top};
+    dpi_ = WindowDpi(window_);
     CreateControls(instance);
+    // OK is the designed default button; the dialog manager draws it so.
+    SendMessageA(window_, DM_SETDEFID, kIdOKBtn, 0);
+    LayOut(dpi_);
+    PlaceWindow(Scale(form.left), Scale(form.top));
 }
 
 DialogWindow::~DialogWindow() { Destroy(); }
@@ -85,17 +172,34 @@ void DialogWindow::Destroy() {
     window_ = nullptr;
 }
 
+// The control's window rectangle in the dialog at the current DPI; a label's width is its
+// text's, set once its font is.
+RECT DialogWindow::PlaceOf(Control control) const {
+    const ControlDesign& design = DesignOf(control);
+    const POINT place = places_[Slot(control)];
+    int height = Scale(design.height);
+    // For a drop-down combo box the window height includes the open list.
+    if (control == Control::Comments_ComboBox) height += Scale(kComboItemHeight) * kComboDropRows + 2;
+    const int left = Scale(place.x);
+    const int top = Scale(place.y);
+    return {left, top, left + Scale(design.width), top + height};
+}
+
 void DialogWindow::CreateControls(HINSTANCE instance) {
     for (const WindowedControl& windowed : WindowedControls()) {
         const ControlDesign& design = DesignOf(windowed.control);
         const char* className = "STATIC";
-        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (design.visible ? WS_VISIBLE : 0);
-        int height = Scale(design.height);
+        // Arrow keys move the focus within a group: OK and Cancel make one, every other
+        // control one of its own, so that the focus never lands on a label or a picture.
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (design.visible ? WS_VISIBLE : 0) |
+                      (design.control == Control::CancelBtn ? 0 : WS_GROUP);
         switch (windowed.kind) {
             case ControlKind::Label:
                 style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
                 break;
             case ControlKind::Picture:
+                // Drawn by the dialog, which paints only the picture: its text is its name
+                // for screen readers.
                 style |= SS_OWNERDRAW;
                 break;
             case ControlKind::Button:
@@ -105,24 +209,71 @@ void DialogWindow::CreateControls(HINSTANCE instance) {
             case ControlKind::ComboBox:
                 className = "COMBOBOX";
                 style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_SORT | CBS_AUTOHSCROLL;
-                // For a drop-down combo box the window height includes the open list.
-                height += Scale(kComboItemHeight) * kComboDropRows + 2;
                 break;
         }
-        HWND control = CreateWindowExA(0, className, design.caption, style, Scale(design.left), Scale(design.top),
-                                       Scale(design.width), height, window_,
+        const RECT place = PlaceOf(design.control);
+        HWND control = CreateWindowExA(0, className, design.caption, style, place.left, place.top,
+                                       place.right - place.left, place.bottom - place.top, window_,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(windowed.id)), instance, nullptr);
         if (!control) throw std::runtime_error("a control of the dialog cannot be created");
         controls_[Slot(design.control)] = control;
-        HGDIOBJ font = design.control == Control::Label3 ? label3Font_.get() : font_.get();
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (windowed.kind == ControlKind::Label) SizeLabelToText(control);
         if (windowed.picture != 0) {
             bitmaps_[Slot(design.control)].reset(LoadBitmapA(instance, MAKEINTRESOURCEA(windowed.picture)));
         }
     }
     controls_[Slot(Control::Form)] = window_;
+    comboEdit_ = FindWindowExA(ControlWindow(Control::Comments_ComboBox), nullptr, "EDIT", nullptr);
+    if (!comboEdit_) comboEdit_ = ControlWindow(Control::Comments_ComboBox);
+}
 
+void DialogWindow::LayOut(int dpi) {
+    dpi_ = dpi;
+    const char* face = FontFaceFor(dpi);
+    const int height = FontHeight(dpi, face);
+    UniqueGdiObject font(CreateDialogFont(height, face));
+    UniqueGdiObject label3Font(CreateDialogFont(height, face));
+    for (const WindowedControl& windowed : WindowedControls()) {
+        HWND control = ControlWindow(windowed.control);
+        const RECT place = PlaceOf(windowed.control);
+        SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        HGDIOBJ own = windowed.control == Control::Label3 ? label3Font.get() : font.get();
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(own), TRUE);
+        if (windowed.kind == ControlKind::Label) SizeLabelToText(control);
+    }
+    // Every control holds a new font now; the old ones may go.
+    font_ = std::move(font);
+    label3Font_ = std::move(label3Font);
+    SizeCommentBox();
+    SizeWindow();
+}
+
+// The designed client area at the current DPI, with the frame around it.
+void DialogWindow::SizeWindow() {
+    if (IsIconic(window_) || IsZoomed(window_)) return;
+    const ControlDesign& form = DesignOf(Control::Form);
+    RECT frame{0, 0, Scale(form.width), Scale(form.height)};
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(window_, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(window_, GWL_EXSTYLE));
+    const auto adjustForDpi = User32Call<AdjustWindowRectExForDpiCall>("AdjustWindowRectExForDpi");
+    if (!adjustForDpi || !adjustForDpi(&frame, style, FALSE, exStyle, static_cast<UINT>(dpi_))) {
+        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    }
+    int width = frame.right - frame.left;
+    int height = frame.bottom - frame.top;
+    SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A frame drawn at another DPI than its window's (Wine draws every frame at the
+    // system's) leaves another client area: the frame as drawn tells how much.
+    RECT client{};
+    GetClientRect(window_, &client);
+    if (client.right != Scale(form.width) || client.bottom != Scale(form.height)) {
+        width += Scale(form.width) - client.right;
+        height += Scale(form.height) - client.bottom;
+        SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void DialogWindow::SizeCommentBox() {
     HWND combo = ControlWindow(Control::Comments_ComboBox);
     SendMessageA(combo, CB_SETITEMHEIGHT, 0, Scale(kComboItemHeight));
     // The closed box is as high as designed, whatever the font's own field height. The
@@ -140,8 +291,23 @@ void DialogWindow::CreateControls(HINSTANCE instance) {
         const int margin = closedHeight() - static_cast<int>(field);
         if (wanted - margin > 0) SendMessageA(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted - margin);
     }
-    comboEdit_ = FindWindowExA(combo, nullptr, "EDIT", nullptr);
-    if (!comboEdit_) comboEdit_ = combo;
+}
+
+void DialogWindow::PlaceWindow(int left, int top) {
+    if (IsIconic(window_) || IsZoomed(window_)) return;
+    RECT place{};
+    GetWindowRect(window_, &place);
+    OffsetRect(&place, left - place.left, top - place.top);
+    // The designed place scaled with a high DPI, or a place that the system suggests, can
+    // lie partly off the screen: the window moves in until the whole of it is on it.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromRect(&place, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        OffsetRect(&place, std::min(0L, work.right - place.right), std::min(0L, work.bottom - place.bottom));
+        OffsetRect(&place, std::max(0L, work.left - place.left), std::max(0L, work.top - place.top));
+    }
+    SetWindowPos(window_, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND DialogWindow::ControlWindow(Control control) const { return controls_[Slot(control)]; }
@@ -176,12 +342,7 @@ void DialogWindow::SetCaption(Control control, const std::string& text) {
 void DialogWindow::SetVisible(Control control, bool visible) {
     HWND target = ControlWindow(control);
     if (!target) return;
-    // Windows moves the focus away from a window being hidden; the comment box keeps it
-    // so that its key releases still reach the dialog.
-    const bool keepFocus = !visible && control == Control::Comments_ComboBox && OwnsFocus() &&
-                           FocusedControl() == Control::Comments_ComboBox;
     ShowWindow(target, visible ? SW_SHOWNA : SW_HIDE);
-    if (keepFocus) KeepFocusInCommentBox();
 }
 
 void DialogWindow::SetEnabled(Control control, bool enabled) {
@@ -192,11 +353,9 @@ void DialogWindow::SetEnabled(Control control, bool enabled) {
 void DialogWindow::MoveControl(Control control, std::optional<int> left, std::optional<int> top) {
     HWND target = ControlWindow(control);
     if (!target || control == Control::Form) return;
-    RECT place{};
-    GetWindowRect(target, &place);
-    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
-    SetWindowPos(target, nullptr, left ? Scale(*left) : place.left, top ? Scale(*top) : place.top, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    POINT& place = places_[Slot(control)];
+    place = {left.value_or(place.x), top.value_or(place.y)};
+    SetWindowPos(target, nullptr, Scale(place.x), Scale(place.y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void DialogWindow::SetLeft(Control control, int left) { MoveControl(control, left, std::nullopt); }
@@ -205,7 +364,9 @@ void DialogWindow::SetTop(Control control, int top) { MoveControl(control, std::
 
 void DialogWindow::SetOkIsDefault(bool isDefault) {
     okIsDefault_ = isDefault;
-    SendMessageA(ControlWindow(Control::OKBtn), BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    // The dialog manager draws the default button, and lends that look to a button that
+    // takes the focus.
+    SendMessageA(window_, DM_SETDEFID, isDefault ? kIdOKBtn : 0, 0);
 }
 
 void DialogWindow::SetAlwaysOnTop(bool onTop) {
@@ -249,14 +410,26 @@ Control DialogWindow::FocusedControl() const {
     return Control::Form;
 }
 
-void DialogWindow::KeepFocusInCommentBox() {
-    SetFocus(comboEdit_);
-    focusToRestore_ = comboEdit_;
+void DialogWindow::GiveFocus(Control control) {
+    HWND target = ControlWindow(control);
+    if (!target) return;
+    if (target == window_) {
+        SetFocus(window_);
+    } else {
+        // As Tab moves it: a button that takes the focus looks like the one Enter presses.
+        SendMessageA(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+    }
+    focusToRestore_ = control == Control::Comments_ComboBox ? comboEdit_ : target;
 }
 
+// Back to where the focus was when the dialog was last active; a control hidden or
+// disabled meanwhile never takes it, the dialog itself does.
 void DialogWindow::RestoreFocus() {
     HWND target = focusToRestore_;
-    if (!target || !IsWindow(target) || !IsChild(window_, target) || !IsWindowEnabled(target)) target = comboEdit_;
+    if (!target || !IsWindow(target) || !IsChild(window_, target) || !IsWindowVisible(target) ||
+        !IsWindowEnabled(target)) {
+        target = window_;
+    }
     SetFocus(target);
 }
 
@@ -281,7 +454,7 @@ void DialogWindow::Show(int startShowState) {
         ShowWindow(window_, SW_SHOWNORMAL);
     }
     SetForegroundWindow(window_);
-    KeepFocusInCommentBox();
+    GiveFocus(Control::Comments_ComboBox);
     UpdateWindow(window_);
     Activate();
 }
@@ -347,30 +520,39 @@ void DialogWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
     }
 }
 
-LRESULT DialogWindow::ColourStatic(HDC dc, HWND control) {
-    SetTextColor(dc, control == ControlWindow(Control::Label3) ? RGB(0, 0, 0) : GetSysColor(COLOR_WINDOWTEXT));
+// Every colour from the system's scheme, so that a high-contrast scheme is followed: the
+// window text on the button face, Label3 too (black in the default scheme).
+LRESULT DialogWindow::ColourStatic(HDC dc) {
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-// ---- the window procedure ----
+// ---- the dialog procedure ----
 
-LRESULT CALLBACK DialogWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<DialogWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+INT_PTR CALLBACK DialogWindow::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<DialogWindow*>(lParam);
         self->window_ = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+        return FALSE;  // the focus is given once the controls exist
     }
     auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self || self->window_ != window) return DefWindowProcA(window, message, wParam, lParam);
+    if (!self || self->window_ != window) return FALSE;
+    std::optional<LRESULT> result;
     try {
-        return self->HandleMessage(message, wParam, lParam);
+        result = self->HandleMessage(message, wParam, lParam);
     } catch (...) {
-        return 0;  // no exception leaves a window procedure
+        result = 0;  // no exception leaves a window procedure
     }
+    if (!result) return FALSE;
+    // A colour message answers with its brush, every other one through the message result.
+    if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) return static_cast<INT_PTR>(*result);
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, *result);
+    return TRUE;
 }
 
-LRESULT DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
             if (form_ && HIWORD(wParam) == BN_CLICKED) {
@@ -401,7 +583,7 @@ LRESULT DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         }
         case kActivateMessage:
             if (activationPending_) {
-                KeepFocusInCommentBox();
+                GiveFocus(Control::Comments_ComboBox);
                 Activate();
             }
             return 0;
@@ -418,6 +600,21 @@ LRESULT DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
                 RestoreFocus();
             }
             return 0;
+        case WM_SETFOCUS:
+            return 0;  // the dialog keeps the focus it was given; the dialog manager would pass it on
+        case WM_NEXTDLGCTL:
+            // The arrow keys would take the focus from the dialog itself to a label: it
+            // goes only to the comment box and the buttons.
+            if (LOWORD(lParam) && !(GetWindowLongA(reinterpret_cast<HWND>(wParam), GWL_STYLE) & WS_TABSTOP)) return 0;
+            return std::nullopt;
+        case WM_DPICHANGED: {
+            // On a monitor of another scale, or the scale changed: the layout and fonts of
+            // the new DPI, in the place that the system suggests.
+            const RECT suggested = *reinterpret_cast<const RECT*>(lParam);
+            LayOut(HIWORD(wParam));
+            PlaceWindow(suggested.left, suggested.top);
+            return 0;
+        }
         case WM_SETTINGCHANGE:
             if (form_) form_->SettingsChanged();
             return 0;
@@ -425,9 +622,9 @@ LRESULT DialogWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             DrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         case WM_CTLCOLORSTATIC:
-            return ColourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            return ColourStatic(reinterpret_cast<HDC>(wParam));
         default:
-            return DefWindowProcA(window_, message, wParam, lParam);
+            return std::nullopt;
     }
 }
 

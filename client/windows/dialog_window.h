@@ -1,5 +1,6 @@
-// The dialog's Win32 window: its controls in the designed layout, scaled to the
-// system DPI, and the message loop that turns window messages into TForm1 events.
+// The dialog's Win32 window: a dialog of the system's dialog class with its controls in
+// the designed layout, scaled to the DPI of its monitor, and the message loop that turns
+// window messages into TForm1 events.
 #pragma once
 
 #include <windows.h>
@@ -55,29 +56,38 @@ public:
     void SetTop(Control control, int top);
     void SetOkIsDefault(bool isDefault);
     void SetAlwaysOnTop(bool onTop);
+    void GiveFocus(Control control);
     std::string CommentText() const;
     void ClearHistoryItems(std::size_t count, std::size_t bytes);
     bool InsertHistoryItem(std::size_t index, const std::string& entry);
 
-    // Designed pixels to device pixels at the system DPI.
+    // Designed pixels to device pixels at the window's DPI.
     int Scale(int designed) const { return MulDiv(designed, dpi_, kDesignDpi); }
 
 private:
     void MoveControl(Control control, std::optional<int> left, std::optional<int> top);
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The message's result, or nothing for the dialog manager's own handling.
+    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void CreateControls(HINSTANCE instance);
+    // The control's window rectangle in the dialog at the current DPI.
+    RECT PlaceOf(Control control) const;
+    // Places, sizes and fonts of the window and every control for a DPI.
+    void LayOut(int dpi);
+    void SizeCommentBox();
+    void SizeWindow();
+    // Moves the window to a place, kept inside the work area of its monitor.
+    void PlaceWindow(int left, int top);
     HWND ControlWindow(Control control) const;
     Control FocusedControl() const;
     bool OwnsFocus() const;
     void SizeLabelToText(HWND label);
-    void KeepFocusInCommentBox();
     void RestoreFocus();
     void Activate();
     bool RouteButtonKey(const MSG& message);
     void DrawPicture(const DRAWITEMSTRUCT& item);
-    LRESULT ColourStatic(HDC dc, HWND control);
+    LRESULT ColourStatic(HDC dc);
 
     HWND window_ = nullptr;
     HWND comboEdit_ = nullptr;
@@ -87,6 +97,8 @@ private:
     bool activationPending_ = true;
     HWND focusToRestore_ = nullptr;
     std::array<HWND, kControlCount> controls_{};
+    // Each control's place in designed pixels, as the form last put it.
+    std::array<POINT, kControlCount> places_{};
     std::array<::tallyhorn::win::UniqueGdiObject, kControlCount> bitmaps_{};
     ::tallyhorn::win::UniqueGdiObject font_;
     ::tallyhorn::win::UniqueGdiObject label3Font_;

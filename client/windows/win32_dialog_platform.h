@@ -37,6 +37,7 @@ public:
     void SetTop(Control control, int top) override { window_.SetTop(control, top); }
     void SetOkIsDefault(bool isDefault) override { window_.SetOkIsDefault(isDefault); }
     void SetAlwaysOnTop(bool onTop) override { window_.SetAlwaysOnTop(onTop); }
+    void GiveFocus(Control control) override { window_.GiveFocus(control); }
     std::string CommentText() override { return window_.CommentText(); }
     void ClearHistoryItems(std::size_t count, std::size_t bytes) override { window_.ClearHistoryItems(count, bytes); }
     bool InsertHistoryItem(std::size_t index, const std::string& entry) override {

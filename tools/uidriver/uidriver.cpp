@@ -44,24 +44,29 @@ DWORD ProcessOf(HWND window) {
     return process;
 }
 
+// The dialog and its message boxes share the system's dialog class; only the dialog has
+// a comment box.
+bool IsJobDialog(HWND window) { return GetDlgItem(window, client::win::kIdComments_ComboBox) != nullptr; }
+
 struct Search {
     DWORD processId;
-    const char* className;
+    bool dialog;  // the job dialog, else message boxes
     bool visibleOnly;
     std::vector<HWND> found;
 };
 
 BOOL CALLBACK Collect(HWND window, LPARAM lParam) {
     auto* search = reinterpret_cast<Search*>(lParam);
-    if ((search->processId == 0 || ProcessOf(window) == search->processId) && ClassIs(window, search->className) &&
+    if ((search->processId == 0 || ProcessOf(window) == search->processId) &&
+        ClassIs(window, client::win::kDialogClassName) && IsJobDialog(window) == search->dialog &&
         (!search->visibleOnly || IsWindowVisible(window))) {
         search->found.push_back(window);
     }
     return TRUE;
 }
 
-std::vector<HWND> TopLevelWindows(DWORD processId, const char* className, bool visibleOnly) {
-    Search search{processId, className, visibleOnly, {}};
+std::vector<HWND> TopLevelWindows(DWORD processId, bool dialog, bool visibleOnly) {
+    Search search{processId, dialog, visibleOnly, {}};
     EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -139,7 +144,7 @@ bool WaitForExit(const Program& program, DWORD timeoutMs, DWORD* exitCode) {
 HWND FindDialog(DWORD processId, DWORD timeoutMs) {
     const DWORD started = GetTickCount();
     for (;;) {
-        const std::vector<HWND> found = TopLevelWindows(processId, client::win::kDialogClassName, false);
+        const std::vector<HWND> found = TopLevelWindows(processId, true, false);
         if (!found.empty()) return found.front();
         if (GetTickCount() - started >= timeoutMs) return nullptr;
         Sleep(kPollMs);
@@ -209,17 +214,20 @@ std::vector<std::string> ComboItems(HWND combo) {
     return items;
 }
 
-int FocusedControlId(HWND dialog) {
+HWND FocusedWindow(HWND dialog) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) || !info.hwndFocus) return 0;
-    HWND focus = info.hwndFocus;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+int FocusedControlId(HWND dialog) {
+    HWND focus = FocusedWindow(dialog);
     // The combo box's edit field counts as the combo box.
     while (focus && GetParent(focus) != dialog) focus = GetParent(focus);
     return focus ? GetDlgCtrlID(focus) : 0;
 }
 
-std::vector<HWND> MessageBoxes(DWORD processId) { return TopLevelWindows(processId, "#32770", true); }
+std::vector<HWND> MessageBoxes(DWORD processId) { return TopLevelWindows(processId, false, true); }
 
 MessageBoxInfo FindMessageBox(DWORD processId, DWORD timeoutMs, const std::vector<HWND>& known) {
     const DWORD started = GetTickCount();

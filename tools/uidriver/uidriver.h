@@ -48,6 +48,9 @@ ControlState ReadControl(HWND dialog, int controlId);
 RECT ClientRectOnScreen(HWND window);
 // The items of a combo box's list, in list order.
 std::vector<std::string> ComboItems(HWND combo);
+// The window that has the keyboard focus in the dialog's thread (the dialog itself, a
+// control or a control's part), or nullptr.
+HWND FocusedWindow(HWND dialog);
 // The control of the dialog that has the keyboard focus (0 when none of its own).
 int FocusedControlId(HWND dialog);
 

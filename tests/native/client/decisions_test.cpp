@@ -2,6 +2,9 @@
 // its nested close in quota mode, the countdown and the response file.
 #include "tests/native/client/dialog_test_support.h"
 
+#include <algorithm>
+#include <tuple>
+
 namespace tallyhorn::client::testing {
 namespace {
 
@@ -14,55 +17,59 @@ Lines Tail(Lines lines, std::size_t from) { return Lines(lines.begin() + static_
 
 // ---------------------------------------------------------------- the keyboard per mode
 
-TEST_F(DialogTest, CommentModeEscapeRunsCancelOnceOnPress) {
-    StartWith("COMMENT");
-    Answer(false);
-    EXPECT_TRUE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));
-    EXPECT_EQ(Tail(Log(), 2), Lines{"CancelBtn Click"});
-    EXPECT_EQ(BoxTexts(), Lines{kQuit});
-    EXPECT_EQ(platform.quitRequests, 0);
+// Where the focus starts in each mode, and what one stroke of Enter or of Escape does
+// there: the handlers it runs, the questions it asks (each answered No) and the closes.
+struct KeyOutcome {
+    Lines log;
+    Lines boxes;
+    int quits;
+};
+struct ModeKeys {
+    const char* action;
+    Control focus;
+    KeyOutcome enter, escape;
+};
+const ModeKeys kModeKeys[] = {
+    // The default button on press, then the comment box on release.
+    {"COMMENT", Control::Comments_ComboBox, {{"OKBtn Click", "OKBtn Click"}, {}, 0}, {{"CancelBtn Click"}, {kQuit}, 0}},
+    // One button, as in a message box: Escape presses it too.
+    {"REJECT", Control::OKBtn, {{"OKBtn Click"}, {}, 1}, {{"OKBtn Click"}, {}, 1}},
+    {"ADMIN QUOTA", Control::OKBtn, {{"OKBtn Click"}, {kPrint}, 0}, {{"CancelBtn Click"}, {kCancelJob}, 0}},
+    {"USER QUOTA", Control::OKBtn, {{"OKBtn Click"}, {kPrint}, 0}, {{"CancelBtn Click"}, {kCancelJob}, 0}},
+    {"QUOTA", Control::OKBtn, {{"OKBtn Click"}, {kPrint}, 0}, {{"CancelBtn Click"}, {kCancelJob}, 0}},
+    // Both buttons disabled: the dialog holds the focus; Enter cannot confirm printing.
+    {"WAIT QUOTA", Control::Form, {{}, {}, 0}, {{"CancelBtn Click"}, {kCancelJob}, 0}},
+};
+
+void PrintTo(const ModeKeys& mode, std::ostream* out) { *out << '"' << mode.action << '"'; }
+
+class DialogKeys : public DialogTest, public ::testing::WithParamInterface<std::tuple<ModeKeys, int>> {};
+
+TEST_P(DialogKeys, TheFocusStartsOnAUsableControlAndOneStrokeRunsItsHandlerOnce) {
+    const auto& [mode, key] = GetParam();
+    StartWith(mode.action);
+    const std::size_t logged = Log().size();
+    EXPECT_EQ(platform.focus, mode.focus);
+    Stroke(key);
+    const KeyOutcome& outcome = key == kKeyEnter ? mode.enter : mode.escape;
+    EXPECT_EQ(Tail(Log(), logged), outcome.log);
+    EXPECT_EQ(BoxTexts(), outcome.boxes);
+    EXPECT_EQ(platform.quitRequests, outcome.quits);
 }
 
-TEST_F(DialogTest, RejectModeEnterClosesAndEscapeAsksOnRelease) {
-    StartWith("REJECT");
-    Answer(false);
-    EXPECT_FALSE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));  // Cancel is hidden
-    EXPECT_TRUE(platform.boxes.empty());
-    form.KeyUp(kKeyEscape, Control::Comments_ComboBox);
-    EXPECT_EQ(BoxTexts(), Lines{kQuit});
-    EXPECT_EQ(platform.quitRequests, 0);
+INSTANTIATE_TEST_SUITE_P(EachMode, DialogKeys, ::testing::Combine(::testing::ValuesIn(kModeKeys),
+                                                                  ::testing::Values(kKeyEnter, kKeyEscape)),
+                         [](const auto& info) {
+                             std::string name = std::get<0>(info.param).action;
+                             name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+                             return name + (std::get<1>(info.param) == kKeyEnter ? "_Enter" : "_Escape");
+                         });
 
-    Stroke(kKeyEnter);
-    EXPECT_EQ(Tail(Log(), 2), (Lines{"CancelBtn Click", "OKBtn Click", "OKBtn Click"}));
-    EXPECT_EQ(platform.quitRequests, 2);  // the release only closes again
-}
-
-TEST_F(DialogTest, QuotaModeEnterAsksOnReleaseAndEscapeCancelsOnPress) {
-    StartWith("ADMIN QUOTA");
-    EXPECT_FALSE(form.KeyDown(kKeyEnter, false, Control::Comments_ComboBox, false));  // OK is not default
-    EXPECT_TRUE(platform.boxes.empty());
-    form.KeyUp(kKeyEnter, Control::Comments_ComboBox);
-    EXPECT_EQ(BoxTexts(), Lines{kPrint});
-    EXPECT_TRUE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));
-    EXPECT_EQ(BoxTexts(), (Lines{kPrint, kCancelJob}));
-    EXPECT_EQ(Tail(Log(), 3), (Lines{"OKBtn Click", "CancelBtn Click"}));
-}
-
-TEST_F(DialogTest, WaitModeEnterDoesNotLetTheUserConfirmButEscapeStillCancels) {
+TEST_F(DialogTest, ADisabledButtonTakesNoClick) {
     StartWith("WAIT QUOTA");
-    Answer(true);
-    Stroke(kKeyEnter);
+    form.ButtonClicked(Control::OKBtn);
+    form.ButtonClicked(Control::CancelBtn);
     EXPECT_TRUE(platform.boxes.empty());
-    EXPECT_EQ(Log().size(), 3u);  // no "OKBtn Click"
-    form.ButtonClicked(Control::OKBtn);  // disabled: no click
-    EXPECT_TRUE(platform.boxes.empty());
-
-    EXPECT_FALSE(form.KeyDown(kKeyEscape, false, Control::Comments_ComboBox, false));  // Cancel is disabled
-    EXPECT_TRUE(platform.boxes.empty());
-    form.KeyUp(kKeyEscape, Control::Comments_ComboBox);
-    EXPECT_EQ(BoxTexts(), Lines{kCancelJob});
-    EXPECT_EQ(Response(), "QUOTA VIOLATION");
-    EXPECT_EQ(platform.quitRequests, 1);
 }
 
 TEST_F(DialogTest, ModifiersAndAnOpenListKeepTheButtonKeysFromPressing) {
@@ -87,6 +94,8 @@ TEST_F(DialogTest, EnterPressesAFocusedButtonEvenWhereOkIsNoDefaultAndEscapePres
     EXPECT_TRUE(form.KeyDown(kKeyEnter, false, Control::CancelBtn, false));
     EXPECT_TRUE(form.KeyDown(kKeyEscape, false, Control::OKBtn, false));
     EXPECT_EQ(BoxTexts(), (Lines{kPrint, kCancelJob, kCancelJob}));
+    form.KeyDown(kKeyEnter, false, Control::Comments_ComboBox, false);
+    form.KeyUp(kKeyEnter, Control::Comments_ComboBox);  // the hidden comment box: nothing
     form.KeyUp(kKeyEnter, Control::CancelBtn);  // not the comment box: nothing
     EXPECT_EQ(platform.boxes.size(), 3u);
 }

@@ -45,10 +45,10 @@ protected:
         platform.nowMs = until;
     }
 
-    // One key stroke, press then release, as a person makes it with the focus on `focus`.
-    void Stroke(int key, Control focus = Control::Comments_ComboBox) {
-        form.KeyDown(key, false, focus, false);
-        form.KeyUp(key, focus);
+    // One key stroke, press then release, as a person makes it where the focus is.
+    void Stroke(int key) {
+        form.KeyDown(key, false, platform.focus, false);
+        form.KeyUp(key, platform.focus);
     }
 
     // Answers the next box with `answer`, after running `nested` inside its loop.

@@ -92,6 +92,8 @@ public:
     bool okIsDefault = true;
     bool alwaysOnTop = true;
     std::string commentText;
+    // The window gives the comment box the focus as it first shows the dialog.
+    Control focus = Control::Comments_ComboBox;
 
     // ---- timers, on a clock of their own ----
     std::map<Timer, TimerView> timers;
@@ -119,6 +121,7 @@ public:
     void SetTop(Control control, int top) override { controls[control].top = top; }
     void SetOkIsDefault(bool isDefault) override { okIsDefault = isDefault; }
     void SetAlwaysOnTop(bool onTop) override { alwaysOnTop = onTop; }
+    void GiveFocus(Control control) override { focus = control; }
     std::string CommentText() override { return commentText; }
     void StartTimer(Timer timer, unsigned intervalMs) override;
     void StopTimer(Timer timer) override;

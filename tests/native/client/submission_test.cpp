@@ -319,8 +319,8 @@ TEST(SubmissionModes, RejectAndQuotaNeverConnect) {
         platform.firstArgument = kJobFile;
         dialog.FormActivate();
         dialog.ButtonClicked(Control::OKBtn);
-        dialog.KeyDown(kKeyEnter, false, Control::Comments_ComboBox, false);
-        dialog.KeyUp(kKeyEnter, Control::Comments_ComboBox);
+        dialog.KeyDown(kKeyEnter, false, platform.focus, false);
+        dialog.KeyUp(kKeyEnter, platform.focus);
         EXPECT_TRUE(platform.ports.empty()) << action;
     }
 }

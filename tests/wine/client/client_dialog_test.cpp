@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <memory>
 #include <regex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/log_retention.h"
+#include "common/windows/handles.h"
 #include "tests/wine/client/client_fixture.h"
 
 namespace tallyhorn::client::wine_test {
@@ -52,9 +54,10 @@ constexpr InEachMode kArrangement[] = {
     {kIdReason, {kReason, false, 34, 184}, {kReason, true, 34, 135}, {kJobErrorMsg, true, 34, 25}},
     {kIdOKBtn, {"OK", true, 103, 183}, {"OK", true, 147, 183}, {"OK", true, 103, 183}},
     {kIdCancelBtn, {"Cancel", true, 210, 183}, {nullptr, false, 210, 183}, {"Cancel", true, 210, 183}},
-    {kIdStop_Image, {nullptr, false, 4, 20}, {nullptr, true, 4, 20}, {nullptr, false, 4, 20}},
-    {kIdConfirm_Image, {nullptr, false, 4, 56}, {nullptr, false, 4, 56}, {nullptr, true, 4, 20}},
-    {kIdComment_Image, {nullptr, true, 4, 15}, {nullptr, false, 4, 91}, {nullptr, false, 4, 91}},
+    // A picture's text is its name for screen readers.
+    {kIdStop_Image, {"Rejected", false, 4, 20}, {"Rejected", true, 4, 20}, {"Rejected", false, 4, 20}},
+    {kIdConfirm_Image, {"Question", false, 4, 56}, {"Question", false, 4, 56}, {"Question", true, 4, 20}},
+    {kIdComment_Image, {"Comment", true, 4, 15}, {"Comment", false, 4, 91}, {"Comment", false, 4, 91}},
 };
 
 using Arrangement = std::vector<std::pair<int, Seen>>;
@@ -113,6 +116,8 @@ TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
     EXPECT_EQ(SendMessageA(run.ControlWindow(kIdComments_ComboBox), CB_GETITEMHEIGHT, 0, 0), 13);
     EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
     EXPECT_TRUE(GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    // Screen readers name the comment box after the label just before it.
+    EXPECT_EQ(GetWindow(run.ControlWindow(kIdComments_ComboBox), GW_HWNDPREV), run.ControlWindow(kIdLabel1));
 
     // The job file is gone once read; the log tells what was read.
     EXPECT_FALSE(Exists(run.JobFile()));
@@ -127,11 +132,10 @@ TEST(DialogWindow, RejectModeTellsWhyTheJobWillNotPrint) {
     ClientRun run;
     ASSERT_TRUE(run.Show(Job("REJECT", "5"), kRejectCaption));
     ExpectControls(run, ArrangementOf(&InEachMode::reject));
-    // The hidden comment box keeps the focus, so its key releases still count.
-    EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
+    EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdOKBtn);
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=REJECT", "JobID=5"}));
 
-    // Enter presses the default OK button, which closes the dialog.
+    // Enter presses the focused OK button, which closes the dialog.
     run.Press(VK_RETURN);
     EXPECT_TRUE(run.WaitForExit());
     EXPECT_EQ(run.LogMessages().at(2), "OKBtn Click");
@@ -161,10 +165,18 @@ TEST_P(QuotaMode, AsksToConfirmAgainstTheCountdown) {
     ExpectControls(run, quota);
     EXPECT_EQ(run.Control(kIdOKBtn).enabled, c.buttonsEnabled);
     EXPECT_EQ(run.Control(kIdCancelBtn).enabled, c.buttonsEnabled);
-    EXPECT_FALSE(GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON);
-    EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
+    // OK has the focus and looks like the button Enter presses; while both buttons wait,
+    // the dialog itself holds the focus.
+    EXPECT_EQ((GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0, c.buttonsEnabled);
+    EXPECT_EQ(driver::FocusedWindow(run.Dialog()), c.buttonsEnabled ? run.ControlWindow(kIdOKBtn) : run.Dialog());
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=QUOTA", "JobID=9",
                                                           std::string("QuotaType=") + c.quotaType}));
+    if (!wait) return;
+    // An arrow key finds nothing to move to; Escape, which the dialog takes, still asks.
+    run.Press(VK_RIGHT);
+    run.Press(VK_ESCAPE);
+    ASSERT_TRUE(run.AnswerBox("The Print job will be canceled, ok to go on ?", IDNO));
+    EXPECT_TRUE(WaitUntil([&] { return driver::FocusedWindow(run.Dialog()) == run.Dialog(); }, 2000));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -297,22 +309,8 @@ TEST(CommentHistory, DialogsClosingTogetherKeepEveryComment) {
     EXPECT_FALSE(Exists(run.HistoryFile() + ".lock"));
 }
 
-// The system DPI that programs started from now on see; 96 again at the end.
-struct SystemDpi {
-    explicit SystemDpi(DWORD dpi) { Set(dpi); }
-    ~SystemDpi() { Set(96); }
-    static void Set(DWORD dpi) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS)
-            return;
-        RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-        RegCloseKey(key);
-    }
-};
-
 TEST(DialogScaling, At144DpiEverythingIsHalfAsLargeAgain) {
-    const SystemDpi dpi(144);
+    const UserRegistryValues dpi = SystemDpi(144);
     ClientRun run;
     ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
     const RECT client = driver::ClientRectOnScreen(run.Dialog());
@@ -322,11 +320,30 @@ TEST(DialogScaling, At144DpiEverythingIsHalfAsLargeAgain) {
     EXPECT_EQ(Width(run.Control(kIdOKBtn)), MulDiv(75, 144, 96));
     EXPECT_EQ(Height(run.Control(kIdComments_ComboBox)), MulDiv(21, 144, 96));
     EXPECT_EQ(Width(run.Control(kIdComment_Image)), MulDiv(25, 144, 96));
-    // The font grew with the layout: the longest caption still fits inside the window.
+    // The font grew with the layout, nearly as much (a bitmap face stops at 20 pixels):
+    // the longest caption still fits inside the window.
     const driver::ControlState label4 = run.Control(kIdLabel4);
-    EXPECT_GT(Width(label4), 321);
+    EXPECT_GT(Width(label4), MulDiv(321, 144, 96) * 7 / 8);
     EXPECT_LE(label4.place.right, client.right - client.left);
-    EXPECT_GT(Height(label4), 13);
+    EXPECT_GE(Height(label4), MulDiv(13, 144, 96) * 7 / 8);
+}
+
+// Every colour comes from the system's scheme: under a black high-contrast scheme the
+// lines are white on black, "will not be printed" too.
+TEST(DialogColours, FollowAHighContrastScheme) {
+    const HighContrastBlack scheme;
+    ClientRun run;
+    ASSERT_TRUE(run.Show(Job("REJECT"), kRejectCaption));
+    const RECT label3 = driver::ClientRectOnScreen(run.ControlWindow(kIdLabel3));
+    std::set<COLORREF> colours;
+    EXPECT_TRUE(WaitUntil([&] {
+        const ::tallyhorn::win::WindowDc screen(nullptr);
+        colours.clear();
+        for (int y = label3.top; y < label3.bottom; ++y)
+            for (int x = label3.left; x < label3.right; ++x) colours.insert(GetPixel(screen.get(), x, y));
+        return colours.size() > 1;
+    }, 5000));
+    EXPECT_EQ(colours, (std::set<COLORREF>{RGB(0, 0, 0), RGB(255, 255, 255)}));
 }
 
 class ShowState : public ::testing::TestWithParam<int> {};

@@ -161,6 +161,34 @@ void ClientRun::SetComment(const std::string& text) { driver::SetText(ControlWin
 
 void ClientRun::Click(int buttonId) { driver::ClickButton(ControlWindow(buttonId)); }
 
+// ---- UserRegistryValues ----
+
+UserRegistryValues::UserRegistryValues(const std::string& key,
+                                       const std::vector<std::pair<std::string, std::string>>& values, DWORD type)
+    : key_(key) {
+    for (const auto& [name, value] : values) {
+        Old old{name, REG_NONE, std::string(4096, '\0')};
+        DWORD size = static_cast<DWORD>(old.bytes.size());
+        if (RegGetValueA(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_ANY, &old.type, old.bytes.data(), &size))
+            old.type = REG_NONE;
+        old.bytes.resize(size);
+        old_.push_back(old);
+        const std::string bytes = type == REG_SZ ? value + '\0' : value;
+        RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), name.c_str(), type, bytes.data(), static_cast<DWORD>(bytes.size()));
+    }
+}
+
+UserRegistryValues::~UserRegistryValues() {
+    for (const Old& old : old_) {
+        if (old.type == REG_NONE) {
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, key_.c_str(), old.name.c_str());
+        } else {
+            RegSetKeyValueA(HKEY_CURRENT_USER, key_.c_str(), old.name.c_str(), old.type, old.bytes.data(),
+                            static_cast<DWORD>(old.bytes.size()));
+        }
+    }
+}
+
 // ---- CommentServer ----
 
 CommentServer::CommentServer(const std::string& mode, const std::vector<std::string>& extra)

@@ -77,6 +77,7 @@ public:
     bool WaitUntilEnabled() const;
 
     HWND Dialog() const { return dialog_; }
+    DWORD ProcessId() const { return program_.processId; }
     driver::ControlState Control(int id) const { return driver::ReadControl(dialog_, id); }
     std::string Text(int id) const { return Control(id).text; }
     HWND ControlWindow(int id) const { return GetDlgItem(dialog_, id); }
@@ -107,6 +108,47 @@ private:
     std::string exe_;
     driver::Program program_;
     HWND dialog_ = nullptr;
+};
+
+// Values under HKEY_CURRENT_USER that programs read as they start (under Wine: the DPI,
+// the colour scheme, the visual style), set for the programs started from now on and put
+// back at the end: texts, or with REG_DWORD numbers given as their four bytes.
+class UserRegistryValues {
+public:
+    UserRegistryValues(const std::string& key, const std::vector<std::pair<std::string, std::string>>& values,
+                       DWORD type = REG_SZ);
+    ~UserRegistryValues();
+    UserRegistryValues(const UserRegistryValues&) = delete;
+    UserRegistryValues& operator=(const UserRegistryValues&) = delete;
+
+private:
+    struct Old {
+        std::string name;
+        DWORD type;  // REG_NONE: there was none
+        std::string bytes;
+    };
+    std::string key_;
+    std::vector<Old> old_;
+};
+
+// The DPI that Wine gives to programs.
+inline UserRegistryValues SystemDpi(DWORD dpi) {
+    return {"Control Panel\\Desktop", {{"LogPixels", std::string(reinterpret_cast<const char*>(&dpi), sizeof dpi)}},
+            REG_DWORD};
+}
+
+// What Windows switches to with "High Contrast Black": white text on black, and no visual
+// style, so that the controls too are drawn in the scheme. (Wine refuses to switch high
+// contrast on, so it is set by its parts.)
+struct HighContrastBlack {
+    UserRegistryValues colours{
+        "Control Panel\\Colors",
+        {{"WindowText", "255 255 255"}, {"Window", "0 0 0"}, {"ButtonFace", "0 0 0"}, {"ButtonText", "255 255 255"},
+         {"ButtonHilight", "255 255 255"}, {"ButtonLight", "192 192 192"}, {"ButtonShadow", "128 128 128"},
+         {"ButtonDkShadow", "128 128 128"}, {"GrayText", "63 242 63"}, {"ActiveTitle", "0 0 0"},
+         {"GradientActiveTitle", "0 0 0"}, {"TitleText", "255 255 255"}, {"WindowFrame", "255 255 255"}}};
+    UserRegistryValues noVisualStyle{"Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager",
+                                     {{"ThemeActive", "0"}}};
 };
 
 // The stand-in comment server, started for one test and ended at its end.

@@ -111,5 +111,26 @@ TEST(PlatformSockets, ErrorTextsComeWithoutLineEnd) {
     EXPECT_NE(refused.back(), '.');
 }
 
+// On a monitor of another scale the window lays itself out for the new DPI, in the place
+// that the system suggests as far as it lies on the screen; back at 96 DPI it is as designed.
+TEST(DialogWindowDpi, ChangingTheDpiLaysTheWindowOutAgain) {
+    win::DialogWindow window(GetModuleHandleA(nullptr));
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    for (const int dpi : {192, 96}) {
+        RECT suggested{work.right - 100, work.bottom - 100, work.right + 600, work.bottom + 300};
+        SendMessageA(window.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        const RECT client = driver::ClientRectOnScreen(window.Handle());
+        EXPECT_EQ(client.right - client.left, MulDiv(369, dpi, 96)) << dpi;
+        EXPECT_EQ(client.bottom - client.top, MulDiv(219, dpi, 96)) << dpi;
+        EXPECT_EQ(driver::WindowPlace(window.Handle()).right, work.right) << dpi;
+        EXPECT_EQ(driver::WindowPlace(window.Handle()).bottom, work.bottom) << dpi;
+        const RECT label4 = driver::ReadControl(window.Handle(), kIdLabel4).place;
+        EXPECT_EQ(label4.top, MulDiv(13, dpi, 96)) << dpi;
+        EXPECT_GE(label4.bottom - label4.top, MulDiv(13, dpi, 96) * 7 / 8) << dpi;
+    }
+    EXPECT_EQ(driver::ReadControl(window.Handle(), kIdLabel4).place.right, 34 + 321);  // the design's face again
+}
+
 }  // namespace
 }  // namespace tallyhorn::client::wine_test

@@ -1,5 +1,5 @@
-// Screenshots of each dialog mode and of a message box, as BMP files for the docs (the
-// build converts them to PNG). The folder comes from TALLYHORN_SCREENSHOT_DIR.
+// Screenshots of each dialog mode, of a message box, of a black high-contrast scheme and
+// of 144 DPI, as BMP files for the docs (the build converts them to PNG). The folder comes from TALLYHORN_SCREENSHOT_DIR.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -54,6 +54,14 @@ TEST(Screenshots, EachModeAndABox) {
     ShootMode("quota-admin", ShotJob("ADMIN QUOTA", quota), kQuotaCaption);
     ShootMode("quota-user", ShotJob("USER QUOTA", quota), kQuotaCaption);
     ShootMode("quota-wait", ShotJob("WAIT QUOTA", quota), kQuotaCaption);
+    {
+        const HighContrastBlack scheme;
+        ShootMode("quota-user-high-contrast", ShotJob("USER QUOTA", quota), kQuotaCaption);
+    }
+    {
+        const UserRegistryValues dpi = SystemDpi(144);
+        ShootMode("comment-144dpi", ShotJob("COMMENT", ""), kCommentCaption, "Proof copy for Ann");
+    }
 
     ClientRun run;
     ASSERT_TRUE(run.Show(ShotJob("USER QUOTA", quota), kQuotaCaption));
