@@ -24,19 +24,19 @@ struct HookSettings {
     std::int32_t LogDays = 0;
 };
 
-// The settings file, its section (both in contract/contract.h: the dialog reads LogDays)
-// and its keys.
+// The settings file, its section and its keys (the installation's facts).
 using contract::kSettingsFile;
 using contract::kSettingsSection;
-inline constexpr std::string_view kProgDirKey = "ProgDir";
+using facts::kProgDirKey;
 inline constexpr std::string_view kProgDirDefault = "c:";
-inline constexpr std::string_view kServerIpKey = "Tallyhorn ServerIP";
-inline constexpr std::string_view kWriteToLogKey = "WriteToLog";
+using facts::kServerIpKey;
+using facts::kWriteToLogKey;
 using contract::kLogDaysKey;
-inline constexpr std::string_view kFailClosedKey = "FailClosed";
+using facts::kFailClosedKey;
 
-// Reads "ProgDir", "Tallyhorn ServerIP", "WriteToLog" and "LogDays" in that order, then normalises
-// ProgDir. Never fails: a failure ends the reading and keeps what was read so far.
+// Reads the folder, the server's address, the log switch and the days of logs kept, in that
+// order, then normalises ProgDir. Never fails: a failure ends the reading and keeps what was
+// read so far.
 HookSettings Read_Hook_Settings(HookPlatform& platform) noexcept;
 
 // One line of the hook log, when logging is on. Never fails; a line that cannot be

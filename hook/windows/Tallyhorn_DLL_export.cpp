@@ -17,8 +17,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-// Exported as "Handle_Print_Job@16" at ordinal 1 (Tallyhorn.def). The caller removes the
-// four arguments; the verdict is the low byte of the result.
+// Exported under the name and at the ordinal of the installation's facts (the Tallyhorn.def
+// that the build makes). The caller removes the four arguments; the verdict is the low byte
+// of the result.
 extern "C" unsigned char __cdecl Handle_Print_Job(const wchar_t* DeviceName, const wchar_t* pDocumentName,
                                                   std::int32_t JobId, std::int32_t JobType) {
     static_assert(sizeof(wchar_t) == sizeof(char16_t));

@@ -18,7 +18,7 @@ namespace tallyhorn::bench {
 using HandlePrintJob = hook::HandlePrintJobExport*;
 
 inline HandlePrintJob LoadExport(HMODULE library) {
-    return reinterpret_cast<HandlePrintJob>(reinterpret_cast<void (*)()>(GetProcAddress(library, hook::kExportName)));
+    return reinterpret_cast<HandlePrintJob>(reinterpret_cast<void (*)()>(GetProcAddress(library, hook::kExportName.data())));
 }
 
 inline double NowMs() {

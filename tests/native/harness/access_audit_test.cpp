@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,37 @@ TEST(AccessAudit, ProgramsOtherThanOursAndTheMonitor) {
     for (const char* name : {"TALLYHORN.DLL", "Tallyhorn_Harness.exe", "TallyhornClient.exe", "tallyhorn_mon.EXE",
                              "Tallyhorn.Cmt", "notes.dll.txt", "exe"})
         EXPECT_FALSE(IsForeignProgram(name)) << name;
+}
+
+// The permission sets that the package applies (the installation's facts) pass the check:
+// only the trusted accounts may write; users may read and run the program folders and
+// files, and do nothing in the others; the print host may make and delete files anywhere.
+TEST(AccessAudit, ThePackagesPermissionSetsPassTheCheck) {
+    const auto entries = [](std::string_view dacl) {
+        Dacl read;
+        const std::regex ace(R"(\(A;(OICI)?;(FA|0x[0-9a-f]+);;;(S-[0-9-]+)\))");
+        for (std::cregex_iterator at(dacl.data(), dacl.data() + dacl.size(), ace), end; at != end; ++at)
+            read.push_back(Allow((*at)[2] == "FA" ? 0x1F01FF : std::stoul((*at)[2], nullptr, 16), (*at)[3].str(),
+                                 (*at)[1].matched ? kOI | kCI : 0));
+        EXPECT_EQ(read.size(), static_cast<std::size_t>(std::count(dacl.begin(), dacl.end(), '('))) << dacl;
+        return read;
+    };
+    const std::vector<std::string> user = {kUsers, kEveryone, std::string(accounts::kAuthenticatedUsersSid)};
+    const std::uint32_t readAndRun = 0x1200A9, hookNeeds = 0x63;
+    struct Case {
+        std::string_view dacl;
+        bool isFolder;
+        std::uint32_t usersGet;
+    };
+    for (const Case& c : {Case{facts::kProgramAccessFolderDacl, true, readAndRun},
+                          Case{facts::kProgramAccessFileDacl, false, readAndRun},
+                          Case{facts::kAdminOnlyAccessFolderDacl, true, 0}}) {
+        SCOPED_TRACE(c.dacl);
+        const ObjectSecurity object{c.isFolder, std::string(facts::kOwner), entries(c.dacl)};
+        EXPECT_TRUE(AuditAccess(object, kWineUser).ok());
+        EXPECT_EQ(GrantedRights(object, user), c.usersGet);
+        EXPECT_EQ(GrantedRights(object, PrintHostSids()) & hookNeeds, hookNeeds);
+    }
 }
 
 TEST(AccessAudit, PrintHostRightsAreWeighedInOrder) {
