@@ -122,7 +122,7 @@ for arch in x86 x64; do
   # it holds, the last layout's leftovers (the Debug folder removed before it is made),
   # and every file's version from its version resource.
   check "$arch: the rows that Wine does not act on, and the files' versions" \
-    "OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED 1|ClientDebugFolder:CLIENTLOG=\"1\" LogRetention:LOGDAYS|Hook|Client:Tallyhorn.Cmt.lock:CLIENTDIR:1 Client:cmt*.tmp:CLIENTDIR:1 Client:Tallyhorn_Client_*.log:CLIENTDEBUGDIR:1 Client::CLIENTDEBUGDIR:1|$version.0 $version.0 $version.0" \
+    "OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED 1|ClientDebugFolder:CLIENTLOG=\"1\" LogRetention:LOGDAYS|Hook|Client:Tallyhorn.Cmt.lock:CLIENTDIR:1 Client:cmt*.tmp:CLIENTDIR:1 Client:Tallyhorn_Client_*.log:CLIENTDEBUGDIR:1 Client::CLIENTDEBUGDIR:1 Hook:Tallyhorn.dll:OldProgDir:1 Hook:Tallyhorn_Harness.exe:OldProgDir:1 Hook:TallyhornClient.exe:OldProgDir:1 Client:TallyhornClient.exe:OldClientDir:1|$version.0 $version.0 $version.0" \
     "$(property "$msi" SecureCustomProperties) $(property "$msi" MSIUSEREALADMINDETECTION)|$(table "$msi" Component | awk -F'\t' 'int($4 / 64) % 2 { print $1 ":" $5 }' | sort | paste -sd' ')|$(table "$msi" Registry | awk -F'\t' '$3 ~ /EventLog.Application.Tallyhorn$/ && $4 == "-" { print $6 }')|$(table "$msi" RemoveFile | awk -F'\t' '{ sub(/.*\|/, "", $3); print $2 ":" $3 ":" $4 ":" $5 }' | xargs)|$(table "$msi" File | cut -f5 | xargs)"
 done
 
@@ -219,16 +219,16 @@ for case in "no address|$signed-x86.msi||SERVERIP is missing" \
 done
 
 # A 1.0 installation with a remembered comment and a day of the dialog's log, upgraded:
-# users could write its folder, so nothing of it is kept or copied.
+# users could write its folder, so nothing of it is kept or copied, and our programs leave it.
 old=$drive_c/Tallyhorn
 check "x86: the 1.0 layout installs" 0 "$(msiexec /i "$(old_msi 1.0.0 x86)" SERVERIP=192.0.2.10)"
 printf 'Proof copy\r\n' > "$old/Tallyhorn.Cmt"
 printf '09:00:00  OKBtn Click\r\n' > "$old/Debug/Tallyhorn_Client_01_12_2026.log"
 old_layout=$(layout "$old")
 install_started=$(date +%s%N)
-check "x86: the upgrade of a 1.0 installation goes to the default folder, copies nothing, leaves the old folder, keeps the settings" \
-  "0|$installed_layout|$old_layout|Tallyhorn_Client_01_12_2026.log|C:\Program Files\Tallyhorn\|192.0.2.10|1|-|0|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\\" \
-  "$(msiexec /i "$signed-x86.msi")|$(layout "$default")|$(layout "$old")|$(ls "$old/Debug")|$(settings)|$(registry_key "$product_key")"
+check "x86: the upgrade of a 1.0 installation goes to the default folder, copies nothing, takes our programs out of the old folder and leaves the rest, keeps the settings" \
+  "0|$installed_layout|Debug Tallyhorn.Cmt Tallyhorn.dll TallyhornClient.exe Tallyhorn_Harness.exe Temp > Debug Tallyhorn.Cmt Temp|Tallyhorn_Client_01_12_2026.log|C:\Program Files\Tallyhorn\|192.0.2.10|1|-|0|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\\" \
+  "$(msiexec /i "$signed-x86.msi")|$(layout "$default")|$old_layout > $(layout "$old")|$(ls "$old/Debug")|$(settings)|$(registry_key "$product_key")"
 install_ms=$(( ($(date +%s%N) - install_started) / 1000000 ))
 check "x86: the monitor's verdict through the installed files, logged in the new folder" "0 Result = 0" \
   "$(print_job "$default" | xargs)"
@@ -276,10 +276,10 @@ rm -rf "$drive_c/windows/$settings_file" "$default"
 check "x86: fresh install of the higher version" 0 "$(msiexec /i "$(higher_msi x86)" SERVERIP=192.0.2.10)"
 check "x86: a lower version is refused as a downgrade" "67 yes" \
   "$(msiexec /i "$signed-x86.msi") $([ -n "$(logged_property WIX_DOWNGRADE_DETECTED)" ] && echo yes)"
-# A new PROGDIR without a CLIENTDIR moves the dialog along; the old folder keeps what
-# was there, since the old version's removal finds its files in use by the new one.
-check "x86: a rebuilt package of the same version replaces the installed one; a new PROGDIR moves the dialog too" \
-  "0 Tallyhorn (x86) $higher|ClientDir=C:\Moved\Client\;ClientLog=1;ProgDir=C:\Moved\|$installed_layout|$installed_layout" \
+# A new PROGDIR without a CLIENTDIR moves the dialog along; our programs leave the old
+# folders, which keep the rest.
+check "x86: a rebuilt package of the same version replaces the installed one; a new PROGDIR moves the dialog too, our programs leave the old folders" \
+  "0 Tallyhorn (x86) $higher|ClientDir=C:\Moved\Client\;ClientLog=1;ProgDir=C:\Moved\|$installed_layout|Client Client/Debug Debug Temp" \
   "$(msiexec /i "$work/rebuilt/Tallyhorn-$higher-x86-unsigned.msi" 'PROGDIR=C:\Moved') $(installed_products)|$(registry_key "$product_key")|$(layout "$drive_c/Moved")|$(layout "$default")"
 
 # --- 64-bit Windows ---
