@@ -15,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "client/dialog_texts.h"
 #include "common/profile_number.h"
 #include "common/windows/accounts.h"
 #include "common/windows/basics.h"
@@ -591,14 +590,14 @@ private:
         };
         std::vector<std::string> walked;
         if (!NoFolder("installation folder and all in it")) {
-            audit.Walk({"installation folder", progRoot, {clientRoot}, {}});
+            audit.Walk({"installation folder", progRoot, {clientRoot}});
             walked.push_back(progRoot);
         }
         if (NoClientFolder("dialog folder and all in it")) {
         } else if (SamePath(clientRoot, progRoot)) {
             Ok("dialog folder " + Narrow(clientDir_) + " and all in it: the installation folder, checked above");
         } else {
-            audit.Walk({"dialog folder", clientRoot, {progRoot}, {Text(client::texts::kHistoryFile)}});
+            audit.Walk({"dialog folder", clientRoot, {progRoot}});
             walked.push_back(clientRoot);
         }
         // The library and this program where they lie outside those folders.

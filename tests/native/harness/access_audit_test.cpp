@@ -212,15 +212,15 @@ TEST(TreeAudit, ACleanTreeGivesOneLineAndAnotherRootIsLeftToItsOwnWalk) {
         tree.Add(path, kAdmins, locked);
     Lines lines;
     TreeAudit(tree, kWineUser, lines.Collect())
-        .Walk({"installation folder", "C:\\Program Files\\Tallyhorn\\", {"c:\\program files\\tallyhorn\\CLIENT\\"}, {}});
+        .Walk({"installation folder", "C:\\Program Files\\Tallyhorn\\", {"c:\\program files\\tallyhorn\\CLIENT\\"}});
     EXPECT_EQ(lines.Texts(), std::vector<std::string>{"installation folder C:\\Program Files\\Tallyhorn\\ and all in "
                                                       "it: 5 objects checked, none at fault"});
     EXPECT_EQ(std::count(tree.read.begin(), tree.read.end(), "C:\\Program Files\\Tallyhorn\\Client"), 0);
 
     // No walk of a whole drive, nor past a number of objects that no installation reaches.
     lines.clear();
-    TreeAudit(tree, kWineUser, lines.Collect(), 3).Walk({"installation folder", "C:\\Program Files\\Tallyhorn\\", {}, {}});
-    TreeAudit(tree, kWineUser, lines.Collect()).Walk({"installation folder", "c:\\", {}, {}});
+    TreeAudit(tree, kWineUser, lines.Collect(), 3).Walk({"installation folder", "C:\\Program Files\\Tallyhorn\\", {}});
+    TreeAudit(tree, kWineUser, lines.Collect()).Walk({"installation folder", "c:\\", {}});
     EXPECT_EQ(lines.Texts(), (std::vector<std::string>{
         "installation folder C:\\Program Files\\Tallyhorn\\ and all in it: stopped after 3 objects, none at fault: "
         "check that this is Tallyhorn's own folder; an installation holds far fewer",
@@ -246,7 +246,7 @@ TEST(TreeAudit, EachObjectAtFaultHasItsLineAndMendsAreGivenOnce) {
     tree.Add("C:\\T\\Debug\\", kBob, {system});
     tree.Add("C:\\T\\Debug\\Tallyhorn.Cmt", kBob, {system});
     Lines lines;
-    TreeAudit(tree, kWineUser, lines.Collect()).Walk({"installation folder", "C:\\T\\", {}, {"tallyhorn.cmt"}});
+    TreeAudit(tree, kWineUser, lines.Collect()).Walk({"installation folder", "C:\\T\\", {}});
     const std::string everyone = "Everyone (S-1-1-0) may write data or add files, append or add folders, ";
     const std::string bobOwns = "owned by PC\\bob (S-1-5-21-1-2-3-1001), not by SYSTEM, Administrators or "
                                 "TrustedInstaller";
@@ -260,11 +260,12 @@ TEST(TreeAudit, EachObjectAtFaultHasItsLineAndMendsAreGivenOnce) {
             ": delete it or move it out of the installation; run icacls \"C:\\T\\evil.dll\" /setowner *S-1-5-32-544",
         "C:\\T\\link\\: a reparse point (a link, junction or mount point), not followed: rmdir \"C:\\T\\link\", "
         "which removes the link, not what it leads to",
+        "C:\\T\\Tallyhorn.Cmt: " + bobOwns + ": run icacls \"C:\\T\\Tallyhorn.Cmt\" /setowner *S-1-5-32-544",
         "C:\\T\\Temp\\: " + everyone + "delete what is in it, delete: see the mend of C:\\T\\ above",
         "C:\\T\\Temp\\locked: not checked (error 5): run the check as an administrator",
         "C:\\T\\Temp\\x.txt: " + everyone + "delete; PC\\bob (S-1-5-21-1-2-3-1001) may write data or add files: run "
         "icacls \"C:\\T\\Temp\\x.txt\" /remove:g *S-1-5-21-1-2-3-1001; see the mend of C:\\T\\ above",
-        "installation folder C:\\T\\ and all in it: 10 objects checked, 9 at fault: mend each as its line says, or "
+        "installation folder C:\\T\\ and all in it: 10 objects checked, 10 at fault: mend each as its line says, or "
         "repair the package, which sets the permissions of what it installed again"}));
     EXPECT_EQ(std::count(tree.read.begin(), tree.read.end(), "C:\\T\\link\\beyond.dll"), 0);
 
@@ -274,7 +275,7 @@ TEST(TreeAudit, EachObjectAtFaultHasItsLineAndMendsAreGivenOnce) {
     tree.Add("D:\\X\\", kSystem, {Allow(0x10040, kEveryone, kInh)});
     tree.Add("D:\\X\\Tallyhorn.dll", kWineUser, {});
     TreeAudit audit(tree, kWineUser, lines.Collect());
-    audit.Walk({"dialog folder", "D:\\X\\", {}, {}});
+    audit.Walk({"dialog folder", "D:\\X\\", {}});
     audit.Single("D:\\X\\Tallyhorn.dll");
     EXPECT_EQ(lines[0].toDo, "run icacls \"D:\\X\" /inheritance:d /remove:g *S-1-1-0");
     EXPECT_EQ(lines.back().what, "D:\\X\\, which holds D:\\X\\Tallyhorn.dll: Everyone (S-1-1-0) may delete what is in it");
