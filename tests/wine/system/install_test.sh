@@ -192,6 +192,13 @@ print_job() {  # FOLDER (Unix path)
   # The newest day's log: the job may have run past midnight.
   tr -d '\r' 2>/dev/null < "$(ls -t "$1"/Debug/Tallyhorn_Hk_*.log 2>/dev/null | head -n 1)" | tail -n 1 | cut -f 2
 }
+# The installed harness's --check: its exit status, then each line that is not OK, the
+# server's cut after its port (how a connection fails depends on the network).
+installation_check() {  # FOLDER (Unix path)
+  local lines status
+  lines=$(wine "$1/Tallyhorn_Harness.exe" --check 2>/dev/null); status=$?
+  echo "$status|$(tr -d '\r' <<< "$lines" | grep -v '^OK ' | sed 's/\(answer on TCP port [0-9]*\).*/\1/' | paste -sd'|')"
+}
 pe_format() { x86_64-w64-mingw32-objdump -f "$1" | sed -n 's/.*file format //p'; }
 # msiexec's status and "missing N": how often a poller, looking all the while, found no
 # FILE. A user who creates a file in such a moment owns the program.
@@ -232,6 +239,9 @@ check "x86: the upgrade of a 1.0 installation goes to the default folder, copies
 install_ms=$(( ($(date +%s%N) - install_started) / 1000000 ))
 check "x86: the monitor's verdict through the installed files, logged in the new folder" "0 Result = 0" \
   "$(print_job "$default" | xargs)"
+check "x86: the installed harness's check: every line OK but the server's, which does not answer (exit status 8)" \
+  "8|FAIL  server 192.0.2.10 from Tallyhorn ServerIP does not answer on TCP port 5052|RESULT: FAIL 1" \
+  "$(installation_check "$default")"
 
 # The last layout, with what its dialogs left in their folder. The upgrade keeps both
 # folders, never leaves the dialog's program missing, removes the lock file, keeps the
@@ -298,6 +308,9 @@ check "x64: layout, 64-bit DLL and harness, the event source" \
   "$(layout "$folder")|$(layout "$client")|$(pe_format "$folder/Tallyhorn.dll") $(pe_format "$folder/Tallyhorn_Harness.exe")|$(registry_key "$event_source")"
 check "x64: the DLL answers the 64-bit harness with the monitor's verdict" "0 Result = 0" \
   "$(print_job "$folder" | xargs)"
+check "x64: the installed harness's check: every line OK but the server's, which does not answer (exit status 8)" \
+  "8|FAIL  server 192.0.2.30 from Tallyhorn ServerIP does not answer on TCP port 5052|RESULT: FAIL 1" \
+  "$(installation_check "$folder")"
 check "x64: upgrade without properties keeps the settings and the dialog's folder, its log off" \
   '0 C:\Program Files\Tallyhorn\|192.0.2.30|1|14|0|TallyhornClient.exe' \
   "$(msiexec /i "$(higher_msi x64)") $(settings)|$(layout "$client")"
