@@ -54,7 +54,7 @@ bool Handle_Print_Job(HookPlatform& platform, const char16_t* DeviceName, const 
 // Appends "\" unless the folder is empty or ends with one already.
 std::string NormalisedProgDir(std::string progDir);
 
-// progDir + "Debug\Tallyhorn_Hk_" + DD_MM_YYYY + ".log"
+// progDir + the log folder + "Tallyhorn_Hk_" + DD_MM_YYYY + ".log"
 std::string HookLogPath(const std::string& progDir, const LocalDateTime& date);
 
 // "hh:nn:ss  [JobId]<tab>message" and CR LF. A control character in the message is

@@ -17,7 +17,7 @@ namespace {
 
 // Whether an entry bears on the object: on a file only when it applies to the file; on a
 // folder also when it only passes to what is created in it. There that matters as much:
-// the hook recreates Debug\ and Temp\ in the installation folder, writes its log, the
+// the hook recreates its log and job folders in the installation folder, writes its log, the
 // monitor its job and result files, and an administrator copies the monitor in, and each
 // of them gets such an entry.
 bool BearsOnObject(const AccessEntry& entry, bool isFolder) {

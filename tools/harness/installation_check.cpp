@@ -525,7 +525,7 @@ private:
     }
 
     // The dialog's folder as the package registers it for the monitor, the program there,
-    // and the dialog's log switch: the dialog logs while that folder has Debug\.
+    // and the dialog's log switch: the dialog logs while that folder has its log folder.
     void Dialog() {
         const std::string where = "HKLM\\" + Text(facts::kProductKey), value = Text(facts::kClientDirValue);
         const std::optional<std::wstring> registered = RegistryText(facts::kProductKey, value);
