@@ -42,12 +42,13 @@ TEST(LogRetention, TheFirstLineOfADayPrunesByTheSetting) {
     const std::string old = "c:\\Debug\\Tallyhorn_Hk_01_12_2026.log";
     for (const auto& [setting, pruned] : {std::pair{"6", false}, {"5", true}, {"$5", true}, {"five", false}}) {
         testing::FakeHookPlatform platform;
+        EventThrottle events;
         platform.SetSetting("LogDays", setting);
         platform.files = {old, "c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"};
-        Handle_Print_Job(platform, u"P", u"D", 1, 1);  // no server address: one line, into today's existing file
+        Handle_Print_Job(platform, events, u"P", u"D", 1, 1);  // no server address: one line, into today's existing file
         EXPECT_EQ(platform.files.count(old), 1u) << setting;
         platform.files.erase("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log");
-        Handle_Print_Job(platform, u"P", u"D", 1, 1);
+        Handle_Print_Job(platform, events, u"P", u"D", 1, 1);
         EXPECT_EQ(platform.files.count(old), pruned ? 0u : 1u) << setting;
     }
 }
