@@ -9,6 +9,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hook/hook_platform.h"
@@ -152,22 +153,17 @@ public:
 
 private:
     // Closes both handles once, by Close or at the latest when it goes.
-    class Started : public StartedProcess {
-    public:
-        explicit Started(FakeHookPlatform& platform) : platform_(platform) {}
+    struct Started : StartedProcess {
+        explicit Started(FakeHookPlatform& platform) : platform(platform) {}
         ~Started() override { Close(); }
         CallResult Close() noexcept override {
-            if (closed_) return {};
-            closed_ = true;
-            platform_.trace.push_back("close");
-            platform_.closedHandles.insert(platform_.closedHandles.end(), {kProcess, kThread});
-            if (!platform_.processCloseSucceeds) return {false, platform_.closeError};
-            return {};
+            if (std::exchange(closed, true)) return {};
+            platform.trace.push_back("close");
+            platform.closedHandles.insert(platform.closedHandles.end(), {kProcess, kThread});
+            return {platform.processCloseSucceeds, platform.processCloseSucceeds ? 0 : platform.closeError};
         }
-
-    private:
-        FakeHookPlatform& platform_;
-        bool closed_ = false;
+        FakeHookPlatform& platform;
+        bool closed = false;
     };
 
     class Held : public HeldFile {

@@ -69,20 +69,21 @@ protected:
         };
     }
 
-    // A platform and events as the process starts, with the usual settings.
-    void Afresh() {
-        platform = FakeHookPlatform();
-        events.emplace();
-        SetUp();
-    }
-
-    // Back to the first job's clock and an empty log, for one more call with the same names.
+    // Back to the first job's clock, an empty log and no events, for one more call with the
+    // same names in a process of its own.
     void NextJob() {
+        events.emplace();
+        platform.events.clear();
         platform.tick = 5000;
         platform.logs.clear();
         platform.trace.clear();
         platform.closedHandles.clear();
         platform.files.clear();
+    }
+
+    // The event of job 42 on Office Laser, printed unchecked unless the answer was false.
+    static std::vector<events::Event> EventOf(std::uint32_t id, bool answer, const std::string& detail) {
+        return {{id, {"42", "Office Laser", answer ? "printed unchecked" : "held", detail, "0"}}};
     }
 
     FakeHookPlatform platform;
@@ -269,6 +270,7 @@ TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
 // look, and the wait keeps its bound. One that cannot be opened prints, unless its writer
 // still holds it (held here for three looks): then it is logged once and looked at again.
 // A Result that is no number (the number rule is ProfileNumber's) or none at all prints.
+// A wait that ends without a verdict writes its event and, with FailClosed, holds the job.
 TEST_F(PrintJob, WhatAResultFileAnswers) {
     const HeldFileFacts trusted{false, 1, FileOwner::System, ""};
     const struct {
@@ -290,9 +292,10 @@ TEST_F(PrintJob, WhatAResultFileAnswers) {
         {trusted, 0, 1, {" found"}, "false"},
         {trusted, 0, 1, {" found"}, std::nullopt},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("row " + std::to_string(&c - cases));
+    for (const auto& c : cases) for (const bool failClosed : {false, true}) {
+        SCOPED_TRACE("row " + std::to_string(&c - cases) + (failClosed ? ", FailClosed" : ""));
         NextJob();
+        platform.SetSetting("FailClosed", failClosed ? "1" : "0");
         platform.readsWhileHeld.clear();
         platform.facts[kResultFile] = c.facts;
         platform.holdErrors.clear();
@@ -303,70 +306,52 @@ TEST_F(PrintJob, WhatAResultFileAnswers) {
             inner(p);
             if (++looks == 4) p.holdErrors.clear();
         };
-        const bool read = c.lines.back() == " found", zero = read && c.result == "0";
-        EXPECT_EQ(Call(), !zero);
+        const bool read = c.lines.back() == " found", answer = read ? c.result != "0" : !failClosed;
+        EXPECT_EQ(Call(), answer);
         std::vector<std::string> expected = {kFirstLine, kStartingLine, "Monitor created OK"};
         for (const std::string& line : c.lines) expected.push_back(std::string("Rslt file ") + kResultFile + line);
-        expected.insert(expected.end(), {"Monitor Handle closed OK", zero ? "Result = 0" : "Result = 1"});
+        expected.insert(expected.end(), {"Monitor Handle closed OK", answer ? "Result = 1" : "Result = 0"});
         EXPECT_EQ(Messages(), expected);
+        const std::string& why = c.lines.back() == " not found" ? c.lines.front() : c.lines.back();
+        EXPECT_EQ(platform.events, read ? std::vector<events::Event>{}
+                                        : EventOf(events::kResultFileUnusable, answer, why.substr(1)));
         EXPECT_EQ(platform.Count("pause 500"), c.looks);
         EXPECT_EQ(platform.files.count(kResultFile), 0u);  // deleted either way
         EXPECT_EQ(platform.readsWhileHeld, read ? std::vector<bool>{true} : std::vector<bool>{});
     }
 }
 
-// Each way a job goes without the monitor's verdict writes its event: the reason's id, the
-// job, the printer, the outcome and the detail, never the document name. FailClosed holds
-// the job where the monitor failed to give a verdict, but not for an empty server address
-// (the hook switched off) or a failure inside. A verdict, even by a file without "Result"
-// (which prints by the monitor's rules), writes none.
+// Each other way a job goes without the monitor's verdict writes its event too: the
+// reason's id, the job, the printer, the outcome and the detail, never the document name.
+// FailClosed holds the job where the monitor failed to give a verdict, but not for an
+// empty server address (the hook switched off) or a failure inside.
 TEST_F(PrintJob, EachPathWithoutAVerdictWritesItsEventAndFailClosedHoldsTheMonitorsFailures) {
-    using events::Event;
     const struct {
         std::function<void()> arrange;
-        std::uint32_t id;  // 0: no event
+        std::uint32_t id;
         std::string detail;
-        bool answer, answerFailClosed;
+        bool held;  // with FailClosed
     } cases[] = {
-        {[this] { platform.SetSetting("Tallyhorn ServerIP", ""); }, events::kServerAddressEmpty, "", true,
-         true},
-        {[this] { platform.startSucceeds = false; }, events::kMonitorNotStarted, "2", true, false},
-        {[] {}, events::kNoResultInTime, "", true, false},
-        {[this] {
-             platform.facts[kResultFile] = {false, 2, FileOwner::System, ""};
-             ResultAfter(500, "0");
-         },
-         events::kResultFileUnusable, "ignored: 2 links", true, false},
-        {[this] {
-             platform.holdErrors[kResultFile] = 5;
-             ResultAfter(500, "0");
-         },
-         events::kResultFileUnusable, "could not be opened, error 5", true, false},
-        {[this] {
-             platform.holdErrors[kResultFile] = 32;  // held by its writer to the end
-             ResultAfter(500, "0");
-         },
-         events::kResultFileUnusable, "could not be opened, error 32", true, false},
-        {[this] { platform.throwAt = "start"; }, events::kCallFailed, "injected: start", true, true},
-        {[this] { ResultAfter(500, "0"); }, 0, "", false, false},
-        {[this] { ResultAfter(500, std::nullopt); }, 0, "", true, true},
+        {[this] { platform.SetSetting("Tallyhorn ServerIP", ""); }, events::kServerAddressEmpty, "", false},
+        {[this] { platform.startSucceeds = false; }, events::kMonitorNotStarted, "2", true},
+        {[] {}, events::kNoResultInTime, "", true},
+        {[this] { platform.holdErrors[kResultFile] = 32, ResultAfter(500, "0"); },  // held by its writer to the end
+         events::kResultFileUnusable, "could not be opened, error 32", true},
+        {[this] { platform.throwAt = "start"; }, events::kCallFailed, "injected: start", false},
     };
-    for (const auto& c : cases) {
-        for (const bool failClosed : {false, true}) {
-            SCOPED_TRACE("row " + std::to_string(&c - cases) + (failClosed ? ", FailClosed" : ""));
-            Afresh();
-            if (failClosed) platform.SetSetting("FailClosed", "1");
-            c.arrange();
-            const bool answer = Call();
-            EXPECT_EQ(answer, failClosed ? c.answerFailClosed : c.answer);
-            const std::string outcome = answer ? "printed unchecked" : "held";
-            const std::vector<Event> expected = {{c.id, {"42", "Office Laser", outcome, c.detail, "0"}}};
-            EXPECT_EQ(platform.events, c.id == 0 ? std::vector<Event>{} : expected);
-            EXPECT_EQ(events::IsWarning(c.id), c.id == events::kServerAddressEmpty);
-            if (c.id != events::kServerAddressEmpty) {
-                EXPECT_EQ(Messages().back(), answer ? "Result = 1" : "Result = 0");
-            }
-        }
+    for (const auto& c : cases) for (const bool failClosed : {false, true}) {
+        SCOPED_TRACE("row " + std::to_string(&c - cases) + (failClosed ? ", FailClosed" : ""));
+        platform = FakeHookPlatform();
+        SetUp();
+        NextJob();
+        platform.SetSetting("FailClosed", failClosed ? "1" : "0");
+        c.arrange();
+        const bool answer = !(failClosed && c.held);
+        EXPECT_EQ(Call(), answer);
+        EXPECT_EQ(platform.events, EventOf(c.id, answer, c.detail));
+        EXPECT_EQ(Messages().back(), c.id == events::kServerAddressEmpty ? "Server IP is empty"
+                                     : answer                           ? "Result = 1"
+                                                                        : "Result = 0");
     }
 }
 
@@ -401,17 +386,14 @@ TEST(EventThrottle, OfCallsAtOnceOneWritesTheEventAndTheOthersAreCountedOnce) {
         EventThrottle throttle;
         std::atomic<unsigned> written{0}, counted{0};
         std::latch start(8);
-        {
-            std::vector<std::jthread> calls;
-            for (int i = 0; i < 8; ++i)
-                calls.emplace_back([&] {
-                    start.arrive_and_wait();
-                    if (const auto unreported = throttle.Claim(UncheckedReason::NoResultInTime, 1000)) {
-                        ++written;
-                        counted += *unreported;
-                    }
-                });
-        }
+        std::vector<std::jthread> calls;
+        for (int i = 0; i < 8; ++i)
+            calls.emplace_back([&] {
+                start.arrive_and_wait();
+                const auto unreported = throttle.Claim(UncheckedReason::NoResultInTime, 1000);
+                written += unreported.has_value(), counted += unreported.value_or(0);
+            });
+        calls.clear();  // joins them
         ASSERT_EQ(written, 1u) << "round " << round;
         ASSERT_EQ(counted + throttle.Claim(UncheckedReason::NoResultInTime, 61000).value_or(99), 7u) << "round " << round;
     }

@@ -49,20 +49,18 @@ std::optional<LogLine> ParseLogLine(const std::string& line) {
     return LogLine{line[2], jobId, line.substr(close + 2)};
 }
 
-// Whether an allow entry of the object's DACL names Everyone. Wine builds the DACL from the
-// Unix mode bits: a folder made without a descriptor reads back with Everyone 0x1200a9, one
-// made for SYSTEM and Administrators only (mode 750) without Everyone.
+// Whether the object's DACL names Everyone. Wine builds it from the Unix mode bits: a
+// folder made without a descriptor reads back with Everyone 0x1200a9, one made for SYSTEM
+// and Administrators only (mode 750) without Everyone.
 bool EveryoneIsGranted(const std::string& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                              nullptr, &descriptor) != ERROR_SUCCESS)
-        return true;
     char* text = nullptr;
-    ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
-                                                         nullptr);
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                              nullptr, &descriptor) == ERROR_SUCCESS)
+        ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                             &text, nullptr);
     const bool granted = text == nullptr || std::strstr(text, ";;;WD)") != nullptr;
-    LocalFree(text);
-    LocalFree(descriptor);
+    LocalFree(text), LocalFree(descriptor);
     return granted;
 }
 
