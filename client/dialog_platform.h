@@ -2,6 +2,7 @@
 // that hands each part only its own role.
 #pragma once
 
+#include "client/event_platform.h"
 #include "client/form_platform.h"
 #include "client/history_platform.h"
 #include "client/log_platform.h"
@@ -9,7 +10,11 @@
 
 namespace tallyhorn::client {
 
-class DialogPlatform : public FormPlatform, public HistoryPlatform, public SocketPlatform, public LogPlatform {
+class DialogPlatform : public FormPlatform,
+                       public HistoryPlatform,
+                       public SocketPlatform,
+                       public LogPlatform,
+                       public EventPlatform {
 public:
     virtual ~DialogPlatform() = default;
 };

@@ -55,6 +55,11 @@ inline constexpr std::string_view kLogOkClick = "OKBtn Click";
 inline constexpr std::string_view kLogCancelClick = "CancelBtn Click";
 inline constexpr std::string_view kLogSocketError = "ClientSocketError ";
 
+// Why a comment did not reach the server, as its event says.
+inline constexpr std::string_view kEventTimeout = "no reply within 10 seconds";
+inline constexpr std::string_view kEventSocketError = "socket error ";
+inline constexpr std::string_view kEventNoAcknowledgement = "the reply was no acknowledgement";
+
 // Errors that escape a handler into the general error box.
 inline constexpr std::string_view kUnableToWrite = "Unable to write to ";
 inline constexpr std::string_view kUnableToInsertLine = "Unable to insert a line";

@@ -33,8 +33,9 @@ bool IsButtonKey(int key) { return key == kKeyEnter || key == kKeyEscape; }
 }  // namespace
 
 struct TForm1::Impl final : ClientSocketEvents {
-    Impl(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets)
-        : platform(platform), history(history), log(log), socket(sockets, *this) {
+    Impl(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets,
+         EventPlatform& eventLog)
+        : platform(platform), history(history), log(log), socket(sockets, *this), eventLog(eventLog) {
         log.ReadTimeSeparator();
         for (const ControlDesign& design : DesignedDialog()) {
             StateOf(design.control) = {design.visible, true};
@@ -141,6 +142,7 @@ struct TForm1::Impl final : ClientSocketEvents {
     void ShowGeneralError(const std::string& text) {
         ForgetKeyPresses();
         try {
+            Report(events::kDialogErrorShown, GeneralErrorText(text));
             platform.ShowGeneralError(ProgramTitle(platform.ProgramFileName()), GeneralErrorText(text));
         } catch (...) {
             // Nothing more can be shown; the dialog goes on.
@@ -148,6 +150,13 @@ struct TForm1::Impl final : ClientSocketEvents {
     }
 
     void WriteToLog(const std::string& message) { log.Write(ProgramFolder(), message); }
+
+    // An event for the administrators: the job, the server and what failed, never the
+    // comment. Written before the user sees the box, which may stay open for long.
+    void Report(std::uint32_t id, std::string_view detail) {
+        eventLog.RecordEvent({id, {events::InsertString(job.jobId), events::InsertString(job.serverIp),
+                                   events::InsertString(Str(detail))}});
+    }
 
     // ---- message boxes. A box takes the keyboard: the press that answers it is not the
     // dialog's, so its release, which the comment box gets once the box has closed, must
@@ -213,6 +222,7 @@ struct TForm1::Impl final : ClientSocketEvents {
     CommentHistory& history;
     ClientLog& log;
     ClientSocket socket;
+    EventPlatform& eventLog;
     ReplyGatherer reply;
     std::array<ControlState, kControlCount> controls{};
     std::array<bool, 3> timers{};
@@ -457,6 +467,7 @@ void TForm1::Impl::Response_to_the_Processor_Is(const std::string& text) {
     job.response = text;
     const std::string path = contract::ResponseFilePath(job.jobFilePath);
     if (!platform.WriteProfileString(path, Str(contract::kJobSection), Str(contract::kResponseKey), text)) {
+        Report(events::kQuotaResponseNotWritten, path);
         throw DialogError(Str(texts::kUnableToWrite) + path);
     }
 }
@@ -478,6 +489,7 @@ void TForm1::Impl::ClientSocketRead(ClientSocket& connection) {
             break;
         case Reply::Other:
             DisableTimer(Timer::WatchDog_Timer);
+            Report(events::kCommentNotDelivered, texts::kEventNoAcknowledgement);
             break;
         case Reply::Acknowledgement:
             DisableTimer(Timer::WatchDog_Timer);
@@ -492,6 +504,7 @@ void TForm1::Impl::ClientSocketError(ClientSocket& connection, int& errorCode) {
     errorCode = 0;
     DisableTimer(Timer::WatchDog_Timer);
     if (job.action == contract::kCommentAction) {
+        Report(events::kCommentNotDelivered, Str(texts::kEventSocketError) + std::to_string(code));
         ShowError(Str(texts::kServerErrorHead) + job.serverIp + Str(texts::kServerErrorMiddle) +
                            std::to_string(code) + Str(texts::kServerErrorTail));
     }
@@ -502,14 +515,16 @@ void TForm1::Impl::WatchDog_TimerTimer() {
     DisableTimer(Timer::WatchDog_Timer);
     const std::string text = Str(texts::kTimeoutHead) + job.serverIp + Str(texts::kTimeoutTail);
     WriteToLog(text);
+    Report(events::kCommentNotDelivered, texts::kEventTimeout);
     ShowError(text);
     socket.Close();
 }
 
 // ---------------------------------------------------------------- event entries
 
-TForm1::TForm1(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets)
-    : impl_(std::make_unique<Impl>(platform, history, log, sockets)) {}
+TForm1::TForm1(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets,
+               EventPlatform& eventLog)
+    : impl_(std::make_unique<Impl>(platform, history, log, sockets, eventLog)) {}
 
 TForm1::~TForm1() = default;
 

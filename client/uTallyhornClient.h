@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "client/event_platform.h"
 #include "client/form_platform.h"
 #include "client/socket_platform.h"
 
@@ -33,7 +34,9 @@ struct JobValues {
 class TForm1 {
 public:
     // The dialog keeps the history and the log it is given; its connection is its own.
-    TForm1(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets);
+    // What the user is told failed also goes to `eventLog`, for the administrators.
+    TForm1(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets,
+           EventPlatform& eventLog);
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
     ~TForm1();

@@ -131,13 +131,18 @@ inline std::size_t WholeCharactersWithin(std::string_view text, std::size_t maxB
 // the Windows argument rules (CommandLineToArgvW, the C runtime) reads it back as one
 // argument, the name itself:
 // - a double quote would end the argument early: it becomes a single quote;
+// - a control character (below 0x20: tab, CR, LF ...) becomes a blank, as in the hook's
+//   log, so that a name cannot carry a line break into a file that the monitor writes;
 // - the name is cut to whole characters within kMaxNameBytes;
 // - backslashes escape only a double quote, so only a run of backslashes that ends the
 //   name is doubled: the closing quote then stays a quote ("C:\reports\" reads back as
 //   C:\reports\ instead of swallowing the quote and the arguments after it).
 inline std::string CommandLineName(std::string name, const LeadBytes& leadBytes = {}) {
-    for (char& c : name)
-        if (c == '"') c = '\'';  // never the second byte of a pair in any ANSI code page
+    for (char& c : name) {
+        // Neither is ever the second byte of a pair in any ANSI code page.
+        if (c == '"') c = '\'';
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
     name.resize(WholeCharactersWithin(name, kMaxNameBytes, leadBytes));
     std::size_t endingBackslashes = 0;
     EachCharacter(name, leadBytes, [&](std::size_t at, std::size_t length) {

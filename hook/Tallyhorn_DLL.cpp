@@ -3,6 +3,8 @@
 #include "hook/Tallyhorn_DLL.h"
 
 #include <exception>
+#include <initializer_list>
+#include <optional>
 #include <string_view>
 
 #include "contract/contract.h"
@@ -46,136 +48,164 @@ constexpr std::string_view kCallFailed = "Error in Handle_Print_Job, the job is 
 
 std::string Text(std::string_view piece) { return std::string(piece); }
 
-// The monitor's two handles. Close() is the call's own step with its log line; a call
-// that fails before it still closes both on the way out.
-class MonitorHandleOwner {
-public:
-    MonitorHandleOwner(HookPlatform& platform, const MonitorHandles& handles) : platform_(platform), handles_(handles) {}
-    MonitorHandleOwner(const MonitorHandleOwner&) = delete;
-    MonitorHandleOwner& operator=(const MonitorHandleOwner&) = delete;
-    ~MonitorHandleOwner() {
-        try {
-            if (open_) CloseBoth();
-        } catch (...) {
-        }
-    }
-
-    // Closes both handles; guarded, so a failure here changes no verdict.
-    void Close(const HookSettings& settings, std::int32_t jobId) noexcept {
-        try {
-            const CallResult processClose = CloseBoth();
-            if (processClose.succeeded)
-                Write_Hook_Log(platform_, settings, kHandleClosed, jobId);
-            else
-                Write_Hook_Log(platform_, settings, Text(kHandleCloseError) + std::to_string(processClose.error), jobId);
-        } catch (...) {
-        }
-    }
-
-private:
-    // The process handle's close is the one the log tells of.
-    CallResult CloseBoth() {
-        open_ = false;
-        const CallResult processClose = platform_.CloseMonitorHandle(handles_.process);
-        platform_.CloseMonitorHandle(handles_.thread);
-        return processClose;
-    }
-
-    HookPlatform& platform_;
-    MonitorHandles handles_;
-    bool open_ = true;
-};
-
 std::string NameText(HookPlatform& platform, const char16_t* name) {
     return name == nullptr ? std::string() : platform.NarrowName(name);
 }
 
-// The verdict of a result file found, read while the file is held so that nothing can
-// swap it meanwhile, and the file deleted. Nothing for a file that cannot be trusted: it
-// is deleted where possible and the wait goes on; its reason is logged unless the look
-// before logged the same one (a file that cannot be deleted is met at every look). Nothing
-// either, and logged once, while another process holds the file: the next look tries again.
-std::optional<bool> TakeResultFile(HookPlatform& platform, const std::string& path,
-                                   const std::function<void(std::string_view)>& log, std::string& lastIgnored) {
+// Deletes the hook's own logs older than LogDays.
+void PruneHookLogs(HookPlatform& platform, const HookSettings& settings, const LocalDateTime& today) {
+    const std::string folder = settings.ProgDir + Text(contract::kLogFolder);
+    for (const std::string& name : ExpiredHookLogs(platform.FilesIn(folder), today, settings.LogDays))
+        platform.RemoveFile(folder + name);
+}
+
+// One line of the hook log made of pieces, joined inside the writer's guard, so that a
+// caller that must not fail (the failure line) builds nothing itself.
+void WriteHookLogPieces(HookPlatform& platform, const HookSettings& settings, std::int32_t jobId,
+                        std::initializer_list<std::string_view> pieces) noexcept {
+    if (!settings.WriteToLog) return;
+    try {
+        // Both folders are tried for every line; only the missing "Debug\" costs the line.
+        // Neither is followed where it leads elsewhere: the line is lost then.
+        bool followsLink = false;
+        for (std::string_view folder : {contract::kLogFolder, contract::kJobFolder}) {
+            const std::string path = settings.ProgDir + Text(folder);
+            platform.CreateFolder(path);
+            followsLink = followsLink || platform.IsReparsePoint(path);
+        }
+        if (followsLink) return;
+        std::string message;
+        for (std::string_view piece : pieces) message += piece;
+        // The date for the name and the time for the line are two readings of the clock.
+        const LocalDateTime today = platform.LocalTime();
+        const std::string line = HookLogLine(platform.LocalTime(), platform.TimeSeparator(), jobId, message);
+        bool created = false;
+        // The line that starts a day's file prunes the old ones.
+        if (platform.AppendToLog(HookLogPath(settings.ProgDir, today), line, created) && created)
+            PruneHookLogs(platform, settings, today);
+    } catch (...) {  // best effort: the line is lost, and nothing else
+    }
+}
+
+// One call: the platform, the process's events, the settings that the call read and the
+// job's own values.
+struct JobCall {
+    HookPlatform& platform;
+    EventThrottle& events;
+    const HookSettings& settings;
+    const char16_t* DeviceName;
+    std::int32_t JobId;
+
+    void Log(std::initializer_list<std::string_view> pieces) const noexcept {
+        WriteHookLogPieces(platform, settings, JobId, pieces);
+    }
+
+    // The answer for a job that goes without the monitor's verdict, and its event: print,
+    // unless FailClosed holds the job where the monitor failed to give one.
+    bool WithoutVerdict(UncheckedReason reason, std::string_view detail) const noexcept {
+        const bool held =
+            settings.FailClosed && reason != UncheckedReason::ServerAddressEmpty && reason != UncheckedReason::CallFailed;
+        try {
+            if (const std::optional<std::uint32_t> unreported = events.Claim(reason, platform.TickCount())) {
+                const std::string printer = LogName(NameText(platform, DeviceName), platform.AnsiLeadBytes());
+                platform.RecordEvent(UncheckedJobEvent(reason, JobId, printer, held, Text(detail), *unreported));
+            }
+        } catch (...) {  // best effort, as a log line: a lost event changes no answer
+        }
+        return !held;
+    }
+
+    // Something failed inside the call: its line, its event, and the job prints.
+    bool Failed(const char* what) const noexcept {
+        Log({kCallFailed, what});
+        return WithoutVerdict(UncheckedReason::CallFailed, what);
+    }
+};
+
+// What the looks at the result file came to: the monitor's verdict, or why the last file
+// met gave none, as its log line says it after the path (" ignored: 2 links").
+struct ResultLook {
+    std::optional<bool> verdict;
+    std::string unusable;
+};
+
+// A result file turned down: logged unless the look before logged the same (a file that
+// cannot be deleted is met at every look).
+void TurnDown(const JobCall& call, const std::string& path, const std::string& why, ResultLook& look) {
+    if (why != look.unusable) call.Log({kResultFile, path, why});
+    look.unusable = why;
+}
+
+// One look at the result file found; true when it ends the wait. The verdict is read while
+// the file is held, so that nothing can swap it meanwhile, and the file deleted. A file
+// that cannot be trusted is deleted where possible and the wait goes on; so it does while
+// another process holds the file, which the next look tries again. A file that cannot be
+// opened for another reason ends the wait without a verdict.
+bool TakeResultFile(const JobCall& call, const std::string& path, ResultLook& look) {
+    HookPlatform& platform = call.platform;
     CallResult opened;
     std::unique_ptr<HeldFile> held = platform.HoldFile(path, opened);
     if (!held && (opened.error == kSharingViolation || opened.error == kLockViolation)) {
-        const std::string busy = Text(kResultNotOpened) + std::to_string(opened.error);
-        if (busy != lastIgnored) log(Text(kResultFile) + path + busy);
-        lastIgnored = busy;
-        return std::nullopt;
+        TurnDown(call, path, Text(kResultNotOpened) + std::to_string(opened.error), look);
+        return false;
     }
     const std::string reason = held ? UntrustedReason(held->Facts()) : std::string();
     if (!reason.empty()) {
         held.reset();
         platform.RemoveFile(path);
-        if (reason != lastIgnored) log(Text(kResultFile) + path + Text(kResultIgnored) + reason);
-        lastIgnored = reason;
-        return std::nullopt;
+        TurnDown(call, path, Text(kResultIgnored) + reason, look);
+        return false;
     }
-    log(Text(kResultFile) + path + Text(kResultFound));
-    bool verdict = true;  // a file that cannot be held gives no verdict: print
-    if (held)
-        verdict = ProfileBoolean(platform, path, contract::kJobSection, contract::kResultKey, true);
-    else
-        log(Text(kResultFile) + path + Text(kResultNotOpened) + std::to_string(opened.error));
+    call.Log({kResultFile, path, kResultFound});
+    if (held) {
+        look.verdict = ProfileBoolean(platform, path, contract::kJobSection, contract::kResultKey, true);
+    } else {
+        look.unusable = Text(kResultNotOpened) + std::to_string(opened.error);
+        call.Log({kResultFile, path, look.unusable});
+    }
     held.reset();
     platform.RemoveFile(path);
-    return verdict;
+    return true;
 }
 
-// Deletes the hook's own logs older than LogDays; best effort, never the call's failure.
-void PruneHookLogs(HookPlatform& platform, const HookSettings& settings, const LocalDateTime& today) noexcept {
-    try {
-        const std::string folder = settings.ProgDir + Text(contract::kLogFolder);
-        for (const std::string& name : ExpiredHookLogs(platform.FilesIn(folder), today, settings.LogDays))
-            platform.RemoveFile(folder + name);
-    } catch (...) {
-    }
-}
-
-// Steps 4 to 10 of the call, once the server address is known; returns the verdict.
-bool RunMonitor(HookPlatform& platform, const HookSettings& settings, const char16_t* DeviceName,
-                const char16_t* pDocumentName, std::int32_t JobId, std::int32_t JobType) {
-    const auto log = [&](std::string_view message) { Write_Hook_Log(platform, settings, message, JobId); };
-
-    const std::string device = NameText(platform, DeviceName);
+// Steps 4 to 10 of the call, once the server address is known; returns the answer.
+bool RunMonitor(const JobCall& call, const char16_t* pDocumentName, std::int32_t JobType) {
+    HookPlatform& platform = call.platform;
+    const HookSettings& settings = call.settings;
+    const std::string device = NameText(platform, call.DeviceName);
     const std::string document = NameText(platform, pDocumentName);
     const contract::LeadBytes leadBytes = platform.AnsiLeadBytes();
-    log(Text(kCallStarted) + LogName(device, leadBytes) + Text(kCallJobType) + std::to_string(JobType) +
-        Text(kCallDocument) + LogName(document, leadBytes));
+    call.Log({kCallStarted, LogName(device, leadBytes), kCallJobType, std::to_string(JobType), kCallDocument,
+              LogName(document, leadBytes)});
 
-    const std::string jobFilePath = contract::JobFilePath(settings.ProgDir, platform.TickCount(), JobId);
-    log(Text(kStartingMonitor) + jobFilePath);
+    const std::string jobFilePath = contract::JobFilePath(settings.ProgDir, platform.TickCount(), call.JobId);
+    call.Log({kStartingMonitor, jobFilePath});
 
-    const std::string commandLine =
-        contract::MonitorCommandLine(settings.ProgDir, jobFilePath, device, document, JobId, JobType, leadBytes);
-    MonitorHandles started;
-    const CallResult start = platform.StartProcess(commandLine, started);
-    if (!start.succeeded) {
-        // The whole command line, as started: its names are cut already, and the line's
-        // own rule blanks their control characters.
-        log(Text(kStartFailed) + std::to_string(start.error) + Text(kStartFailedCommandLine) + commandLine);
-        return true;
+    const std::string commandLine = contract::MonitorCommandLine(settings.ProgDir, jobFilePath, device, document,
+                                                                 call.JobId, JobType, leadBytes);
+    CallResult start;
+    const std::unique_ptr<StartedProcess> monitor = platform.StartProcess(commandLine, start);
+    if (!monitor) {
+        // The whole command line, as started: its names are cut and blanked already.
+        const std::string error = std::to_string(start.error);
+        call.Log({kStartFailed, error, kStartFailedCommandLine, commandLine});
+        return call.WithoutVerdict(UncheckedReason::MonitorNotStarted, error);
     }
-    MonitorHandleOwner handles(platform, started);
-    log(kMonitorCreated);
+    call.Log({kMonitorCreated});
 
     const std::string resultFilePath = contract::ResultFilePath(jobFilePath);
-    std::string lastIgnored;
-    const std::optional<bool> found = WaitForResultFile(
-        platform, resultFilePath, [&] { return TakeResultFile(platform, resultFilePath, log, lastIgnored); });
-    if (!found) log(Text(kResultFile) + resultFilePath + Text(kResultNotFound));
-    handles.Close(settings, JobId);
-    return found.value_or(true);
-}
+    ResultLook look;
+    if (!WaitForResultFile(platform, resultFilePath, [&] { return TakeResultFile(call, resultFilePath, look); }))
+        call.Log({kResultFile, resultFilePath, kResultNotFound});
+    const CallResult closed = monitor->Close();
+    if (closed.succeeded)
+        call.Log({kHandleClosed});
+    else
+        call.Log({kHandleCloseError, std::to_string(closed.error)});
 
-// The line for a failure that the call turns into the answer true.
-void LogFailure(HookPlatform& platform, const HookSettings& settings, const char* what, std::int32_t jobId) noexcept {
-    try {
-        Write_Hook_Log(platform, settings, Text(kCallFailed) + what, jobId);
-    } catch (...) {
-    }
+    if (look.verdict) return *look.verdict;
+    if (look.unusable.empty()) return call.WithoutVerdict(UncheckedReason::NoResultInTime, {});
+    return call.WithoutVerdict(UncheckedReason::ResultFileUnusable, std::string_view(look.unusable).substr(1));
 }
 
 }  // namespace
@@ -188,11 +218,12 @@ HookSettings Read_Hook_Settings(HookPlatform& platform) noexcept {
         settings.ServerIP = platform.ReadProfileString(file, kSettingsSection, kServerIpKey, std::string());
         settings.WriteToLog = ProfileBoolean(platform, file, kSettingsSection, kWriteToLogKey, true);
         settings.LogDays = ProfileInteger(platform, file, kSettingsSection, kLogDaysKey, 0);
-    } catch (...) {
+        settings.FailClosed = ProfileBoolean(platform, file, kSettingsSection, kFailClosedKey, false);
+    } catch (...) {  // best effort: what was read so far holds
     }
     try {
         settings.ProgDir = NormalisedProgDir(std::move(settings.ProgDir));
-    } catch (...) {
+    } catch (...) {  // best effort: the folder as it was read
     }
     return settings;
 }
@@ -220,28 +251,7 @@ std::string LogName(std::string_view name, const contract::LeadBytes& leadBytes)
 
 void Write_Hook_Log(HookPlatform& platform, const HookSettings& settings, std::string_view message,
                     std::int32_t jobId) noexcept {
-    if (!settings.WriteToLog) return;
-    // Both folders are tried for every line; only the missing "Debug\" costs the line.
-    // Neither is followed where it leads elsewhere: the line is lost then.
-    bool followsLink = false;
-    for (std::string_view folder : {contract::kLogFolder, contract::kJobFolder}) {
-        try {
-            platform.CreateFolder(settings.ProgDir + Text(folder));
-            followsLink = followsLink || platform.IsReparsePoint(settings.ProgDir + Text(folder));
-        } catch (...) {
-        }
-    }
-    if (followsLink) return;
-    try {
-        // The date for the name and the time for the line are two readings of the clock.
-        const LocalDateTime today = platform.LocalTime();
-        const std::string line = HookLogLine(platform.LocalTime(), platform.TimeSeparator(), jobId, message);
-        bool created = false;
-        // The line that starts a day's file prunes the old ones.
-        if (platform.AppendToLog(HookLogPath(settings.ProgDir, today), line, created) && created)
-            PruneHookLogs(platform, settings, today);
-    } catch (...) {
-    }
+    WriteHookLogPieces(platform, settings, jobId, {message});
 }
 
 std::string UntrustedReason(const HeldFileFacts& facts) {
@@ -251,34 +261,33 @@ std::string UntrustedReason(const HeldFileFacts& facts) {
     return std::string();
 }
 
-std::optional<bool> WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath,
-                                      const std::function<std::optional<bool>()>& take) {
+bool WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath, const std::function<bool()>& take) {
     const std::uint32_t startTick = platform.TickCount();
     for (;;) {
-        platform.Sleep(kResultPollMs);
-        if (platform.FileExists(resultFilePath))
-            if (const std::optional<bool> verdict = take()) return verdict;
+        platform.Pause(kResultPollMs);
+        if (platform.FileExists(resultFilePath) && take()) return true;
         const std::uint32_t elapsed = platform.TickCount() - startTick;
-        if (elapsed > kResultWaitMs) return std::nullopt;
+        if (elapsed > kResultWaitMs) return false;
     }
 }
 
-bool Handle_Print_Job(HookPlatform& platform, const char16_t* DeviceName, const char16_t* pDocumentName,
-                      std::int32_t JobId, std::int32_t JobType) noexcept {
+bool Handle_Print_Job(HookPlatform& platform, EventThrottle& events, const char16_t* DeviceName,
+                      const char16_t* pDocumentName, std::int32_t JobId, std::int32_t JobType) noexcept {
     const HookSettings settings = Read_Hook_Settings(platform);
+    const JobCall call{platform, events, settings, DeviceName, JobId};
     if (settings.ServerIP.empty()) {
-        Write_Hook_Log(platform, settings, kServerIpEmpty, JobId);
-        return true;
+        call.Log({kServerIpEmpty});
+        return call.WithoutVerdict(UncheckedReason::ServerAddressEmpty, {});
     }
     bool verdict = true;
     try {
-        verdict = RunMonitor(platform, settings, DeviceName, pDocumentName, JobId, JobType);
-    } catch (const std::exception& failure) {
-        LogFailure(platform, settings, failure.what(), JobId);
-    } catch (...) {
-        LogFailure(platform, settings, "unknown error", JobId);
+        verdict = RunMonitor(call, pDocumentName, JobType);
+    } catch (const std::exception& failure) {  // fail open: whatever failed, the job prints
+        verdict = call.Failed(failure.what());
+    } catch (...) {  // fail open, as above
+        verdict = call.Failed("unknown error");
     }
-    Write_Hook_Log(platform, settings, verdict ? kVerdictTrue : kVerdictFalse, JobId);
+    call.Log({verdict ? kVerdictTrue : kVerdictFalse});
     return verdict;
 }
 

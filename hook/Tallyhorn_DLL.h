@@ -4,13 +4,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "common/daily_log.h"
 #include "contract/contract.h"
 #include "hook/hook_platform.h"
+#include "hook/job_events.h"
 
 namespace tallyhorn::hook {
 
@@ -22,6 +22,7 @@ struct HookSettings {
     bool WriteToLog = false;
     std::string ServerIP;   // only tested for emptiness
     std::int32_t LogDays = 0;
+    bool FailClosed = false;  // hold the job where the monitor fails to give a verdict
 };
 
 // The settings file, its section and its keys (the installation's facts).
@@ -34,9 +35,9 @@ using facts::kWriteToLogKey;
 using contract::kLogDaysKey;
 using facts::kFailClosedKey;
 
-// Reads the folder, the server's address, the log switch and the days of logs kept, in that
-// order, then normalises ProgDir. Never fails: a failure ends the reading and keeps what was
-// read so far.
+// Reads the folder, the server's address, the log switch, the days of logs kept and the
+// fail-closed switch, in that order, then normalises ProgDir. Never fails: a failure ends
+// the reading and keeps what was read so far.
 HookSettings Read_Hook_Settings(HookPlatform& platform) noexcept;
 
 // One line of the hook log, when logging is on. Never fails; a line that cannot be
@@ -45,9 +46,11 @@ void Write_Hook_Log(HookPlatform& platform, const HookSettings& settings, std::s
                     std::int32_t jobId) noexcept;
 
 // The print-job call: starts the job monitor, waits for its result file and answers its
-// verdict; true wherever no verdict can be read, also when something fails inside.
-bool Handle_Print_Job(HookPlatform& platform, const char16_t* DeviceName, const char16_t* pDocumentName,
-                      std::int32_t JobId, std::int32_t JobType) noexcept;
+// verdict. Where no verdict can be read it answers true (false with FailClosed, unless the
+// server address is empty or something failed inside) and writes an event, as `events`,
+// the process's, lets it.
+bool Handle_Print_Job(HookPlatform& platform, EventThrottle& events, const char16_t* DeviceName,
+                      const char16_t* pDocumentName, std::int32_t JobId, std::int32_t JobType) noexcept;
 
 // ---- the plain pieces of the above ----
 
@@ -70,12 +73,11 @@ std::string LogName(std::string_view name, const contract::LeadBytes& leadBytes)
 inline constexpr std::uint32_t kResultPollMs = 500;
 inline constexpr std::uint32_t kResultWaitMs = 120000;
 
-// Looks for the file every poll period until `take` gives a verdict for a file found or
-// the bound has passed (nothing then). A file that `take` turns down (nothing) counts as
-// a look that found none. The elapsed time is taken modulo 2^32, so a wrap of the tick
-// counter changes nothing.
-std::optional<bool> WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath,
-                                      const std::function<std::optional<bool>()>& take);
+// Looks for the file every poll period until `take` ends the wait for a file found (true)
+// or the bound has passed (false). A file that `take` turns down counts as a look that
+// found none. The elapsed time is taken modulo 2^32, so a wrap of the tick counter
+// changes nothing.
+bool WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath, const std::function<bool()>& take);
 
 // Why a held result file is not to be trusted ("reparse point", "2 links", "owner <name>");
 // empty when it is.

@@ -9,18 +9,10 @@
 #include <vector>
 
 #include "common/daily_log.h"
+#include "common/event_log.h"
 #include "contract/contract.h"
 
 namespace tallyhorn::hook {
-
-// A process or thread handle of the platform, as an opaque number.
-using PlatformHandle = std::uintptr_t;
-
-// The two handles that starting the monitor gives back.
-struct MonitorHandles {
-    PlatformHandle process = 0;
-    PlatformHandle thread = 0;
-};
 
 // What a call that can fail gives back: whether it succeeded and, when not, the system
 // error code, read straight after the failing call before anything could change it.
@@ -48,6 +40,15 @@ public:
     virtual const HeldFileFacts& Facts() const = 0;
 };
 
+// A program started, as its process and thread handles: both are closed by Close, or when
+// this is destroyed. The program runs on either way.
+class StartedProcess {
+public:
+    virtual ~StartedProcess() = default;
+    // Closes both handles; what it gives back is the process handle's close.
+    virtual CallResult Close() noexcept = 0;
+};
+
 class HookPlatform {
 public:
     virtual ~HookPlatform() = default;
@@ -60,12 +61,14 @@ public:
 
     // The millisecond tick counter (timeGetTime); it wraps at 2^32.
     virtual std::uint32_t TickCount() = 0;
-    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Waits that long on the calling thread (Sleep).
+    virtual void Pause(std::uint32_t milliseconds) = 0;
     virtual LocalDateTime LocalTime() = 0;
     // The locale's time separator taken when the library was loaded.
     virtual char TimeSeparator() = 0;
 
-    // Creates one folder level; every failure is ignored.
+    // Creates one folder level for SYSTEM and Administrators only, nothing inherited from
+    // the folder above; every failure is ignored.
     virtual void CreateFolder(const std::string& path) = 0;
     // A directory search finds a file (not a folder) with a DOS-convertible write time.
     virtual bool FileExists(const std::string& path) = 0;
@@ -82,9 +85,13 @@ public:
     // `created` tells whether this line began the file.
     virtual bool AppendToLog(const std::string& path, const std::string& bytes, bool& created) = 0;
 
-    // Starts a program minimised at normal priority.
-    virtual CallResult StartProcess(const std::string& commandLine, MonitorHandles& started) = 0;
-    virtual CallResult CloseMonitorHandle(PlatformHandle handle) = 0;
+    // Starts a program minimised at normal priority; null (with the system error in
+    // `started`) when it cannot.
+    virtual std::unique_ptr<StartedProcess> StartProcess(const std::string& commandLine, CallResult& started) = 0;
+
+    // Writes an event to the Application log under Tallyhorn's source; one that cannot be
+    // written is lost without a trace.
+    virtual void RecordEvent(const events::Event& event) = 0;
 
     // A zero-terminated UTF-16 name (never null here) in the system's ANSI code page.
     virtual std::string NarrowName(const char16_t* text) = 0;

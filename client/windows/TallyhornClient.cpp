@@ -50,7 +50,7 @@ int RunDialog(HINSTANCE instance, int commandShow) {
     Win32DialogPlatform platform(window);
     CommentHistory history(platform);
     ClientLog log(platform);
-    TForm1 form(platform, history, log, platform);
+    TForm1 form(platform, history, log, platform, platform);
     window.Attach(&form);
     window.Show(StartShowState(commandShow));
     const int exitCode = window.RunMessageLoop();

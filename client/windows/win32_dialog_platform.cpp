@@ -12,6 +12,7 @@
 #include "client/dialog_texts.h"
 #include "client/windows/user_folders.h"
 #include "common/windows/basics.h"
+#include "common/windows/event_log.h"
 #include "common/windows/files.h"
 #include "common/windows/handles.h"
 #include "common/windows/log_file.h"
@@ -318,6 +319,10 @@ bool Win32DialogPlatform::AppendToLog(const std::string& path, const std::string
 LocalDateTime Win32DialogPlatform::LocalTime() { return ::tallyhorn::win::LocalNow(); }
 
 std::string Win32DialogPlatform::TimeSeparator() { return ::tallyhorn::win::LocaleTimeSeparator(); }
+
+// ---- events ----
+
+void Win32DialogPlatform::RecordEvent(const events::Event& event) { ::tallyhorn::win::WriteToEventLog(event); }
 
 // ---- sockets ----
 

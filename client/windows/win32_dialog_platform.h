@@ -73,6 +73,8 @@ public:
     LocalDateTime LocalTime() override;
     std::string TimeSeparator() override;
 
+    void RecordEvent(const events::Event& event) override;
+
     int WouldBlockCode() override;
     SocketId CreateSocket(int& error) override;
     std::uint32_t InetAddr(const std::string& address) override;

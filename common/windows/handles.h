@@ -72,6 +72,12 @@ struct LocalMemoryTraits : NullIsEmpty<HLOCAL> {
 };
 using UniqueLocalMemory = Unique<LocalMemoryTraits>;
 
+// A handle of an event source, from RegisterEventSourceA.
+struct EventSourceTraits : NullIsEmpty<HANDLE> {
+    static bool Close(Handle h) { return DeregisterEventSource(h) != 0; }
+};
+using UniqueEventSource = Unique<EventSourceTraits>;
+
 struct GdiObjectTraits : NullIsEmpty<HGDIOBJ> {
     static bool Close(Handle h) { return DeleteObject(h) != 0; }
 };

@@ -23,10 +23,12 @@ void Check(bool holds, const char* what) {
     }
 }
 
-// The name the monitor should read back: the given one with ' for ", cut to the whole
-// characters that fit in 2047 bytes (a lead byte at the very end is no whole character).
+// The name the monitor should read back: the given one with ' for " and blanks for control
+// characters, cut to the whole characters that fit in 2047 bytes (a lead byte at the very
+// end is no whole character).
 std::string ReadBack(std::string name, const tallyhorn::contract::LeadBytes& leadBytes) {
     std::replace(name.begin(), name.end(), '"', '\'');
+    std::replace_if(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, ' ');
     std::size_t whole = 0;
     for (std::size_t at = 0; at < name.size(); whole = at) {
         at += leadBytes[static_cast<unsigned char>(name[at])] ? 2 : 1;

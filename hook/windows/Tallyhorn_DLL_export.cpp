@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 #include "hook/Tallyhorn_DLL.h"
 #include "hook/windows/Tallyhorn_export.h"
@@ -17,22 +18,28 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
+namespace {
+
+// The library's one process-wide state: when each reason's last event was written, and how
+// many jobs went without one since.
+constinit tallyhorn::hook::EventThrottle processEvents;
+
+}  // namespace
+
 // Exported under the name and at the ordinal of the installation's facts (the Tallyhorn.def
 // that the build makes). The caller removes the four arguments; the verdict is the low byte
-// of the result.
+// of the result. Nothing reaches the print host: the call fails open inside, where it can
+// still log and report what failed.
 extern "C" unsigned char __cdecl Handle_Print_Job(const wchar_t* DeviceName, const wchar_t* pDocumentName,
                                                   std::int32_t JobId, std::int32_t JobType) {
     static_assert(sizeof(wchar_t) == sizeof(char16_t));
-    try {
-        tallyhorn::hook::win::WinHookPlatform platform;
-        return tallyhorn::hook::Handle_Print_Job(platform, reinterpret_cast<const char16_t*>(DeviceName),
-                                                 reinterpret_cast<const char16_t*>(pDocumentName), JobId, JobType)
-                   ? 1
-                   : 0;
-    } catch (...) {
-        // Nothing may reach the print host: the hook fails open.
-        return 1;
-    }
+    static_assert(noexcept(tallyhorn::hook::Handle_Print_Job(std::declval<tallyhorn::hook::HookPlatform&>(),
+                                                             processEvents, nullptr, nullptr, 0, 0)));
+    tallyhorn::hook::win::WinHookPlatform platform;
+    return tallyhorn::hook::Handle_Print_Job(platform, processEvents, reinterpret_cast<const char16_t*>(DeviceName),
+                                             reinterpret_cast<const char16_t*>(pDocumentName), JobId, JobType)
+               ? 1
+               : 0;
 }
 
 static_assert(std::is_same_v<decltype(Handle_Print_Job), tallyhorn::hook::HandlePrintJobExport>,

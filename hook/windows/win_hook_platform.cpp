@@ -2,11 +2,14 @@
 #include "hook/windows/win_hook_platform.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 #include "common/windows/basics.h"
+#include "common/windows/event_log.h"
 #include "common/windows/files.h"
 #include "common/windows/handles.h"
 #include "common/windows/log_file.h"
@@ -37,6 +40,45 @@ TickCounter LoadTickCounter() {
     return &GetTickCount;
 }
 
+// The folders that the hook makes when they are missing, "Debug\" and "Temp\", as the
+// package makes them: SYSTEM and Administrators only, nothing inherited from the
+// installation folder (which lets users read), so users cannot read job or log files.
+constexpr char kAdminOnlyFolder[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+// The descriptor of kAdminOnlyFolder, made once for the process (on the first folder, never
+// in DllMain); null when it cannot be made, and the folder then gets the usual one.
+SECURITY_ATTRIBUTES* AdminOnlyFolder() {
+    struct Attributes {
+        tallyhorn::win::UniqueLocalMemory descriptor;
+        SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+        Attributes() {
+            PSECURITY_DESCRIPTOR made = nullptr;
+            if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminOnlyFolder, SDDL_REVISION_1, &made, nullptr))
+                descriptor.reset(made);
+            attributes.lpSecurityDescriptor = descriptor.get();
+        }
+    };
+    static Attributes folder;  // initialised once, thread safe
+    return folder.descriptor ? &folder.attributes : nullptr;
+}
+
+// The monitor as started: both its handles, closed at the latest when this goes.
+class WinStartedProcess final : public StartedProcess {
+public:
+    WinStartedProcess(tallyhorn::win::UniqueHandle process, tallyhorn::win::UniqueHandle thread)
+        : process_(std::move(process)), thread_(std::move(thread)) {}
+    CallResult Close() noexcept override {
+        CallResult closed;
+        if (!process_.reset()) closed = {false, GetLastError()};
+        thread_.reset();
+        return closed;
+    }
+
+private:
+    tallyhorn::win::UniqueHandle process_;
+    tallyhorn::win::UniqueHandle thread_;
+};
+
 }  // namespace
 
 void NoteLocaleTimeSeparator() { timeSeparator = TimeSeparatorFrom(tallyhorn::win::LocaleTimeSeparator()); }
@@ -51,13 +93,13 @@ std::uint32_t WinHookPlatform::TickCount() {
     return counter();
 }
 
-void WinHookPlatform::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+void WinHookPlatform::Pause(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 LocalDateTime WinHookPlatform::LocalTime() { return tallyhorn::win::LocalNow(); }
 
 char WinHookPlatform::TimeSeparator() { return timeSeparator; }
 
-void WinHookPlatform::CreateFolder(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
+void WinHookPlatform::CreateFolder(const std::string& path) { CreateDirectoryA(path.c_str(), AdminOnlyFolder()); }
 
 bool WinHookPlatform::FileExists(const std::string& path) { return tallyhorn::win::SearchFindsFileWithDosDate(path); }
 
@@ -80,7 +122,7 @@ bool WinHookPlatform::AppendToLog(const std::string& path, const std::string& by
     return tallyhorn::win::AppendToLogFile(path, bytes, kLogSharingRetryMs, &created);
 }
 
-CallResult WinHookPlatform::StartProcess(const std::string& commandLine, MonitorHandles& started) {
+std::unique_ptr<StartedProcess> WinHookPlatform::StartProcess(const std::string& commandLine, CallResult& started) {
     // CreateProcessA may write into the command line, so it gets its own copy.
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
@@ -90,17 +132,16 @@ CallResult WinHookPlatform::StartProcess(const std::string& commandLine, Monitor
     startup.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                        &startup, &process))
-        return {false, GetLastError()};
-    started.process = reinterpret_cast<PlatformHandle>(process.hProcess);
-    started.thread = reinterpret_cast<PlatformHandle>(process.hThread);
-    return {};
+                        &startup, &process)) {
+        started = {false, GetLastError()};
+        return nullptr;
+    }
+    // Owned before anything else can fail.
+    tallyhorn::win::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    return std::make_unique<WinStartedProcess>(std::move(processHandle), std::move(threadHandle));
 }
 
-CallResult WinHookPlatform::CloseMonitorHandle(PlatformHandle handle) {
-    if (!CloseHandle(reinterpret_cast<HANDLE>(handle))) return {false, GetLastError()};
-    return {};
-}
+void WinHookPlatform::RecordEvent(const events::Event& event) { tallyhorn::win::WriteToEventLog(event); }
 
 std::string WinHookPlatform::NarrowName(const char16_t* text) {
     const auto* wide = reinterpret_cast<const wchar_t*>(text);

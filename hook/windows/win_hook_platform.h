@@ -13,7 +13,7 @@ public:
     std::string ReadProfileString(const std::string& file, std::string_view section, std::string_view key,
                                   const std::string& defaultValue) override;
     std::uint32_t TickCount() override;
-    void Sleep(std::uint32_t milliseconds) override;
+    void Pause(std::uint32_t milliseconds) override;
     LocalDateTime LocalTime() override;
     char TimeSeparator() override;
     void CreateFolder(const std::string& path) override;
@@ -23,8 +23,8 @@ public:
     std::vector<std::string> FilesIn(const std::string& folder) override;
     std::unique_ptr<HeldFile> HoldFile(const std::string& path, CallResult& opened) override;
     bool AppendToLog(const std::string& path, const std::string& bytes, bool& created) override;
-    CallResult StartProcess(const std::string& commandLine, MonitorHandles& started) override;
-    CallResult CloseMonitorHandle(PlatformHandle handle) override;
+    std::unique_ptr<StartedProcess> StartProcess(const std::string& commandLine, CallResult& started) override;
+    void RecordEvent(const events::Event& event) override;
     std::string NarrowName(const char16_t* text) override;
     contract::LeadBytes AnsiLeadBytes() override;
 };

@@ -5,12 +5,13 @@
 # base address and non-executable data (x64: high-entropy addresses; programs:
 # terminal-server aware);
 # Tallyhorn.dll exports the installation facts' export name at their ordinal and nothing
-# else (contract/installation_facts.txt); the hook and
+# else (contract/installation_facts.txt), and carries a message for every event id of the
+# header that the message compiler made; the hook and
 # every program given carries the project's version, and the dialog's manifest names its architecture.
-#   check_binaries.sh OBJDUMP WINDRES VERSION TALLYHORN.DLL TALLYHORNCLIENT.EXE [PROGRAM...]
+#   check_binaries.sh OBJDUMP WINDRES VERSION EVENT_IDS.H TALLYHORN.DLL TALLYHORNCLIENT.EXE [PROGRAM...]
 set -euo pipefail
-objdump=$1 windres=$2 version=$3 dll=$4 client=$5
-shift 3
+objdump=$1 windres=$2 version=$3 event_ids=$4 dll=$5 client=$6
+shift 4
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -61,6 +62,22 @@ exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$table" | grep -
 grep -qE "^\s*\[\s*0\] $export_name\$" <<<"$exports" || fail "the export is not $export_name: $exports"
 # Entry 0 of the address table is ordinal base + 0.
 grep -qE "^\s*\[\s*0\] \+base\[\s*$ordinal\]" <<<"$table" || fail "$export_name is not at ordinal $ordinal"
+
+# The message table of the events (English, US), read back as resource script text: a
+# count of blocks, then each block's first id, last id and offset.
+table=$("$windres" -i "$dll" -O rc 2>&1 | sed -n '/^LANGUAGE 9, 1$/,/^END/p' | sed -n '/RT_MESSAGETABLE/,/^END/p')
+read -r -a words <<<"$(grep -o '0x[0-9a-f]*' <<<"$table" | tr '\n' ' ')"
+ids=$(sed -n 's/^#define TALLYHORN_EVENT_[A-Z_]* *\(0x[0-9a-f]*\)$/\1/p' "$event_ids")
+[ -n "$ids" ] || fail "no event ids in $event_ids"
+[ ${#words[@]} -gt 0 ] || fail "$(basename "$dll") carries no English message table"
+for id in $ids; do
+  found=
+  for ((block = 0; block < ${words[0]:-0}; block++)); do
+    (( id >= words[1 + 3 * block] && id <= words[2 + 3 * block] )) && found=1
+  done
+  [ -n "$found" ] || fail "$(basename "$dll") has no message for event id $id"
+done
+echo "$(basename "$dll") message table:" $(for id in $ids; do echo $(( id & 0xFFFF )); done)
 
 # Version resources, read back as resource script text.
 numbers=${version//./, }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "common/windows/basics.h"
 #include "common/windows/files.h"
@@ -125,23 +126,33 @@ std::string RunDialog(const Job& job, const Script& script, const Record& record
     const std::string dialog = script.Text("Dialog", installed.c_str());
     const std::string jobFile = DialogJobFile(job, dialog);
     const std::string section(contract::kJobSection);
-    const auto put = [&](std::string_view key, const std::string& value) {
-        WritePrivateProfileStringA(section.c_str(), std::string(key).c_str(), value.c_str(), jobFile.c_str());
-    };
-    put(contract::kPrinterKey, job.device);
-    put(contract::kDocumentNameKey, job.document);
-    put(contract::kPagesKey, script.Text("Pages", "1"));
-    put(contract::kActionKey, action);
-    put(contract::kErrorMsgKey, script.Text("ErrorMsg", ""));
-    put(contract::kServerIpKey, script.Text("ServerIP", "127.0.0.1"));
-    put(contract::kJobIdKey, job.jobId);
-    put(contract::kUserIpKey, script.Text("UserIP", "127.0.0.1"));
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, jobFile.c_str());  // flush Wine's and Windows' cache
 
     // Without an answer: a comment job prints, a rejected or unanswered quota job does not.
     const bool quota = action.find(contract::kQuotaAction) != std::string::npos;
     const bool printsUnanswered = !quota && action != contract::kRejectAction;
     const std::string outcome = script.Text("Outcome", printsUnanswered ? "1" : "0");
+
+    const std::pair<std::string_view, std::string> values[] = {
+        {contract::kPrinterKey, job.device},
+        {contract::kDocumentNameKey, job.document},
+        {contract::kPagesKey, script.Text("Pages", "1")},
+        {contract::kActionKey, action},
+        {contract::kErrorMsgKey, script.Text("ErrorMsg", "")},
+        {contract::kServerIpKey, script.Text("ServerIP", "127.0.0.1")},
+        {contract::kJobIdKey, job.jobId},
+        {contract::kUserIpKey, script.Text("UserIP", "127.0.0.1")},
+    };
+    // A line break in a value would start a key line of its own in the job file (a document
+    // named "x<CR><LF>Action=REJECT" would set the dialog's mode): no job file, no dialog.
+    for (const auto& [key, value] : values) {
+        if (value.find_first_of("\r\n") != std::string::npos) {
+            record.Line("Refused", std::string(key));
+            return outcome;
+        }
+    }
+    for (const auto& [key, value] : values)
+        WritePrivateProfileStringA(section.c_str(), std::string(key).c_str(), value.c_str(), jobFile.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, jobFile.c_str());  // flush Wine's and Windows' cache
 
     std::string commandLine = "\"" + dialog + "\" \"" + jobFile + "\"";
     record.Line("DialogCommandLine", commandLine);

@@ -30,6 +30,7 @@ void ReadSettings(char (&value)[2048]) {
     GetPrivateProfileStringA("Tallyhorn", "Tallyhorn ServerIP", "", value, sizeof value, file);
     GetPrivateProfileStringA("Tallyhorn", "WriteToLog", "", value, sizeof value, file);
     GetPrivateProfileStringA("Tallyhorn", "LogDays", "", value, sizeof value, file);
+    GetPrivateProfileStringA("Tallyhorn", "FailClosed", "", value, sizeof value, file);
 }
 
 void OneLogLine(const std::string& debugFolder, const std::string& tempFolder, const std::string& logPath) {

@@ -169,6 +169,9 @@ TEST_F(DialogTest, AResponseFileThatCannotBeWrittenIsShownAndTheNextCloseIsAllow
     const Box box = platform.BoxesOf(BoxKind::General)[0];
     EXPECT_EQ(box.caption, "Tallyhornclient");
     EXPECT_EQ(box.text, std::string("Unable to write to ") + kResponseFile + ".");
+    const std::vector<events::Event> written = {{events::kQuotaResponseNotWritten, {"1234", "127.0.0.1", kResponseFile}},
+                                                {events::kDialogErrorShown, {"1234", "127.0.0.1", box.text}}};
+    EXPECT_EQ(platform.events, written);
     EXPECT_EQ(platform.quitRequests, 0);
     form.CloseRequested();
     EXPECT_EQ(platform.quitRequests, 1);

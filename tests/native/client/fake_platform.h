@@ -16,11 +16,13 @@
 #include "client/client_log.h"
 #include "client/comment_history.h"
 #include "client/dialog_texts.h"
+#include "client/event_platform.h"
 #include "client/form_platform.h"
 #include "client/history_platform.h"
 #include "client/log_platform.h"
 #include "client/socket_platform.h"
 #include "client/uTallyhornClient.h"
+#include "tests/native/common/event_printer.h"
 
 namespace tallyhorn::client::testing {
 
@@ -258,8 +260,20 @@ private:
     FakeDisk& disk_;
 };
 
+class FakeEvents : public EventPlatform {
+public:
+    std::vector<events::Event> events;  // written to the Application log, in order
+
+    void RecordEvent(const events::Event& event) override { events.push_back(event); }
+};
+
 // Every role on one disk, as the program has them.
-class FakePlatform : public FakeDisk, public FakeForm, public FakeHistoryList, public FakeSockets, public FakeLog {
+class FakePlatform : public FakeDisk,
+                     public FakeForm,
+                     public FakeHistoryList,
+                     public FakeSockets,
+                     public FakeLog,
+                     public FakeEvents {
 public:
     FakePlatform();
     using FakeForm::ReadProfileString;
@@ -277,7 +291,8 @@ public:
 
 // The dialog put together from its parts on a fake platform, as the program's entry does.
 struct FakeDialog {
-    explicit FakeDialog(FakePlatform& platform) : history(platform), log(platform), form(platform, history, log, platform) {}
+    explicit FakeDialog(FakePlatform& platform)
+        : history(platform), log(platform), form(platform, history, log, platform, platform) {}
     CommentHistory history;
     ClientLog log;
     TForm1 form;

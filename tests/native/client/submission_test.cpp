@@ -10,6 +10,10 @@ constexpr const char* kMessage = "Client Comment1234##Proof copy##";
 constexpr const char* kTimeout =
     "Timeout while communicating to the Tallyhorn server (127.0.0.1), Comment will not be written to the DB";
 
+// The event of a comment that did not reach the server, and of an error in the general box.
+events::Event NotDelivered(const std::string& why) { return {events::kCommentNotDelivered, {"1234", "127.0.0.1", why}}; }
+events::Event ErrorShown(const std::string& text) { return {events::kDialogErrorShown, {"1234", "127.0.0.1", text}}; }
+
 std::string ServerError(int code) {
     return "Error occured while communicating to the Tallyhorn server (127.0.0.1), Comment will not be written to "
            "the DB, (error " +
@@ -39,10 +43,12 @@ protected:
     }
     bool SocketOpen() { return platform.openSockets.count(platform.lastSocket) > 0; }
     long long WatchDogDue() { return platform.timers[Timer::WatchDog_Timer].due; }
-    // The watchdog expires after `ms` more: its box, and the connection is gone.
+    // The watchdog expires after `ms` more: its box and its event, and the connection is gone.
     void ExpectTimeoutAfter(long long ms) {
         Advance(ms);
         EXPECT_EQ(BoxTexts(), Lines{kTimeout});
+        ASSERT_FALSE(platform.events.empty());
+        EXPECT_EQ(platform.events.back(), NotDelivered("no reply within 10 seconds"));
         EXPECT_FALSE(SocketOpen());
     }
     Lines LogAfterActivation() {
@@ -87,6 +93,7 @@ TEST_F(SubmissionTest, NoSocketOrARejectedConnectGiveOneBoxEachAndNoTimeout) {
     EXPECT_EQ(BoxTexts(), (Lines{"Can't create new socket.",
                                  "Windows socket error: text of 10051 (10051), on API 'connect'"}));
     EXPECT_EQ(platform.boxes[1].caption, "Tallyhornclient");
+    EXPECT_EQ(platform.events, (std::vector<events::Event>{ErrorShown(platform.boxes[0].text), ErrorShown(platform.boxes[1].text)}));
     EXPECT_TRUE(platform.openSockets.empty());
     EXPECT_EQ(platform.closedSockets.size(), 1u);  // only the rejected attempt's own socket
     EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "OKBtn Click"}));  // nothing else is logged
@@ -119,6 +126,8 @@ TEST_P(FailureTest, IsLoggedShownAndEndsTheConnection) {
     }
     EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "ClientSocketError " + std::to_string(code)}));
     EXPECT_EQ(BoxTexts(), Lines{ServerError(code)});
+    ASSERT_FALSE(platform.events.empty());
+    EXPECT_EQ(platform.events.back(), NotDelivered("socket error " + std::to_string(code)));
     EXPECT_EQ(platform.boxes[0].kind, BoxKind::Error);
     EXPECT_FALSE(Running(Timer::WatchDog_Timer));
     EXPECT_FALSE(SocketOpen());
@@ -129,15 +138,20 @@ INSTANTIATE_TEST_SUITE_P(Failures, FailureTest,
                          ::testing::Values(Failure::WhileConnecting, Failure::ResetWhileAwaiting, Failure::FailedReceive,
                                            Failure::FailedSend, Failure::AfterAnAnswer));
 
-TEST_F(SubmissionTest, TheBoxIsShownBeforeTheConnectionCloses) {
+// The box comes before the connection closes, and after the event is written: a box may
+// stay open for long.
+TEST_F(SubmissionTest, TheBoxIsShownBeforeTheConnectionClosesAndAfterItsEvent) {
     Ok();
     bool openWhileShown = false;
+    std::size_t eventsWhileShown = 0;
     platform.script.push_back([&](const Box&) {
         openWhileShown = SocketOpen();
+        eventsWhileShown = platform.events.size();
         return false;
     });
     form.SocketNotified(platform.lastSocket, NetworkEvent::Connect, 10060);
     EXPECT_TRUE(openWhileShown);
+    EXPECT_EQ(eventsWhileShown, 1u);
     EXPECT_FALSE(SocketOpen());
 }
 
@@ -181,6 +195,8 @@ TEST_P(ReplyTest, KeepsTheWatchdogUntilDecidedAndAnAcknowledgementCloses) {
     EXPECT_EQ(platform.quitRequests, GetParam().acknowledges ? 1 : 0);
     EXPECT_EQ(platform.files[platform.HistoryPath()], GetParam().acknowledges ? "Proof copy\r\n" : "");
     EXPECT_TRUE(platform.boxes.empty());
+    // Another reply: the comment did not reach the server, though no box says so.
+    EXPECT_EQ(platform.events.size(), GetParam().acknowledges ? 0u : 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, ReplyTest,
@@ -190,6 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Replies, ReplyTest,
 
 TEST_F(SubmissionTest, AnotherReplyStopsTheWatchdogQuietly) {
     Answered();
+    EXPECT_EQ(platform.events, std::vector<events::Event>{NotDelivered("the reply was no acknowledgement")});
     EXPECT_FALSE(Running(Timer::WatchDog_Timer));
     Advance(60000);
     EXPECT_TRUE(platform.boxes.empty());

@@ -49,7 +49,7 @@ std::vector<std::string> MonitorArguments(const std::string& device, const std::
     return parsed.arguments;
 }
 
-TEST(MonitorCommand, EveryNameReadsBackAsOneArgumentQuotesAsSingleQuotesCutTo2047WholeBytes) {
+TEST(MonitorCommand, EveryNameReadsBackAsOneArgumentQuotesAsSingleQuotesBlanksCutTo2047WholeBytes) {
     const std::string n2047(2047, 'n');
     const LeadBytes shiftJis = windows_rules::ShiftJisLeadBytes();
     const std::string table = "\x95\x5C";  // a kanji whose second byte is 0x5C
@@ -66,7 +66,7 @@ TEST(MonitorCommand, EveryNameReadsBackAsOneArgumentQuotesAsSingleQuotesCutTo204
         {"x\" 99 \"y\"\"", "x' 99 'y''"},
         {"q\"\\", "q'\\"},
         {"", ""},
-        {"tab\there\r\n", "tab\there\r\n"},
+        {"tab\there\r\nAction=REJECT\x1F", "tab here  Action=REJECT "},  // control characters as blanks
         {n2047, n2047},
         {n2047 + "m", n2047},
         {std::string(100000, 'n'), n2047},

@@ -1,5 +1,6 @@
 // A scripted stand-in for the hook's platform: profile files in memory, a clock that
-// only moves when the hook sleeps, and a trace of every operation in order.
+// only moves when the hook pauses, the events written, and a trace of every operation in
+// order.
 #pragma once
 
 #include <functional>
@@ -8,9 +9,11 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hook/hook_platform.h"
+#include "tests/native/common/event_printer.h"
 
 namespace tallyhorn::hook::testing {
 
@@ -37,18 +40,19 @@ public:
     bool processCloseSucceeds = true;
     std::uint32_t closeError = 6;
     std::string commandLine;                     // of the last start
-    std::vector<PlatformHandle> closedHandles;
+    std::vector<int> closedHandles;              // kProcess and kThread, as closed
+    std::vector<events::Event> events;           // written to the Application log
     contract::LeadBytes leadBytes;               // of the ANSI code page: none by default
 
-    // Runs after every sleep: the monitor's side of the wait.
-    std::function<void(FakeHookPlatform&)> afterSleep;
+    // Runs after every pause: the monitor's side of the wait.
+    std::function<void(FakeHookPlatform&)> afterPause;
     // How long one directory search takes on this clock.
     std::uint32_t lookCostMs = 0;
     // An operation whose trace entry starts with this text throws instead.
     std::string throwAt;
 
-    static constexpr PlatformHandle kProcess = 0x11;
-    static constexpr PlatformHandle kThread = 0x22;
+    static constexpr int kProcess = 0x11;
+    static constexpr int kThread = 0x22;
 
     void SetSetting(const std::string& key, const std::string& value) {
         profiles["Tallyhorn.ini"]["Tallyhorn/" + key] = value;
@@ -78,10 +82,10 @@ public:
         Note("tick");
         return tick;
     }
-    void Sleep(std::uint32_t milliseconds) override {
-        Note("sleep " + std::to_string(milliseconds));
+    void Pause(std::uint32_t milliseconds) override {
+        Note("pause " + std::to_string(milliseconds));
         tick += milliseconds;
-        if (afterSleep) afterSleep(*this);
+        if (afterPause) afterPause(*this);
     }
     LocalDateTime LocalTime() override {
         Note("time");
@@ -125,18 +129,18 @@ public:
         logs[path] += bytes;
         return true;
     }
-    CallResult StartProcess(const std::string& line, MonitorHandles& started) override {
+    std::unique_ptr<StartedProcess> StartProcess(const std::string& line, CallResult& started) override {
         Note("start");
         commandLine = line;
-        if (!startSucceeds) return {false, startError};
-        started = {kProcess, kThread};
-        return {};
+        if (!startSucceeds) {
+            started = {false, startError};
+            return nullptr;
+        }
+        return std::make_unique<Started>(*this);
     }
-    CallResult CloseMonitorHandle(PlatformHandle handle) override {
-        Note("close " + std::to_string(handle));
-        closedHandles.push_back(handle);
-        if (handle == kProcess && !processCloseSucceeds) return {false, closeError};
-        return {};
+    void RecordEvent(const events::Event& event) override {
+        Note("event " + std::to_string(events::ShownId(event.id)));
+        events.push_back(event);
     }
     std::string NarrowName(const char16_t* text) override {
         Note("narrow");
@@ -148,6 +152,20 @@ public:
     contract::LeadBytes AnsiLeadBytes() override { return leadBytes; }
 
 private:
+    // Closes both handles once, by Close or at the latest when it goes.
+    struct Started : StartedProcess {
+        explicit Started(FakeHookPlatform& platform) : platform(platform) {}
+        ~Started() override { Close(); }
+        CallResult Close() noexcept override {
+            if (std::exchange(closed, true)) return {};
+            platform.trace.push_back("close");
+            platform.closedHandles.insert(platform.closedHandles.end(), {kProcess, kThread});
+            return {platform.processCloseSucceeds, platform.processCloseSucceeds ? 0 : platform.closeError};
+        }
+        FakeHookPlatform& platform;
+        bool closed = false;
+    };
+
     class Held : public HeldFile {
     public:
         Held(FakeHookPlatform& platform, HeldFileFacts facts) : platform_(platform), facts_(std::move(facts)) {

@@ -17,6 +17,7 @@ TEST(HookSettings, MissingFileGivesDriveCLoggingOnAndNoServer) {
     EXPECT_TRUE(settings.WriteToLog);
     EXPECT_EQ(settings.ServerIP, "");
     EXPECT_EQ(settings.LogDays, 0);
+    EXPECT_FALSE(settings.FailClosed);
 }
 
 TEST(HookSettings, ProgDirGetsOneTrailingBackslashUnlessEmpty) {
@@ -31,11 +32,15 @@ TEST(HookSettings, ProgDirGetsOneTrailingBackslashUnlessEmpty) {
     EXPECT_EQ(Read_Hook_Settings(platform).ProgDir, std::string(2047, 'p') + "\\");
 }
 
-// The number rule itself is ProfileNumber's; here only that WriteToLog is read by it.
-TEST(HookSettings, WriteToLogIsReadByTheNumberRule) {
+// The number rule itself is ProfileNumber's; here only that the flags are read by it.
+TEST(HookSettings, WriteToLogAndFailClosedAreReadByTheNumberRule) {
     FakeHookPlatform platform;
     platform.SetSetting("WriteToLog", "0x0");
+    platform.SetSetting("FailClosed", "$1");
     EXPECT_FALSE(Read_Hook_Settings(platform).WriteToLog);
+    EXPECT_TRUE(Read_Hook_Settings(platform).FailClosed);
+    platform.SetSetting("FailClosed", "true");  // no number: the default, off
+    EXPECT_FALSE(Read_Hook_Settings(platform).FailClosed);
 }
 
 TEST(HookSettings, AFailureWhileReadingKeepsWhatWasReadBefore) {
@@ -76,9 +81,10 @@ TEST(HookLog, EachLineTriesBothFoldersThenAppendsToTheDaysFile) {
 TEST(HookLog, AFolderThatLeadsElsewhereLosesTheLineButNotTheJob) {
     for (const char* folder : {"c:\\Debug\\", "c:\\Temp\\"}) {
         FakeHookPlatform platform;
+        EventThrottle events;
         platform.SetSetting("Tallyhorn ServerIP", "srv");
         platform.reparsePoints.insert(folder);
-        EXPECT_TRUE(Handle_Print_Job(platform, u"P", u"D", 1, 1));
+        EXPECT_TRUE(Handle_Print_Job(platform, events, u"P", u"D", 1, 1));
         EXPECT_TRUE(platform.logs.empty()) << folder;
         EXPECT_EQ(platform.Count("start"), 1) << folder;
     }
@@ -102,14 +108,14 @@ TEST(HookLog, DateNamesTheFileAndASecondReadingStampsTheLine) {
     EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_08_12_2026.log"), "00.00.01  [1]\tearly\r\n");
 }
 
+// A failure anywhere in the writer, its folders included, costs that line only.
 TEST(HookLog, FailuresStayInsideTheWriter) {
     FakeHookPlatform platform;
     const HookSettings settings{"c:\\", true, "srv"};
-    platform.throwAt = "mkdir c:\\Debug";
-    Write_Hook_Log(platform, settings, "kept", 1);  // a folder failure still tries the line
-    EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"), "14:03:27  [1]\tkept\r\n");
-    platform.throwAt = "append";
-    Write_Hook_Log(platform, settings, "lost", 1);
+    for (const char* at : {"mkdir c:\\Debug", "append", ""}) {
+        platform.throwAt = at;
+        Write_Hook_Log(platform, settings, at[0] ? "lost" : "kept", 1);
+    }
     EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"), "14:03:27  [1]\tkept\r\n");
 }
 
@@ -118,12 +124,13 @@ TEST(HookLog, TheFirstLineOfADayPrunesByLogDays) {
     const std::string old = "c:\\Debug\\Tallyhorn_Hk_01_12_2026.log";
     for (const auto& [setting, pruned] : {std::pair{"6", false}, {"5", true}, {"$5", true}, {"five", false}}) {
         testing::FakeHookPlatform platform;
+        EventThrottle events;
         platform.SetSetting("LogDays", setting);
         platform.files = {old, "c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"};
-        Handle_Print_Job(platform, u"P", u"D", 1, 1);  // no server address: one line, into today's existing file
+        Handle_Print_Job(platform, events, u"P", u"D", 1, 1);  // no server address: one line, into today's existing file
         EXPECT_EQ(platform.files.count(old), 1u) << setting;
         platform.files.erase("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log");
-        Handle_Print_Job(platform, u"P", u"D", 1, 1);
+        Handle_Print_Job(platform, events, u"P", u"D", 1, 1);
         EXPECT_EQ(platform.files.count(old), pruned ? 0u : 1u) << setting;
     }
 }

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <latch>
 #include <optional>
+#include <thread>
 
 #include "contract/contract.h"
 #include "hook/Tallyhorn_DLL.h"
@@ -33,7 +37,7 @@ protected:
 
     bool Call(const char16_t* device = u"Office Laser", const char16_t* document = u"Report.docx",
               std::int32_t jobId = 42, std::int32_t jobType = 1) {
-        return Handle_Print_Job(platform, device, document, jobId, jobType);
+        return Handle_Print_Job(platform, *events, device, document, jobId, jobType);
     }
 
     // The messages of one log file; every line must carry the time and the job's tag.
@@ -57,7 +61,7 @@ protected:
     void ResultAfter(std::uint32_t milliseconds, const std::optional<std::string>& value,
                      const std::string& file = kResultFile) {
         const std::uint32_t start = platform.tick;
-        platform.afterSleep = [=](FakeHookPlatform& p) {
+        platform.afterPause = [=](FakeHookPlatform& p) {
             if (p.tick - start >= milliseconds && !p.files.count(file)) {
                 p.files.insert(file);
                 if (value) p.profiles[file]["PrintJob/Result"] = *value;
@@ -65,8 +69,11 @@ protected:
         };
     }
 
-    // Back to the first job's clock and an empty log, for one more call with the same names.
+    // Back to the first job's clock, an empty log and no events, for one more call with the
+    // same names in a process of its own.
     void NextJob() {
+        events.emplace();
+        platform.events.clear();
         platform.tick = 5000;
         platform.logs.clear();
         platform.trace.clear();
@@ -74,7 +81,13 @@ protected:
         platform.files.clear();
     }
 
+    // The event of job 42 on Office Laser, printed unchecked unless the answer was false.
+    static std::vector<events::Event> EventOf(std::uint32_t id, bool answer, const std::string& detail) {
+        return {{id, {"42", "Office Laser", answer ? "printed unchecked" : "held", detail, "0"}}};
+    }
+
     FakeHookPlatform platform;
+    std::optional<EventThrottle> events{std::in_place};  // the process's
 };
 
 TEST_F(PrintJob, WithoutServerAddressOnlyThatIsLoggedAndTheAnswerIsTrue) {
@@ -93,7 +106,7 @@ TEST_F(PrintJob, MonitorThatCannotStartIsLoggedWithErrorAndCommandLineWithoutWai
         "Result = 1"};
     EXPECT_EQ(Messages(), expected);
     EXPECT_EQ(platform.commandLine, kCommandLine);
-    EXPECT_EQ(platform.Count("sleep"), 0);
+    EXPECT_EQ(platform.Count("pause"), 0);
     EXPECT_TRUE(platform.closedHandles.empty());
 
     NextJob();
@@ -114,8 +127,8 @@ TEST_F(PrintJob, ResultZeroIsReadDeletedAndAnswered) {
     EXPECT_EQ(Messages(), expected);
     EXPECT_EQ(platform.commandLine, kCommandLine);
     EXPECT_EQ(platform.files.count(kResultFile), 0u);
-    EXPECT_EQ(platform.closedHandles, (std::vector<PlatformHandle>{FakeHookPlatform::kProcess, FakeHookPlatform::kThread}));
-    EXPECT_EQ(platform.Count("sleep"), 1);
+    EXPECT_EQ(platform.closedHandles, (std::vector<int>{FakeHookPlatform::kProcess, FakeHookPlatform::kThread}));
+    EXPECT_EQ(platform.Count("pause"), 1);
 }
 
 TEST_F(PrintJob, NoResultWithinTheBoundIsLoggedAndAnswersTrue) {
@@ -140,34 +153,34 @@ TEST_F(PrintJob, HandleCloseFailureIsAWarningAndBothHandlesAreStillClosed) {
     ASSERT_EQ(messages.size(), 6u);
     EXPECT_EQ(messages[4], "Warning: Monitor Handle close error 6");
     EXPECT_EQ(messages[5], "Result = 0");
-    EXPECT_EQ(platform.closedHandles, (std::vector<PlatformHandle>{FakeHookPlatform::kProcess, FakeHookPlatform::kThread}));
+    EXPECT_EQ(platform.closedHandles, (std::vector<int>{FakeHookPlatform::kProcess, FakeHookPlatform::kThread}));
 }
 
 TEST_F(PrintJob, PollsEvery500MsAndSeesAResultAtTheNextLook) {
     ResultAfter(1001, "0");  // just after the second look
     EXPECT_FALSE(Call());
-    EXPECT_EQ(platform.Count("sleep 500"), 3);
+    EXPECT_EQ(platform.Count("pause 500"), 3);
     EXPECT_EQ(platform.Count("exists " + std::string(kResultFile)), 3);
 }
 
 TEST_F(PrintJob, WaitEndsAtTheFirstLookAfterMoreThan120000Ms) {
     EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.Count("sleep 500"), 241);  // 240 looks leave exactly 120000 ms: not yet more
+    EXPECT_EQ(platform.Count("pause 500"), 241);  // 240 looks leave exactly 120000 ms: not yet more
     NextJob();
     platform.lookCostMs = 100;                   // 200 looks of 600 ms leave exactly 120000 ms
     EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.Count("sleep 500"), 201);
+    EXPECT_EQ(platform.Count("pause 500"), 201);
 }
 
 TEST_F(PrintJob, AResultAtTheLastLookIsFoundOneAfterItIsNot) {
     ResultAfter(120500, "0");
     EXPECT_FALSE(Call());
-    EXPECT_EQ(platform.Count("sleep 500"), 241);
+    EXPECT_EQ(platform.Count("pause 500"), 241);
 
     NextJob();
     ResultAfter(121000, "0");
     EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.Count("sleep"), 241);
+    EXPECT_EQ(platform.Count("pause"), 241);
     EXPECT_EQ(platform.Count("remove"), 0);
 }
 
@@ -179,7 +192,7 @@ TEST_F(PrintJob, WaitLastsItsFullLengthWhereverTheTickCounterStands) {
         platform.trace.clear();
         platform.logs.clear();
         EXPECT_TRUE(Call());
-        EXPECT_EQ(platform.Count("sleep 500"), 241);
+        EXPECT_EQ(platform.Count("pause 500"), 241);
         EXPECT_EQ(platform.tick - startTick, 241u * 500u);
         const std::string jobFile = "C:\\Tallyhorn\\Temp\\" + contract::TickNumber(startTick) + "_42.txt";
         EXPECT_EQ(Messages()[1], "Starting the Tallyhorn monitor, Job file is " + jobFile);
@@ -215,9 +228,10 @@ TEST_F(PrintJob, JobFileAndCommandLineAtTheEdges) {
     }
 }
 
-// The monitor gets the names mended for its command line: quotes as ', cut to 2047 bytes of
-// whole characters. The log shows them as given but cut with ... and control characters
-// blanked, in the first line and in its copy of the command line, so no line is forged.
+// The monitor gets the names mended for its command line: quotes as ', control characters
+// blanked, cut to 2047 bytes of whole characters. The log shows them as given but cut with
+// ... and control characters blanked, in the first line and in its copy of the command
+// line, so no line is forged.
 TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
     platform.startSucceeds = false;
     const std::string n2046(2046, 'n');
@@ -229,8 +243,8 @@ TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
     } cases[] = {
         {u"Laser \"2\"", u"a\" \"b", "Laser \"2\"", "a\" \"b", "Laser '2'", "a' 'b"},
         {std::u16string(2047, u'n'), std::u16string(100000, u'n'), n2047, n2047 + "...", n2047, n2047},
-        {u"Laser\t1", u"a\r\n00:00:00  [22]\tResult = 0\x1A", "Laser 1", "a  00:00:00  [22] Result = 0 ", "Laser\t1",
-         "a\r\n00:00:00  [22]\tResult = 0\x1A"},
+        {u"Laser\t1", u"a\r\n00:00:00  [22]\tResult = 0\x1A", "Laser 1", "a  00:00:00  [22] Result = 0 ", "Laser 1",
+         "a  00:00:00  [22] Result = 0 "},
         {u"List\x95\\", std::u16string(2046, u'n') + u"\x95\\", "List\x95\\", n2046 + "...", "List\x95\\", n2046, true},
     };
     for (const auto& c : cases) {
@@ -256,6 +270,7 @@ TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
 // look, and the wait keeps its bound. One that cannot be opened prints, unless its writer
 // still holds it (held here for three looks): then it is logged once and looked at again.
 // A Result that is no number (the number rule is ProfileNumber's) or none at all prints.
+// A wait that ends without a verdict writes its event and, with FailClosed, holds the job.
 TEST_F(PrintJob, WhatAResultFileAnswers) {
     const HeldFileFacts trusted{false, 1, FileOwner::System, ""};
     const struct {
@@ -277,28 +292,110 @@ TEST_F(PrintJob, WhatAResultFileAnswers) {
         {trusted, 0, 1, {" found"}, "false"},
         {trusted, 0, 1, {" found"}, std::nullopt},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("row " + std::to_string(&c - cases));
+    for (const auto& c : cases) for (const bool failClosed : {false, true}) {
+        SCOPED_TRACE("row " + std::to_string(&c - cases) + (failClosed ? ", FailClosed" : ""));
         NextJob();
+        platform.SetSetting("FailClosed", failClosed ? "1" : "0");
         platform.readsWhileHeld.clear();
         platform.facts[kResultFile] = c.facts;
         platform.holdErrors.clear();
         if (c.holdError != 0) platform.holdErrors[kResultFile] = c.holdError;
         platform.profiles.erase(kResultFile);
         ResultAfter(500, c.result);
-        platform.afterSleep = [inner = platform.afterSleep, looks = 0](FakeHookPlatform& p) mutable {
+        platform.afterPause = [inner = platform.afterPause, looks = 0](FakeHookPlatform& p) mutable {
             inner(p);
             if (++looks == 4) p.holdErrors.clear();
         };
-        const bool read = c.lines.back() == " found", zero = read && c.result == "0";
-        EXPECT_EQ(Call(), !zero);
+        const bool read = c.lines.back() == " found", answer = read ? c.result != "0" : !failClosed;
+        EXPECT_EQ(Call(), answer);
         std::vector<std::string> expected = {kFirstLine, kStartingLine, "Monitor created OK"};
         for (const std::string& line : c.lines) expected.push_back(std::string("Rslt file ") + kResultFile + line);
-        expected.insert(expected.end(), {"Monitor Handle closed OK", zero ? "Result = 0" : "Result = 1"});
+        expected.insert(expected.end(), {"Monitor Handle closed OK", answer ? "Result = 1" : "Result = 0"});
         EXPECT_EQ(Messages(), expected);
-        EXPECT_EQ(platform.Count("sleep 500"), c.looks);
+        const std::string& why = c.lines.back() == " not found" ? c.lines.front() : c.lines.back();
+        EXPECT_EQ(platform.events, read ? std::vector<events::Event>{}
+                                        : EventOf(events::kResultFileUnusable, answer, why.substr(1)));
+        EXPECT_EQ(platform.Count("pause 500"), c.looks);
         EXPECT_EQ(platform.files.count(kResultFile), 0u);  // deleted either way
         EXPECT_EQ(platform.readsWhileHeld, read ? std::vector<bool>{true} : std::vector<bool>{});
+    }
+}
+
+// Each other way a job goes without the monitor's verdict writes its event too: the
+// reason's id, the job, the printer, the outcome and the detail, never the document name.
+// FailClosed holds the job where the monitor failed to give a verdict, but not for an
+// empty server address (the hook switched off) or a failure inside.
+TEST_F(PrintJob, EachPathWithoutAVerdictWritesItsEventAndFailClosedHoldsTheMonitorsFailures) {
+    const struct {
+        std::function<void()> arrange;
+        std::uint32_t id;
+        std::string detail;
+        bool held;  // with FailClosed
+    } cases[] = {
+        {[this] { platform.SetSetting("Tallyhorn ServerIP", ""); }, events::kServerAddressEmpty, "", false},
+        {[this] { platform.startSucceeds = false; }, events::kMonitorNotStarted, "2", true},
+        {[] {}, events::kNoResultInTime, "", true},
+        {[this] { platform.holdErrors[kResultFile] = 32, ResultAfter(500, "0"); },  // held by its writer to the end
+         events::kResultFileUnusable, "could not be opened, error 32", true},
+        {[this] { platform.throwAt = "start"; }, events::kCallFailed, "injected: start", false},
+    };
+    for (const auto& c : cases) for (const bool failClosed : {false, true}) {
+        SCOPED_TRACE("row " + std::to_string(&c - cases) + (failClosed ? ", FailClosed" : ""));
+        platform = FakeHookPlatform();
+        SetUp();
+        NextJob();
+        platform.SetSetting("FailClosed", failClosed ? "1" : "0");
+        c.arrange();
+        const bool answer = !(failClosed && c.held);
+        EXPECT_EQ(Call(), answer);
+        EXPECT_EQ(platform.events, EventOf(c.id, answer, c.detail));
+        EXPECT_EQ(Messages().back(), c.id == events::kServerAddressEmpty ? "Server IP is empty"
+                                     : answer                           ? "Result = 1"
+                                                                        : "Result = 0");
+    }
+}
+
+// A reason writes one event a minute in a process, the next one counting the jobs that
+// went without; another reason has its own minute. The tick counter may wrap meanwhile, and
+// a tick read a moment before the last event's (on another thread) is within the minute.
+TEST_F(PrintJob, AReasonWritesOneEventAMinuteAndTheNextCountsTheJobsBetween) {
+    platform.startSucceeds = false;
+    const std::uint32_t t0 = 4294967295u - 30000u;
+    const struct {
+        std::uint32_t tick;
+        bool server;
+        const char16_t* device;
+    } jobs[] = {{t0, true, u"Office Laser"},           {t0 + 20000u, true, u"P"}, {t0 + 59998u, true, u"P"},
+                {t0 + 59998u, false, u"Office Laser"}, {t0 - 2u, true, u"P"},     {t0 + 60000u, true, u"Laser\r\n1"}};
+    for (const auto& job : jobs) {
+        platform.tick = job.tick;
+        platform.SetSetting("Tallyhorn ServerIP", job.server ? "192.0.2.7" : "");
+        Call(job.device, u"Report.docx", static_cast<std::int32_t>(&job - jobs) + 1);
+    }
+    const std::vector<events::Event> expected = {
+        {events::kMonitorNotStarted, {"1", "Office Laser", "printed unchecked", "2", "0"}},
+        {events::kServerAddressEmpty, {"4", "Office Laser", "printed unchecked", "", "0"}},
+        {events::kMonitorNotStarted, {"6", "Laser  1", "printed unchecked", "2", "3"}}};
+    EXPECT_EQ(platform.events, expected);
+}
+
+// Calls released together, round after round: one writes the event, and the others are
+// counted once each, by that event or the next.
+TEST(EventThrottle, OfCallsAtOnceOneWritesTheEventAndTheOthersAreCountedOnce) {
+    for (int round = 0; round < 500; ++round) {
+        EventThrottle throttle;
+        std::atomic<unsigned> written{0}, counted{0};
+        std::latch start(8);
+        std::vector<std::jthread> calls;
+        for (int i = 0; i < 8; ++i)
+            calls.emplace_back([&] {
+                start.arrive_and_wait();
+                const auto unreported = throttle.Claim(UncheckedReason::NoResultInTime, 1000);
+                written += unreported.has_value(), counted += unreported.value_or(0);
+            });
+        calls.clear();  // joins them
+        ASSERT_EQ(written, 1u) << "round " << round;
+        ASSERT_EQ(counted + throttle.Claim(UncheckedReason::NoResultInTime, 61000).value_or(99), 7u) << "round " << round;
     }
 }
 
@@ -315,7 +412,7 @@ TEST_F(PrintJob, AFailureInsideTheCallAnswersTrueWithALineAndClosesTheHandles) {
         const char* at;
         std::size_t handlesClosed;
     };
-    for (const Case& c : {Case{"narrow", 0}, Case{"start", 0}, Case{"sleep", 2}, Case{"exists", 2},
+    for (const Case& c : {Case{"narrow", 0}, Case{"start", 0}, Case{"pause", 2}, Case{"exists", 2},
                           Case{"read C:\\Tallyhorn\\Temp", 2}, Case{"remove", 2}}) {
         SCOPED_TRACE(c.at);
         NextJob();
@@ -331,23 +428,16 @@ TEST_F(PrintJob, AFailureInsideTheCallAnswersTrueWithALineAndClosesTheHandles) {
     }
 }
 
-TEST_F(PrintJob, FailureWhileClosingHandlesChangesNoVerdict) {
-    ResultAfter(500, "0");
-    platform.throwAt = "close";
-    EXPECT_FALSE(Call());
-    EXPECT_EQ(Messages().back(), "Result = 0");
-}
-
 TEST_F(PrintJob, EachCallKeepsTheSettingsItRead) {
     // A second job starts, with other settings, while the first one waits.
     bool nested = false;
-    platform.afterSleep = [&](FakeHookPlatform& p) {
+    platform.afterPause = [&](FakeHookPlatform& p) {
         if (nested) return;
         nested = true;
         p.SetSetting("ProgDir", "D:\\Other");
         p.SetSetting("WriteToLog", "0");
         p.SetSetting("Tallyhorn ServerIP", "");
-        EXPECT_TRUE(Handle_Print_Job(p, u"X", u"Y", 7, 1));
+        EXPECT_TRUE(Handle_Print_Job(p, *events, u"X", u"Y", 7, 1));
         p.files.insert(kResultFile);
         p.profiles[kResultFile]["PrintJob/Result"] = "0";
     };

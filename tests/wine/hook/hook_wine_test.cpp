@@ -2,6 +2,7 @@
 // stand-in monitor in the test's own installation folder and the settings file in the
 // prefix's Windows directory.
 #include <windows.h>
+#include <aclapi.h>
 #include <sddl.h>
 #include <gtest/gtest.h>
 
@@ -47,6 +48,21 @@ std::optional<LogLine> ParseLogLine(const std::string& line) {
     const std::string jobId = line.substr(11, close - 11);
     if (jobId.find_first_not_of("-0123456789") != std::string::npos) return std::nullopt;
     return LogLine{line[2], jobId, line.substr(close + 2)};
+}
+
+// Whether the object's DACL names Everyone. Wine builds it from the Unix mode bits: a
+// folder made without a descriptor reads back with Everyone 0x1200a9, one made for SYSTEM
+// and Administrators only (mode 750) without Everyone.
+bool EveryoneIsGranted(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    char* text = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                              nullptr, &descriptor) == ERROR_SUCCESS)
+        ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                             &text, nullptr);
+    const bool granted = text == nullptr || std::strstr(text, ";;;WD)") != nullptr;
+    LocalFree(text), LocalFree(descriptor);
+    return granted;
 }
 
 class HookUnderWine : public ::testing::Test {
@@ -239,6 +255,11 @@ TEST_F(HookUnderWine, MissingMonitorIsErrorTwoWithTheCommandLineAndNoWait) {
         "Result = 1"};
     EXPECT_EQ(messages, expected);
     EXPECT_EQ(jobFile.substr(jobFile.size() - 7), "_-7.txt");
+
+    // With FailClosed the job is held (what the hook reports is tested natively).
+    Settings({"ProgDir=" + progDir, "Tallyhorn ServerIP=127.0.0.1", "FailClosed=1"});
+    EXPECT_EQ(Verdict(Harness("P D -8 3"), -8), 0);
+    EXPECT_EQ(Messages(-8).back(), "Result = 0");
 }
 
 TEST_F(HookUnderWine, WithoutServerAddressOnlyThatLineAndNoMonitor) {
@@ -247,8 +268,11 @@ TEST_F(HookUnderWine, WithoutServerAddressOnlyThatLineAndNoMonitor) {
     const ProgramRun run = Harness("P D 5 1");
     EXPECT_EQ(Verdict(run, 5), 1);
     EXPECT_EQ(Messages(5), std::vector<std::string>{"Server IP is empty"});
-    EXPECT_TRUE(IsFolder(progDir + "Debug"));
-    EXPECT_TRUE(IsFolder(progDir + "Temp"));
+    // Made by the hook for SYSTEM and Administrators only: users cannot read the files.
+    for (const std::string folder : {"Debug", "Temp"}) {
+        EXPECT_TRUE(IsFolder(progDir + folder));
+        EXPECT_FALSE(EveryoneIsGranted(progDir + folder)) << folder;
+    }
     Sleep(300);
     EXPECT_FALSE(Exists(progDir + "rec_5.txt"));
 }
@@ -304,7 +328,7 @@ TEST_F(HookUnderWine, HostileNamesReachTheMonitorAsFiveArgumentsAndForgeNoLogLin
         {11, "Laser \"A\"", "x\" \"99\" \"y", "Laser 'A'", "x' '99' 'y", "x\" \"99\" \"y"},
         {12, "\\\\srv\\queue\\", "C:\\reports\\", "\\\\srv\\queue\\", "C:\\reports\\", "C:\\reports\\"},
         {13, "P\\\\\\", "q\"\\", "P\\\\\\", "q'\\", "q\"\\"},
-        {14, "P", "a\\u000D\\u000A00:00:00  [22]\\u0009Result = 0", "P", "a\r\n00:00:00  [22]\tResult = 0",
+        {14, "P", "a\\u000D\\u000A00:00:00  [22]\\u0009Result = 0", "P", "a  00:00:00  [22] Result = 0",
          "a  00:00:00  [22] Result = 0"},
     };
     for (const auto& c : cases) {
@@ -659,6 +683,21 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
     EXPECT_TRUE(failsWith(wrongKind, "library " + progDir + "Tallyhorn.dll is " + otherKind + ", this check " + kind +
                                          ": a print host loads only"))
         << wrongKind.output;
+}
+
+// The stand-in monitor writes no dialog job file with a line break in a value: a document
+// named "x<CR><LF>Action=REJECT" would set the dialog's mode. (The hook blanks such bytes
+// already; a monitor gets names from elsewhere too.)
+TEST_F(HookUnderWine, TheStandInMonitorRefusesALineBreakInADialogJobFileValue) {
+    Script({"Mode=dialog", "Action=COMMENT", "Dialog=" + progDir + "no_dialog.exe"});
+    const std::string monitor = progDir + "Tallyhorn_Mon.exe";
+    const ProgramRun run = wine_test::Run("\"" + monitor + "\" \"" + progDir + "Temp\\1_24.txt\" \"P\" " +
+                                          "\"x\r\nAction=REJECT\" 24 1");
+    EXPECT_EQ(run.exitCode, 0u);
+    auto record = Record(24);
+    EXPECT_EQ(record["Refused"], "DocumentName");
+    EXPECT_EQ(record.count("DialogCommandLine"), 0u);
+    EXPECT_FALSE(Exists(progDir + "1_24.txt"));
 }
 
 // The harness's own help is no bad usage.
