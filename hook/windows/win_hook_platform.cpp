@@ -40,10 +40,11 @@ TickCounter LoadTickCounter() {
     return &GetTickCount;
 }
 
-// The folders that the hook makes when they are missing, "Debug\" and "Temp\", as the
-// package makes them: SYSTEM and Administrators only, nothing inherited from the
-// installation folder (which lets users read), so users cannot read job or log files.
-constexpr char kAdminOnlyFolder[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// The folders that the hook makes when they are missing, its log and job folders, as the
+// package makes them (the installation's facts): SYSTEM and Administrators only, nothing
+// inherited from the installation folder (which lets users read), so users cannot read job
+// or log files.
+constexpr std::string_view kAdminOnlyFolder = tallyhorn::facts::kAdminOnlyAccessFolderDacl;
 
 // The descriptor of kAdminOnlyFolder, made once for the process (on the first folder, never
 // in DllMain); null when it cannot be made, and the folder then gets the usual one.
@@ -53,7 +54,7 @@ SECURITY_ATTRIBUTES* AdminOnlyFolder() {
         SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
         Attributes() {
             PSECURITY_DESCRIPTOR made = nullptr;
-            if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminOnlyFolder, SDDL_REVISION_1, &made, nullptr))
+            if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminOnlyFolder.data(), SDDL_REVISION_1, &made, nullptr))
                 descriptor.reset(made);
             attributes.lpSecurityDescriptor = descriptor.get();
         }
