@@ -20,10 +20,9 @@ AccessEntry Allow(std::uint32_t mask, std::string_view sid, std::uint8_t flags =
     return {Kind::Allow, flags, mask, std::string(sid)};
 }
 const std::string kSystem(accounts::kSystemSid), kAdmins(accounts::kAdministratorsSid),
-    kInstaller(accounts::kTrustedInstallerSid), kEveryone(accounts::kEveryoneSid);
+    kInstaller(accounts::kTrustedInstallerSid), kEveryone(accounts::kEveryoneSid), kUsers(facts::kUsersSid);
 constexpr char kWineUser[] = "S-1-5-21-0-0-0-1000";  // the Windows folder's owner, as under Wine
 constexpr char kBob[] = "S-1-5-21-1-2-3-1001";
-constexpr char kUsers[] = "S-1-5-32-545";
 constexpr std::uint8_t kOI = ace_flags::kObjectInherit, kCI = ace_flags::kContainerInherit,
                        kIO = ace_flags::kInheritOnly, kInh = ace_flags::kInherited;
 
