@@ -1,5 +1,4 @@
-// The accounts that the hook and the installation check trust, by SID, and the rule on them;
-// the SIDs and the trusted accounts are the installation's facts (contract/installation_facts.txt).
+// The accounts that the hook and the installation check trust, by SID (installation facts), and the rule on them.
 #pragma once
 
 #include <algorithm>

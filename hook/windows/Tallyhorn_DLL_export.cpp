@@ -26,10 +26,9 @@ constinit tallyhorn::hook::EventThrottle processEvents;
 
 }  // namespace
 
-// Exported under the name and at the ordinal of the installation's facts (the Tallyhorn.def
-// that the build makes). The caller removes the four arguments; the verdict is the low byte
-// of the result. Nothing reaches the print host: the call fails open inside, where it can
-// still log and report what failed.
+// Exported under the facts' name and ordinal (the build's Tallyhorn.def). The caller removes
+// the four arguments; the verdict is the low byte of the result. Nothing reaches the print
+// host: the call fails open inside, where it can still log and report what failed.
 extern "C" unsigned char __cdecl Handle_Print_Job(const wchar_t* DeviceName, const wchar_t* pDocumentName,
                                                   std::int32_t JobId, std::int32_t JobType) {
     static_assert(sizeof(wchar_t) == sizeof(char16_t));

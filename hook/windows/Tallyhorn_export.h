@@ -1,6 +1,5 @@
 // Tallyhorn.dll's one export as print hosts find it: its library, name, ordinal and type.
-// The DLL defines it (its Tallyhorn.def is made from the same facts); the harness and the
-// benchmarks call it.
+// The DLL defines it (its Tallyhorn.def comes from the same facts); the harness and the benchmarks call it.
 #pragma once
 
 #include <cstdint>

@@ -40,11 +40,10 @@ TickCounter LoadTickCounter() {
     return &GetTickCount;
 }
 
-// The folders that the hook makes when they are missing, its log and job folders, as the
-// package makes them (the installation's facts): SYSTEM and Administrators only, nothing
-// inherited from the installation folder (which lets users read), so users cannot read job
-// or log files.
-constexpr std::string_view kAdminOnlyFolder = tallyhorn::facts::kAdminOnlyAccessFolderDacl;
+// The log and job folders, when the hook makes them, as the package does (installation facts):
+// SYSTEM and Administrators only, nothing inherited from the installation folder (which lets
+// users read), so users cannot read job or log files.
+constexpr const char* kAdminOnlyFolder = tallyhorn::facts::kAdminOnlyAccessFolderDacl.data();
 
 // The descriptor of kAdminOnlyFolder, made once for the process (on the first folder, never
 // in DllMain); null when it cannot be made, and the folder then gets the usual one.
@@ -54,7 +53,7 @@ SECURITY_ATTRIBUTES* AdminOnlyFolder() {
         SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
         Attributes() {
             PSECURITY_DESCRIPTOR made = nullptr;
-            if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminOnlyFolder.data(), SDDL_REVISION_1, &made, nullptr))
+            if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdminOnlyFolder, SDDL_REVISION_1, &made, nullptr))
                 descriptor.reset(made);
             attributes.lpSecurityDescriptor = descriptor.get();
         }
