@@ -1,5 +1,5 @@
-// The daily client log: Tallyhorn\Debug\Tallyhorn_Client_DD_MM_YYYY.log in the user's local
-// application data folder, written while the program folder has a Debug folder.
+// The daily client log: Tallyhorn_Client_DD_MM_YYYY.log in the log folder of Tallyhorn\ in the
+// user's local application data folder, written while the program folder has a log folder.
 #pragma once
 
 #include <string>

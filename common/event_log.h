@@ -1,6 +1,6 @@
 // Events of both deliverables in the Windows Application log, under the one source whose
 // message table Tallyhorn.dll carries. The ids come from the message file
-// (common/event_messages.mc) through the header that the message compiler makes of it.
+// (common/event_messages.mc.in) through the header that the message compiler makes of it.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "event_messages.h"  // made by the build from common/event_messages.mc
+#include "event_messages.h"  // made by the build from common/event_messages.mc.in
+#include "installation_facts.h"
 
 namespace tallyhorn::events {
 
-// The event source in the Application log.
-inline constexpr std::string_view kSource = "Tallyhorn";
+// The event source in the Application log (the installation's facts).
+using facts::kEventSource;
 
 // The hook's events: a job printed or held without the job monitor's verdict.
 inline constexpr std::uint32_t kServerAddressEmpty = TALLYHORN_EVENT_SERVER_ADDRESS_EMPTY;

@@ -1,5 +1,6 @@
 // What passes between the hook, the job monitor and the dialog: program name, file
-// suffixes, sections, keys and the monitor's command line.
+// suffixes, sections, keys and the monitor's command line. The names that the package
+// installs too are the installation's facts (contract/installation_facts.txt).
 #pragma once
 
 #include <bitset>
@@ -8,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "installation_facts.h"
+
 namespace tallyhorn::contract {
 
 // The job monitor, a program in the hook's installation folder.
@@ -15,18 +18,18 @@ inline constexpr std::string_view kMonitorProgram = "Tallyhorn_Mon.exe";
 
 // Folder under the hook's installation folder and under the dialog's program folder
 // that holds the day's log files.
-inline constexpr std::string_view kLogFolder = "Debug\\";
+using facts::kLogFolder;
 
 // The hook's settings file, named without a folder so that the profile API looks for it
-// in the Windows directory, and its section. The dialog reads one key of it, LogDays: how
-// many days of its own logs it keeps, as the hook does with its own.
-inline constexpr std::string_view kSettingsFile = "Tallyhorn.ini";
-inline constexpr std::string_view kSettingsSection = "Tallyhorn";
-// Days of logs kept; not positive or not a number: every log is kept.
-inline constexpr std::string_view kLogDaysKey = "LogDays";
+// in the Windows directory, and its section. The dialog reads one key of it: how many
+// days of its own logs it keeps, as the hook does with its own (not positive or not a
+// number: every log is kept).
+using facts::kSettingsFile;
+using facts::kSettingsSection;
+using facts::kLogDaysKey;
 
 // Folder under the installation folder that holds the job files.
-inline constexpr std::string_view kJobFolder = "Temp\\";
+using facts::kJobFolder;
 
 // Appended whole to a job file path.
 inline constexpr std::string_view kResultSuffix = ".rslt";
@@ -83,7 +86,7 @@ inline std::string TickNumber(std::uint32_t tick) {
     return std::to_string(asSigned < 0 ? -asSigned : asSigned);
 }
 
-// progDir + "Temp\" + tick number + "_" + JobId + ".txt"; progDir ends with "\" or is empty.
+// progDir + the job folder + tick number + "_" + JobId + ".txt"; progDir ends with "\" or is empty.
 inline std::string JobFilePath(const std::string& progDir, std::uint32_t tick, std::int32_t jobId) {
     return progDir + std::string(kJobFolder) + TickNumber(tick) + "_" + std::to_string(jobId) +
            std::string(kJobFileExtension);

@@ -65,7 +65,7 @@ void WriteHookLogPieces(HookPlatform& platform, const HookSettings& settings, st
                         std::initializer_list<std::string_view> pieces) noexcept {
     if (!settings.WriteToLog) return;
     try {
-        // Both folders are tried for every line; only the missing "Debug\" costs the line.
+        // Both folders are tried for every line; only a missing log folder costs the line.
         // Neither is followed where it leads elsewhere: the line is lost then.
         bool followsLink = false;
         for (std::string_view folder : {contract::kLogFolder, contract::kJobFolder}) {

@@ -25,20 +25,19 @@ struct HookSettings {
     bool FailClosed = false;  // hold the job where the monitor fails to give a verdict
 };
 
-// The settings file, its section (both in contract/contract.h: the dialog reads LogDays)
-// and its keys.
+// The settings file, its section and its keys (the installation's facts).
 using contract::kSettingsFile;
 using contract::kSettingsSection;
-inline constexpr std::string_view kProgDirKey = "ProgDir";
+using facts::kProgDirKey;
 inline constexpr std::string_view kProgDirDefault = "c:";
-inline constexpr std::string_view kServerIpKey = "Tallyhorn ServerIP";
-inline constexpr std::string_view kWriteToLogKey = "WriteToLog";
+using facts::kServerIpKey;
+using facts::kWriteToLogKey;
 using contract::kLogDaysKey;
-inline constexpr std::string_view kFailClosedKey = "FailClosed";
+using facts::kFailClosedKey;
 
-// Reads "ProgDir", "Tallyhorn ServerIP", "WriteToLog", "LogDays" and "FailClosed" in that
-// order, then normalises ProgDir. Never fails: a failure ends the reading and keeps what
-// was read so far.
+// Reads the folder, the server's address, the log switch, the days of logs kept and the
+// fail-closed switch, in that order, then normalises ProgDir. Never fails: a failure ends
+// the reading and keeps what was read so far.
 HookSettings Read_Hook_Settings(HookPlatform& platform) noexcept;
 
 // One line of the hook log, when logging is on. Never fails; a line that cannot be
@@ -58,7 +57,7 @@ bool Handle_Print_Job(HookPlatform& platform, EventThrottle& events, const char1
 // Appends "\" unless the folder is empty or ends with one already.
 std::string NormalisedProgDir(std::string progDir);
 
-// progDir + "Debug\Tallyhorn_Hk_" + DD_MM_YYYY + ".log"
+// progDir + the log folder + "Tallyhorn_Hk_" + DD_MM_YYYY + ".log"
 std::string HookLogPath(const std::string& progDir, const LocalDateTime& date);
 
 // "hh:nn:ss  [JobId]<tab>message" and CR LF. A control character in the message is

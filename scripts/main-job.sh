@@ -52,8 +52,8 @@ trap 'stop_comment_server' EXIT
 if [ "$mode" = msi ]; then
   version=$(cmake -DBUILD="$BUILD" -P packaging/project_version.cmake)
   install_package "$PWD/build/dist/Tallyhorn-$version-x86-unsigned.msi" SERVERIP=127.0.0.1
-  show_file "C:\\windows\\Tallyhorn.ini" "$drive_c/windows/Tallyhorn.ini"
-  echo "== installed in $prog_dir_win: $(ls "$prog_dir" | xargs); Client: $(ls "$client_dir" | xargs)"
+  show_file "C:\\windows\\$settings_file" "$drive_c/windows/$settings_file"
+  echo "== installed in $prog_dir_win: $(ls "$prog_dir" | xargs); $(basename "$client_dir"): $(ls "$client_dir" | xargs)"
   install_stand_ins
   mode=comment
 else

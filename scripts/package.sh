@@ -5,6 +5,7 @@ caller=$PWD
 cd "$(dirname "$0")/.."
 root=$PWD
 in_caller() { (cd "$caller" && realpath -m -- "$1"); }  # paths given are the caller's
+. scripts/lib/facts.sh
 
 die() { echo "package: $*" >&2; exit 1; }
 usage() {
@@ -84,9 +85,10 @@ for arch in "${archs[@]}"; do
   # wixl takes relative sources only: everything the package holds is staged beside its source.
   stage=$(mktemp -d "$out/.stage-$arch.XXXXXX")
   trap 'rm -rf "$stage"' EXIT
+  # The tables that restate installation facts are made by the build from the facts' table.
   cp "$build/hook/windows/Tallyhorn.dll" "$build/client/windows/TallyhornClient.exe" \
      "$build/tools/harness/Tallyhorn_Harness.exe" "$build/setup/windows/TallyhornSetup.dll" \
-     client/windows/res/TallyhornClient.ico packaging/Tallyhorn.wxs packaging/*.idt "$stage/"
+     client/windows/res/TallyhornClient.ico packaging/Tallyhorn.wxs packaging/*.idt "$build"/packaging/*.idt "$stage/"
   files=(Tallyhorn.dll TallyhornClient.exe Tallyhorn_Harness.exe)
   if [ -n "$sign_pfx" ]; then
     for file in "${files[@]}" TallyhornSetup.dll; do sign "$stage/$file"; done
@@ -94,7 +96,8 @@ for arch in "${archs[@]}"; do
   windres=$([ "$arch" = x86 ] && echo i686 || echo x86_64)-w64-mingw32-windres
 
   ( cd "$stage"
-    wixl -a "$arch" -D Arch="$arch" -D Version="$version" -o package.msi Tallyhorn.wxs
+    wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D LogFolder="$(fact_folder LogFolder)" \
+      -D JobFolder="$(fact_folder JobFolder)" -D DialogFolder="$(fact_folder DialogFolder)" -o package.msi Tallyhorn.wxs
     # What wixl cannot write: the settings file, the searches that read the settings and
     # the registered folders back before an upgrade, the registry (the folders, the
     # dialog's log switch, the event source), the dialog's leftovers of the last layout, the

@@ -13,6 +13,12 @@ import subprocess
 import tempfile
 from xml.sax.saxutils import escape
 
+# The names that the installation's facts give (contract/installation_facts.txt).
+FACTS = dict(line.rstrip().split(None, 1) for line in
+             open(pathlib.Path(__file__).resolve().parent.parent / "contract" / "installation_facts.txt")
+             if line[:1].isalpha())
+LOG, JOB, SETTINGS, EXPORT = (FACTS[name] for name in ("LogFolder", "JobFolder", "SettingsFile", "ExportName"))
+
 WIDTH, HEIGHT = 980, 640
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
@@ -45,10 +51,10 @@ text(36, 82, "no user sees a window here", color=GREY)
 box(40, 96, 328, 40)
 text(52, 121, "Print host (service)", 13)
 arrow([(150, 136), (150, 168)])
-text(158, 157, "Handle_Print_Job@16, once per job; waits")
+text(158, 157, f"{EXPORT}, once per job; waits")
 box(40, 170, 328, 56)
 text(52, 191, "Tallyhorn.dll (the hook)", 13, True)
-text(52, 208, ["inside the print host; reads C:\\Windows\\Tallyhorn.ini",
+text(52, 208, [f"inside the print host; reads C:\\Windows\\{SETTINGS}",
                "answers print / do not print; prints after 120 s"], step=13)
 arrow([(150, 226), (150, 290)])
 text(158, 238, ["starts, minimised, as SYSTEM:", 'Tallyhorn_Mon.exe "<job file>"',
@@ -59,9 +65,9 @@ text(52, 330, ["yours, not in the package; in PROGDIR", "decides about the job"]
 arrow([(204, 348), (204, 362)])
 box(40, 364, 328, 72, stroke="#777777", dashed=True)
 text(52, 382, "PROGDIR (SYSTEM and Administrators)", 12, True)
-text(52, 398, ["Temp\\<job file>.rslt: monitor writes (temporary",
+text(52, 398, [f"{JOB}<job file>.rslt: monitor writes (temporary",
                "   name, then rename), hook reads and deletes",
-               "Debug\\Tallyhorn_Hk_DD_MM_YYYY.log: the hook log"], step=14)
+               f"{LOG}Tallyhorn_Hk_DD_MM_YYYY.log: the hook log"], step=14)
 
 box(404, 46, 292, 400, "#e8f4e8", "#2d7a2d", r=6)
 text(416, 66, "The printing user's session", 13, True)
@@ -78,7 +84,7 @@ box(420, 292, 260, 98, stroke="#777777", dashed=True)
 text(432, 310, "Files the user may write", 12, True)
 text(432, 326, ["the dialog's job file and .response", "   (CLIENTDIR or the user's temp folder)",
                 "CLIENTDIR\\Tallyhorn.Cmt: comments of", "   everyone on this computer",
-                "CLIENTDIR\\Debug\\: the dialog's log"], step=13.5)
+                f"CLIENTDIR\\{LOG}: the dialog's log"], step=13.5)
 
 box(790, 150, 180, 110, "#e6eefc", BLUE, r=8, width=1.5)
 text(800, 176, "Tallyhorn server", 15, True)
@@ -95,7 +101,7 @@ text(24, 520, [
     "• A place in PROGDIR beside Tallyhorn.dll, put there by your own distribution; it runs as SYSTEM, like the print host.",
     "• From the hook, on its command line: the job file path, the device and document names, the job id and type.",
     "• The Tallyhorn server's dotted IPv4 address, to write as ServerIP into the dialog's job file (the dialog looks up no names).",
-    "• A folder where the printing user may read and delete the job file and write the .response beside it (not PROGDIR\\Temp\\).",
+    f"• A folder where the printing user may read and delete the job file and write the .response beside it (not PROGDIR\\{JOB}).",
     "• The right to start a program in the user's session, and 120 s at most: the hook prints the job when no .rslt has come by then.",
 ], 12, step=20)
 text(24, 620, "The firewall must let TCP 5052 out from every computer where users print to the Tallyhorn server; "

@@ -14,7 +14,7 @@ namespace tallyhorn::win {
 void WriteToEventLog(const events::Event& event) {
     // Opened for each event: events are rare (failures only), and a handle kept open would
     // be one more thing shared by the print host's threads.
-    const UniqueEventSource source(RegisterEventSourceA(nullptr, std::string(events::kSource).c_str()));
+    const UniqueEventSource source(RegisterEventSourceA(nullptr, std::string(events::kEventSource).c_str()));
     if (!source) return;
     std::vector<const char*> strings;
     for (const std::string& text : event.strings) strings.push_back(text.c_str());

@@ -26,8 +26,8 @@ constinit tallyhorn::hook::EventThrottle processEvents;
 
 }  // namespace
 
-// Exported as "Handle_Print_Job@16" at ordinal 1 (Tallyhorn.def). The caller removes the
-// four arguments; the verdict is the low byte of the result. Nothing reaches the print
+// Exported under the facts' name and ordinal (the build's Tallyhorn.def). The caller removes
+// the four arguments; the verdict is the low byte of the result. Nothing reaches the print
 // host: the call fails open inside, where it can still log and report what failed.
 extern "C" unsigned char __cdecl Handle_Print_Job(const wchar_t* DeviceName, const wchar_t* pDocumentName,
                                                   std::int32_t JobId, std::int32_t JobType) {

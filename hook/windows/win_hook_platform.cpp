@@ -40,10 +40,10 @@ TickCounter LoadTickCounter() {
     return &GetTickCount;
 }
 
-// The folders that the hook makes when they are missing, "Debug\" and "Temp\", as the
-// package makes them: SYSTEM and Administrators only, nothing inherited from the
-// installation folder (which lets users read), so users cannot read job or log files.
-constexpr char kAdminOnlyFolder[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// The log and job folders, when the hook makes them, as the package does (installation facts):
+// SYSTEM and Administrators only, nothing inherited from the installation folder (which lets
+// users read), so users cannot read job or log files.
+constexpr const char* kAdminOnlyFolder = tallyhorn::facts::kAdminOnlyAccessFolderDacl.data();
 
 // The descriptor of kAdminOnlyFolder, made once for the process (on the first folder, never
 // in DllMain); null when it cannot be made, and the folder then gets the usual one.

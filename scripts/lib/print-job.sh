@@ -5,11 +5,15 @@
 
 : "${WINEPREFIX:?WINEPREFIX must be set}"
 : "${BUILD:?BUILD must be a Windows build folder}"
+. "$(dirname "${BASH_SOURCE[0]}")/facts.sh"
 drive_c=$WINEPREFIX/drive_c
-# The installed layout: the hook's folder, and the dialog's own folder inside it.
+# The installed layout: the hook's folder, and the dialog's own folder inside it; the
+# settings file in the Windows folder.
 prog_dir_win='C:\Program Files\Tallyhorn'
 prog_dir=$drive_c/Program\ Files/Tallyhorn
-client_dir=$prog_dir/Client
+client_dir=$prog_dir/$(fact_folder DialogFolder)
+log_folder=$(fact_folder LogFolder)
+settings_file=$(fact SettingsFile)
 server_pid=
 harness_pid=
 job_day=  # the day the last print job started, as the daily logs name it
@@ -30,12 +34,12 @@ dialog_user_dir() {  # APPDATA|LOCALAPPDATA
 }
 
 install_tallyhorn() {
-  mkdir -p "$prog_dir/Debug" "$client_dir/Debug"
+  mkdir -p "$prog_dir/$log_folder" "$client_dir/$log_folder"
   cp "$BUILD/hook/windows/Tallyhorn.dll" "$BUILD/tools/harness/Tallyhorn_Harness.exe" "$prog_dir/"
   cp "$BUILD/client/windows/TallyhornClient.exe" "$client_dir/"
   install_stand_ins
-  write_profile "$drive_c/windows/Tallyhorn.ini" '[Tallyhorn]' "ProgDir=$prog_dir_win" \
-    'Tallyhorn ServerIP=127.0.0.1' 'WriteToLog=1'
+  write_profile "$drive_c/windows/$settings_file" "[$(fact SettingsSection)]" "$(fact ProgDirKey)=$prog_dir_win" \
+    "$(fact ServerIpKey)=127.0.0.1" "$(fact WriteToLogKey)=1"
 }
 
 # What the package leaves to others: the monitor (stand-in), the server and the user.
@@ -133,10 +137,10 @@ show_logs() {
   local days day
   days=$(log_days)
   for day in $days; do
-    show_file "hook log $prog_dir_win\\Debug\\Tallyhorn_Hk_$day.log" "$prog_dir/Debug/Tallyhorn_Hk_$day.log"
+    show_file "hook log $prog_dir_win\\$log_folder\\Tallyhorn_Hk_$day.log" "$prog_dir/$log_folder/Tallyhorn_Hk_$day.log"
   done
   for day in $days; do
-    show_file "client log %LOCALAPPDATA%\\Tallyhorn\\Debug\\Tallyhorn_Client_$day.log" \
-      "$(dialog_user_dir LOCALAPPDATA)/Debug/Tallyhorn_Client_$day.log"
+    show_file "client log %LOCALAPPDATA%\\Tallyhorn\\$log_folder\\Tallyhorn_Client_$day.log" \
+      "$(dialog_user_dir LOCALAPPDATA)/$log_folder/Tallyhorn_Client_$day.log"
   done
 }

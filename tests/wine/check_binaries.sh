@@ -4,8 +4,9 @@
 # Windows would look for in the program's own folder first) and is marked for a random
 # base address and non-executable data (x64: high-entropy addresses; programs:
 # terminal-server aware);
-# Tallyhorn.dll exports Handle_Print_Job@16 at ordinal 1 and nothing else, and carries a
-# message for every event id of the header that the message compiler made; the hook and
+# Tallyhorn.dll exports the installation facts' export name at their ordinal and nothing
+# else (contract/installation_facts.txt), and carries a message for every event id of the
+# header that the message compiler made; the hook and
 # every program given carries the project's version, and the dialog's manifest names its architecture.
 #   check_binaries.sh OBJDUMP WINDRES VERSION EVENT_IDS.H TALLYHORN.DLL TALLYHORNCLIENT.EXE [PROGRAM...]
 set -euo pipefail
@@ -50,15 +51,17 @@ for binary in "$@"; do
   done
 done
 
-# The export: by name at ordinal 1, alone, in a table named Tallyhorn.dll.
+# The export: by name at its ordinal, alone, in a table named Tallyhorn.dll.
+. "$(dirname "$0")/../../scripts/lib/facts.sh"
+export_name=$(fact ExportName) ordinal=$(fact ExportOrdinal)
 table=$("$objdump" -p "$dll")
 grep -qE '^Name[[:space:]]+[0-9a-f]+ Tallyhorn\.dll$' <<<"$table" || fail "export table is not named Tallyhorn.dll"
-grep -qE '^Ordinal Base[[:space:]]+1$' <<<"$table" || fail "ordinal base is not 1"
+grep -qE "^Ordinal Base[[:space:]]+$ordinal\$" <<<"$table" || fail "ordinal base is not $ordinal"
 exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$table" | grep -E '^\s*\[\s*[0-9]+\]' || true)
 [ "$(wc -l <<<"$exports")" -eq 1 ] || fail "expected exactly one named export, got: $exports"
-grep -qE '^\s*\[\s*0\] Handle_Print_Job@16$' <<<"$exports" || fail "the export is not Handle_Print_Job@16: $exports"
-# Entry 0 of the address table is ordinal base + 0 = 1.
-grep -qE '^\s*\[\s*0\] \+base\[\s*1\]' <<<"$table" || fail "Handle_Print_Job@16 is not at ordinal 1"
+grep -qE "^\s*\[\s*0\] $export_name\$" <<<"$exports" || fail "the export is not $export_name: $exports"
+# Entry 0 of the address table is ordinal base + 0.
+grep -qE "^\s*\[\s*0\] \+base\[\s*$ordinal\]" <<<"$table" || fail "$export_name is not at ordinal $ordinal"
 
 # The message table of the events (English, US), read back as resource script text: a
 # count of blocks, then each block's first id, last id and offset.
@@ -91,4 +94,4 @@ grep -qF "version=\"\"$version\"\" processorArchitecture=\"\"$manifest_architect
   <<<"$("$windres" -i "$client" -O rc)" || fail "$(basename "$client"): manifest does not name $version, $manifest_architecture"
 
 [ "$failures" -eq 0 ] || exit 1
-echo "Handle_Print_Job@16 at ordinal 1; only KnownDLLs imported, hardening flags set; version $version ($format)"
+echo "$export_name at ordinal $ordinal; only KnownDLLs imported, hardening flags set; version $version ($format)"

@@ -17,7 +17,7 @@ namespace {
 
 // Whether an entry bears on the object: on a file only when it applies to the file; on a
 // folder also when it only passes to what is created in it. There that matters as much:
-// the hook recreates Debug\ and Temp\ in the installation folder, writes its log, the
+// the hook recreates its log and job folders in the installation folder, writes its log, the
 // monitor its job and result files, and an administrator copies the monitor in, and each
 // of them gets such an entry.
 bool BearsOnObject(const AccessEntry& entry, bool isFolder) {
@@ -250,11 +250,7 @@ void TreeAudit::Visit(const std::string& path, const std::string& name, bool isR
         fault.faults.push_back("a program that is neither Tallyhorn's nor the monitor");
         fault.mends.push_back("delete it or move it out of the installation");
     }
-    AccessVerdict verdict = AuditAccess(facts.security, windowsOwner_);
-    const bool userOwned = !isRoot && SamePath(HolderOf(path), root.path) &&
-                           std::any_of(root.userOwned.begin(), root.userOwned.end(),
-                                       [&](const std::string& allowed) { return SamePath(allowed, name); });
-    verdict.ownerAccepted = verdict.ownerAccepted || userOwned;
+    const AccessVerdict verdict = AuditAccess(facts.security, windowsOwner_);
     Mended below;
     AddAccess(fault, shown, verdict, facts.security, isRoot, above, folder ? &below : nullptr);
     std::vector<std::string> names;

@@ -124,7 +124,6 @@ struct TreeRoot {
     std::string name;                     // "installation folder"
     std::string path;                     // ending with a backslash
     std::vector<std::string> walkedApart;  // folders inside it that are walked as roots of their own
-    std::vector<std::string> userOwned;   // names right in it whose owner may be a user
 };
 
 // Applies the rules to every object of a root, and to single objects, reporting a line

@@ -191,11 +191,11 @@ int wmain(int argc, wchar_t** argv) {
     std::string problem;
     const HandlePrintJob call = tallyhorn::harness::FindExport(library.get(), problem, options.byOrdinal);
     if (call == nullptr) {
-        std::fprintf(stderr, "%ls: export %s at ordinal %u %s\n", options.dll.c_str(), kExportName, kExportOrdinal,
+        std::fprintf(stderr, "%ls: export %s at ordinal %u %s\n", options.dll.c_str(), kExportName.data(), kExportOrdinal,
                      problem.c_str());
         return 3;
     }
-    std::printf("%ls: export %s at ordinal %u\n", options.dll.c_str(), kExportName, kExportOrdinal);
+    std::printf("%ls: export %s at ordinal %u\n", options.dll.c_str(), kExportName.data(), kExportOrdinal);
     std::fflush(stdout);
 
     const wchar_t* device = options.nullDevice ? nullptr : options.device.c_str();

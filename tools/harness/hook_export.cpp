@@ -13,7 +13,7 @@ HandlePrintJob Export(HMODULE library, LPCSTR nameOrOrdinal) {
 }  // namespace
 
 HandlePrintJob FindExport(HMODULE library, std::string& problem, bool byOrdinal) {
-    const HandlePrintJob fromName = Export(library, kExportName);
+    const HandlePrintJob fromName = Export(library, kExportName.data());
     const HandlePrintJob fromOrdinal = Export(library, MAKEINTRESOURCEA(kExportOrdinal));
     if (fromName == nullptr) {
         problem = "is missing";

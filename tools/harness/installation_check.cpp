@@ -15,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "client/dialog_texts.h"
 #include "common/profile_number.h"
 #include "common/windows/accounts.h"
 #include "common/windows/basics.h"
@@ -74,30 +73,32 @@ bool IsFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// The product's registry key (an x86 program reads Wow6432Node's, as an x86 package writes
-// it there) and the event source's, which has one view.
-constexpr wchar_t kProductKey[] = L"Software\\Tallyhorn";
-constexpr wchar_t kClientDirValue[] = L"ClientDir";
-constexpr wchar_t kClientLogValue[] = L"ClientLog";
-constexpr wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Tallyhorn";
+// The registry's names, ASCII: the product's key (an x86 program reads Wow6432Node's, as an
+// x86 package writes it there) and the event source's, which has one view.
+std::string Text(std::string_view text) { return std::string(text); }
+std::wstring Wide(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+const std::string kEventSourceKey = Text(facts::kEventLogKey) + "\\" + Text(facts::kEventSource);
 
 // A text value under HKLM, environment strings expanded; nothing when it is missing or no text.
-std::optional<std::wstring> RegistryText(const wchar_t* key, const wchar_t* name) {
+std::optional<std::wstring> RegistryText(std::string_view key, std::string_view name) {
     DWORD size = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, Wide(key).c_str(), Wide(name).c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
+                     &size) != ERROR_SUCCESS)
         return std::nullopt;
     std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_SZ, nullptr, value.data(), &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, Wide(key).c_str(), Wide(name).c_str(), RRF_RT_REG_SZ, nullptr, value.data(),
+                     &size) != ERROR_SUCCESS)
         return std::nullopt;
     value.resize(std::wcslen(value.c_str()));
     return value;
 }
 
-std::optional<DWORD> RegistryNumber(const wchar_t* key, const wchar_t* name) {
+std::optional<DWORD> RegistryNumber(std::string_view key, std::string_view name) {
     DWORD value = 0;
     DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, Wide(key).c_str(), Wide(name).c_str(), RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) != ERROR_SUCCESS)
         return std::nullopt;
     return value;
 }
@@ -228,7 +229,6 @@ private:
         std::printf("%s%s\n", status, text.c_str());
         std::fflush(stdout);
     }
-    static std::string Text(std::string_view text) { return std::string(text); }
     // In the ANSI code page, as the hook turns the print host's names.
     std::string Narrow(const std::wstring& text) {
         static_assert(sizeof(wchar_t) == sizeof(char16_t));
@@ -379,7 +379,7 @@ private:
         else if ((GrantedRights(facts.security, PrintHostSids()) & kHookNeeds) != kHookNeeds)
             Fail(what + ": the print host (SYSTEM) may not create and delete files there",
                  "repair the package, or run icacls \"" + folder.substr(0, folder.size() - 1) +
-                     "\" /grant *S-1-5-18:(OI)(CI)F");
+                     "\" /grant *" + Text(facts::kSystemSid) + ":(OI)(CI)F");
         else
             Ok(what + ": the print host (SYSTEM) may create and delete files there");
     }
@@ -404,7 +404,7 @@ private:
             return;
         }
         std::string problem;
-        const std::string entry = std::string("export ") + kExportName + " at ordinal " + std::to_string(kExportOrdinal);
+        const std::string entry = "export " + std::string(kExportName) + " at ordinal " + std::to_string(kExportOrdinal);
         if (FindExport(loaded.get(), problem) == nullptr) {
             Fail(what + ": " + entry + " " + problem, "this is no Tallyhorn hook library: install " + library + " again");
             return;
@@ -495,14 +495,14 @@ private:
 
     // The event source that names the library, so that the hook's events show their texts.
     void EventSource() {
-        const std::string key = "HKLM\\" + Narrow(kEventSourceKey);
+        const std::string key = "HKLM\\" + kEventSourceKey;
         const std::string library = Narrow(FullPathWide(dllPath_));
-        const std::string what = "event source Tallyhorn (" + key + ")";
+        const std::string what = "event source " + Text(facts::kEventSource) + " (" + key + ")";
         const std::string mend = "repair the package, which registers it, or run reg add \"" + key +
                                  "\" /v EventMessageFile /t REG_EXPAND_SZ /d \"" + library + "\" /f and reg add \"" +
                                  key + "\" /v TypesSupported /t REG_DWORD /d 7 /f";
-        const std::optional<std::wstring> files = RegistryText(kEventSourceKey, L"EventMessageFile");
-        const std::optional<DWORD> types = RegistryNumber(kEventSourceKey, L"TypesSupported");
+        const std::optional<std::wstring> files = RegistryText(kEventSourceKey, "EventMessageFile");
+        const std::optional<DWORD> types = RegistryNumber(kEventSourceKey, "TypesSupported");
         if (!files) {
             Fail(what + " not registered: no EventMessageFile, so the Event Log shows the hook's events without "
                         "their texts",
@@ -525,23 +525,23 @@ private:
     }
 
     // The dialog's folder as the package registers it for the monitor, the program there,
-    // and the dialog's log switch: the dialog logs while that folder has Debug\.
+    // and the dialog's log switch: the dialog logs while that folder has its log folder.
     void Dialog() {
-        const std::string where = "HKLM\\" + Narrow(kProductKey);
-        const std::optional<std::wstring> registered = RegistryText(kProductKey, kClientDirValue);
+        const std::string where = "HKLM\\" + Text(facts::kProductKey), value = Text(facts::kClientDirValue);
+        const std::optional<std::wstring> registered = RegistryText(facts::kProductKey, value);
         clientMend_ = "repair the package, which registers it; the monitor starts the dialog from there";
         if (!registered || registered->empty()) {
-            clientProblem_ = "the dialog folder is not registered (no ClientDir in " + where + ")";
-            Fail("dialog folder not registered: no ClientDir in " + where, clientMend_);
+            clientProblem_ = "the dialog folder is not registered (no " + value + " in " + where + ")";
+            Fail("dialog folder not registered: no " + value + " in " + where, clientMend_);
         } else {
             clientDir_ = FullPathWide(*registered);
             const std::string folder = Narrow(clientDir_);
             if (IsFolderWide(clientDir_)) {
-                Ok("dialog folder " + folder + " (ClientDir in " + where + ")");
+                Ok("dialog folder " + folder + " (" + value + " in " + where + ")");
             } else {
                 clientProblem_ = "the dialog folder " + folder + " is not there";
                 clientMend_ = "install the package again, which makes it";
-                Fail("dialog folder " + folder + " (ClientDir in " + where + ") not found", clientMend_);
+                Fail("dialog folder " + folder + " (" + value + " in " + where + ") not found", clientMend_);
             }
         }
         if (!NoClientFolder("dialog")) {
@@ -559,20 +559,21 @@ private:
         const std::wstring debug = clientDir_ + WideFromUtf8(Text(contract::kLogFolder));
         const bool on = IsFolderWide(debug);
         const std::string folder = Narrow(debug);
-        const std::optional<std::wstring> remembered = RegistryText(kProductKey, kClientLogValue);
+        const std::string value = Text(facts::kClientLogValue);
+        const std::optional<std::wstring> remembered = RegistryText(facts::kProductKey, value);
         const std::string state = on ? "dialog log on: " + folder + " is there" : "dialog log off: no " + folder;
         if (!remembered) {
-            Ok(state + " (ClientLog not registered in " + where + ")");
+            Ok(state + " (" + value + " not registered in " + where + ")");
         } else if (*remembered != L"1" && *remembered != L"0") {
-            Fail(state + ", and ClientLog in " + where + " is " + Narrow(*remembered) + ", neither 1 nor 0",
+            Fail(state + ", and " + value + " in " + where + " is " + Narrow(*remembered) + ", neither 1 nor 0",
                  "install the package again with the dialog log switched on or off");
         } else if ((*remembered == L"1") != on) {
-            Fail(state + ", but ClientLog=" + Narrow(*remembered) + " in " + where + " says " + (on ? "off" : "on"),
+            Fail(state + ", but " + value + "=" + Narrow(*remembered) + " in " + where + " says " + (on ? "off" : "on"),
                  on ? "remove the folder, or install the package again with the dialog log switched on"
                     : "repair the package, which makes the folder, or install it again with the dialog log switched "
                       "off");
         } else {
-            Ok(state + " (ClientLog=" + Narrow(*remembered) + ")");
+            Ok(state + " (" + value + "=" + Narrow(*remembered) + ")");
         }
     }
 
@@ -589,14 +590,14 @@ private:
         };
         std::vector<std::string> walked;
         if (!NoFolder("installation folder and all in it")) {
-            audit.Walk({"installation folder", progRoot, {clientRoot}, {}});
+            audit.Walk({"installation folder", progRoot, {clientRoot}});
             walked.push_back(progRoot);
         }
         if (NoClientFolder("dialog folder and all in it")) {
         } else if (SamePath(clientRoot, progRoot)) {
             Ok("dialog folder " + Narrow(clientDir_) + " and all in it: the installation folder, checked above");
         } else {
-            audit.Walk({"dialog folder", clientRoot, {progRoot}, {Text(client::texts::kHistoryFile)}});
+            audit.Walk({"dialog folder", clientRoot, {progRoot}});
             walked.push_back(clientRoot);
         }
         // The library and this program where they lie outside those folders.

@@ -122,7 +122,8 @@ std::string DialogJobFile(const Job& job, const std::string& dialog) {
 // Dialog mode: the job file for the dialog, the dialog itself, then its answer.
 std::string RunDialog(const Job& job, const Script& script, const Record& record) {
     const std::string action = script.Text("Action", contract::kCommentAction.data());
-    const std::string dialog = script.Text("Dialog", (ProgramFolder() + "Client\\TallyhornClient.exe").c_str());
+    const std::string installed = ProgramFolder() + std::string(tallyhorn::facts::kDialogFolder) + "TallyhornClient.exe";
+    const std::string dialog = script.Text("Dialog", installed.c_str());
     const std::string jobFile = DialogJobFile(job, dialog);
     const std::string section(contract::kJobSection);
 

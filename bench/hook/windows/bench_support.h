@@ -1,5 +1,6 @@
 // What the hook's bench programs share: the export, a fine clock, the settings file and
-// the day's log name; whole files come from the Wine tests' helpers.
+// the day's log name (their names from the installation's facts); whole files come from the
+// Wine tests' helpers.
 #pragma once
 
 #include <windows.h>
@@ -17,8 +18,11 @@ namespace tallyhorn::bench {
 
 using HandlePrintJob = hook::HandlePrintJobExport*;
 
+using facts::kExportName;
+using Text = std::string;
+
 inline HandlePrintJob LoadExport(HMODULE library) {
-    return reinterpret_cast<HandlePrintJob>(reinterpret_cast<void (*)()>(GetProcAddress(library, hook::kExportName)));
+    return reinterpret_cast<HandlePrintJob>(reinterpret_cast<void (*)()>(GetProcAddress(library, kExportName.data())));
 }
 
 inline double NowMs() {
@@ -36,11 +40,11 @@ using wine_test::ReadBytes;
 using wine_test::TodaysLogDate;
 using wine_test::WriteBytes;
 
-// "Tallyhorn.ini" in the Windows directory, where the hook looks for it.
+// The settings file in the Windows directory, where the hook looks for it.
 inline std::string SettingsFile() {
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, MAX_PATH);
-    return std::string(windows) + "\\Tallyhorn.ini";
+    return std::string(windows) + "\\" + Text(facts::kSettingsFile);
 }
 
 // The settings file as it was when the bench began, put back when it ends.
@@ -61,12 +65,14 @@ private:
 };
 
 inline void WriteSettings(const std::string& progDir, bool withServer) {
-    WriteBytes(SettingsFile(), "[Tallyhorn]\r\nProgDir=" + progDir + "\r\n" +
-                                   (withServer ? "Tallyhorn ServerIP=127.0.0.1\r\n" : ""));
+    std::string text = "[";
+    text.append(facts::kSettingsSection).append("]\r\n").append(facts::kProgDirKey).append("=" + progDir + "\r\n");
+    if (withServer) text.append(facts::kServerIpKey).append("=127.0.0.1\r\n");
+    WriteBytes(SettingsFile(), text);
 }
 
 inline std::string TodaysLog(const std::string& progDir) {
-    return progDir + "Debug\\Tallyhorn_Hk_" + TodaysLogDate() + ".log";
+    return progDir + Text(facts::kLogFolder) + "Tallyhorn_Hk_" + TodaysLogDate() + ".log";
 }
 
 // Lets threads, also of several processes, start their calls at the same moment: each

@@ -25,12 +25,12 @@ void Settings(bool withServer) { WriteSettings(kProgDir, withServer); }
 // ---- the minimal programs: the platform calls a path must make, and nothing else ----
 
 void ReadSettings(char (&value)[2048]) {
-    const char* file = "Tallyhorn.ini";
-    GetPrivateProfileStringA("Tallyhorn", "ProgDir", "c:", value, sizeof value, file);
-    GetPrivateProfileStringA("Tallyhorn", "Tallyhorn ServerIP", "", value, sizeof value, file);
-    GetPrivateProfileStringA("Tallyhorn", "WriteToLog", "", value, sizeof value, file);
-    GetPrivateProfileStringA("Tallyhorn", "LogDays", "", value, sizeof value, file);
-    GetPrivateProfileStringA("Tallyhorn", "FailClosed", "", value, sizeof value, file);
+    namespace facts = tallyhorn::facts;
+    const char* file = facts::kSettingsFile.data();
+    const char* section = facts::kSettingsSection.data();
+    GetPrivateProfileStringA(section, facts::kProgDirKey.data(), "c:", value, sizeof value, file);
+    for (std::string_view key : {facts::kServerIpKey, facts::kWriteToLogKey, facts::kLogDaysKey, facts::kFailClosedKey})
+        GetPrivateProfileStringA(section, key.data(), "", value, sizeof value, file);
 }
 
 void OneLogLine(const std::string& debugFolder, const std::string& tempFolder, const std::string& logPath) {
@@ -68,8 +68,8 @@ void OneLogLine(const std::string& debugFolder, const std::string& tempFolder, c
 }
 
 struct PathCalls {
-    std::string debugFolder = kProgDir + "Debug\\";
-    std::string tempFolder = kProgDir + "Temp\\";
+    std::string debugFolder = kProgDir + Text(tallyhorn::facts::kLogFolder);
+    std::string tempFolder = kProgDir + Text(tallyhorn::facts::kJobFolder);
     std::string logPath = TodaysLog(kProgDir);
 };
 
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     HMODULE library = LoadLibraryA(argv[1]);
     const HandlePrintJob call = LoadExport(library);
     if (call == nullptr) {
-        std::fprintf(stderr, "cannot load Handle_Print_Job@16 from %s\n", argv[1]);
+        std::fprintf(stderr, "cannot load %s from %s\n", kExportName.data(), argv[1]);
         return 2;
     }
     const PathCalls paths;

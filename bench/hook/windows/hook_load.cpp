@@ -26,6 +26,7 @@ using tallyhorn::win::UniqueFile;
 using tallyhorn::win::UniqueFind;
 
 const std::string kProgDir = "C:\\th_load\\";
+const std::string kLogFolder = kProgDir + Text(tallyhorn::facts::kLogFolder);
 // The gate at which the calls of all hosts wait, so that they start together.
 const char kReadyName[] = "th_load_ready";
 const char kGoName[] = "th_load_go";
@@ -67,10 +68,10 @@ struct LogCount {
 LogCount CountLogLines() {
     LogCount count;
     WIN32_FIND_DATAA found{};
-    UniqueFind search(FindFirstFileA((kProgDir + "Debug\\Tallyhorn_Hk_*.log").c_str(), &found));
+    UniqueFind search(FindFirstFileA((kLogFolder + "Tallyhorn_Hk_*.log").c_str(), &found));
     if (!search) return count;
     do {
-        const std::string bytes = ReadBytes(kProgDir + "Debug\\" + found.cFileName);
+        const std::string bytes = ReadBytes(kLogFolder + found.cFileName);
         for (std::size_t at = 0, end; (end = bytes.find("\r\n", at)) != std::string::npos; at = end + 2) {
             const std::string line = bytes.substr(at, end - at);
             ++count.total;
@@ -88,9 +89,9 @@ LogCount CountLogLines() {
 
 void RemoveLogs() {
     WIN32_FIND_DATAA found{};
-    UniqueFind search(FindFirstFileA((kProgDir + "Debug\\Tallyhorn_Hk_*.log").c_str(), &found));
+    UniqueFind search(FindFirstFileA((kLogFolder + "Tallyhorn_Hk_*.log").c_str(), &found));
     if (!search) return;
-    do DeleteFileA((kProgDir + "Debug\\" + found.cFileName).c_str());
+    do DeleteFileA((kLogFolder + found.cFileName).c_str());
     while (FindNextFileA(search.get(), &found));
 }
 
@@ -252,7 +253,7 @@ int main(int argc, char** argv) {
     HMODULE library = LoadLibraryA(argv[1]);
     const HandlePrintJob call = library ? LoadExport(library) : nullptr;
     if (call == nullptr) {
-        std::fprintf(stderr, "cannot load Handle_Print_Job@16 from %s\n", argv[1]);
+        std::fprintf(stderr, "cannot load %s from %s\n", kExportName.data(), argv[1]);
         return 2;
     }
     LogKeptShut(call, threads);

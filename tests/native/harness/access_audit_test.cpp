@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,9 @@ AccessEntry Allow(std::uint32_t mask, std::string_view sid, std::uint8_t flags =
     return {Kind::Allow, flags, mask, std::string(sid)};
 }
 const std::string kSystem(accounts::kSystemSid), kAdmins(accounts::kAdministratorsSid),
-    kInstaller(accounts::kTrustedInstallerSid), kEveryone(accounts::kEveryoneSid);
+    kInstaller(accounts::kTrustedInstallerSid), kEveryone(accounts::kEveryoneSid), kUsers(facts::kUsersSid);
 constexpr char kWineUser[] = "S-1-5-21-0-0-0-1000";  // the Windows folder's owner, as under Wine
 constexpr char kBob[] = "S-1-5-21-1-2-3-1001";
-constexpr char kUsers[] = "S-1-5-32-545";
 constexpr std::uint8_t kOI = ace_flags::kObjectInherit, kCI = ace_flags::kContainerInherit,
                        kIO = ace_flags::kInheritOnly, kInh = ace_flags::kInherited;
 
@@ -104,6 +104,37 @@ TEST(AccessAudit, ProgramsOtherThanOursAndTheMonitor) {
         EXPECT_FALSE(IsForeignProgram(name)) << name;
 }
 
+// The permission sets that the package applies (the installation's facts) pass the check:
+// only the trusted accounts may write; users may read and run the program folders and
+// files, and do nothing in the others; the print host may make and delete files anywhere.
+TEST(AccessAudit, ThePackagesPermissionSetsPassTheCheck) {
+    const auto entries = [](std::string_view dacl) {
+        Dacl read;
+        const std::regex ace(R"(\(A;(OICI)?;(FA|0x[0-9a-f]+);;;(S-[0-9-]+)\))");
+        for (std::cregex_iterator at(dacl.data(), dacl.data() + dacl.size(), ace), end; at != end; ++at)
+            read.push_back(Allow((*at)[2] == "FA" ? 0x1F01FF : std::stoul((*at)[2], nullptr, 16), (*at)[3].str(),
+                                 (*at)[1].matched ? kOI | kCI : 0));
+        EXPECT_EQ(read.size(), static_cast<std::size_t>(std::count(dacl.begin(), dacl.end(), '('))) << dacl;
+        return read;
+    };
+    const std::vector<std::string> user = {kUsers, kEveryone, std::string(accounts::kAuthenticatedUsersSid)};
+    const std::uint32_t readAndRun = 0x1200A9, hookNeeds = 0x63;
+    struct Case {
+        std::string_view dacl;
+        bool isFolder;
+        std::uint32_t usersGet;
+    };
+    for (const Case& c : {Case{facts::kProgramAccessFolderDacl, true, readAndRun},
+                          Case{facts::kProgramAccessFileDacl, false, readAndRun},
+                          Case{facts::kAdminOnlyAccessFolderDacl, true, 0}}) {
+        SCOPED_TRACE(c.dacl);
+        const ObjectSecurity object{c.isFolder, std::string(facts::kOwner), entries(c.dacl)};
+        EXPECT_TRUE(AuditAccess(object, kWineUser).ok());
+        EXPECT_EQ(GrantedRights(object, user), c.usersGet);
+        EXPECT_EQ(GrantedRights(object, PrintHostSids()) & hookNeeds, hookNeeds);
+    }
+}
+
 TEST(AccessAudit, PrintHostRightsAreWeighedInOrder) {
     const std::uint32_t hookNeeds = 0x63;  // list, add file, traverse, delete what is in it
     struct Case {
@@ -180,15 +211,15 @@ TEST(TreeAudit, ACleanTreeGivesOneLineAndAnotherRootIsLeftToItsOwnWalk) {
         tree.Add(path, kAdmins, locked);
     Lines lines;
     TreeAudit(tree, kWineUser, lines.Collect())
-        .Walk({"installation folder", "C:\\Program Files\\Tallyhorn\\", {"c:\\program files\\tallyhorn\\CLIENT\\"}, {}});
+        .Walk({"installation folder", "C:\\Program Files\\Tallyhorn\\", {"c:\\program files\\tallyhorn\\CLIENT\\"}});
     EXPECT_EQ(lines.Texts(), std::vector<std::string>{"installation folder C:\\Program Files\\Tallyhorn\\ and all in "
                                                       "it: 5 objects checked, none at fault"});
     EXPECT_EQ(std::count(tree.read.begin(), tree.read.end(), "C:\\Program Files\\Tallyhorn\\Client"), 0);
 
     // No walk of a whole drive, nor past a number of objects that no installation reaches.
     lines.clear();
-    TreeAudit(tree, kWineUser, lines.Collect(), 3).Walk({"installation folder", "C:\\Program Files\\Tallyhorn\\", {}, {}});
-    TreeAudit(tree, kWineUser, lines.Collect()).Walk({"installation folder", "c:\\", {}, {}});
+    TreeAudit(tree, kWineUser, lines.Collect(), 3).Walk({"installation folder", "C:\\Program Files\\Tallyhorn\\", {}});
+    TreeAudit(tree, kWineUser, lines.Collect()).Walk({"installation folder", "c:\\", {}});
     EXPECT_EQ(lines.Texts(), (std::vector<std::string>{
         "installation folder C:\\Program Files\\Tallyhorn\\ and all in it: stopped after 3 objects, none at fault: "
         "check that this is Tallyhorn's own folder; an installation holds far fewer",
@@ -214,7 +245,7 @@ TEST(TreeAudit, EachObjectAtFaultHasItsLineAndMendsAreGivenOnce) {
     tree.Add("C:\\T\\Debug\\", kBob, {system});
     tree.Add("C:\\T\\Debug\\Tallyhorn.Cmt", kBob, {system});
     Lines lines;
-    TreeAudit(tree, kWineUser, lines.Collect()).Walk({"installation folder", "C:\\T\\", {}, {"tallyhorn.cmt"}});
+    TreeAudit(tree, kWineUser, lines.Collect()).Walk({"installation folder", "C:\\T\\", {}});
     const std::string everyone = "Everyone (S-1-1-0) may write data or add files, append or add folders, ";
     const std::string bobOwns = "owned by PC\\bob (S-1-5-21-1-2-3-1001), not by SYSTEM, Administrators or "
                                 "TrustedInstaller";
@@ -228,11 +259,12 @@ TEST(TreeAudit, EachObjectAtFaultHasItsLineAndMendsAreGivenOnce) {
             ": delete it or move it out of the installation; run icacls \"C:\\T\\evil.dll\" /setowner *S-1-5-32-544",
         "C:\\T\\link\\: a reparse point (a link, junction or mount point), not followed: rmdir \"C:\\T\\link\", "
         "which removes the link, not what it leads to",
+        "C:\\T\\Tallyhorn.Cmt: " + bobOwns + ": run icacls \"C:\\T\\Tallyhorn.Cmt\" /setowner *S-1-5-32-544",
         "C:\\T\\Temp\\: " + everyone + "delete what is in it, delete: see the mend of C:\\T\\ above",
         "C:\\T\\Temp\\locked: not checked (error 5): run the check as an administrator",
         "C:\\T\\Temp\\x.txt: " + everyone + "delete; PC\\bob (S-1-5-21-1-2-3-1001) may write data or add files: run "
         "icacls \"C:\\T\\Temp\\x.txt\" /remove:g *S-1-5-21-1-2-3-1001; see the mend of C:\\T\\ above",
-        "installation folder C:\\T\\ and all in it: 10 objects checked, 9 at fault: mend each as its line says, or "
+        "installation folder C:\\T\\ and all in it: 10 objects checked, 10 at fault: mend each as its line says, or "
         "repair the package, which sets the permissions of what it installed again"}));
     EXPECT_EQ(std::count(tree.read.begin(), tree.read.end(), "C:\\T\\link\\beyond.dll"), 0);
 
@@ -242,7 +274,7 @@ TEST(TreeAudit, EachObjectAtFaultHasItsLineAndMendsAreGivenOnce) {
     tree.Add("D:\\X\\", kSystem, {Allow(0x10040, kEveryone, kInh)});
     tree.Add("D:\\X\\Tallyhorn.dll", kWineUser, {});
     TreeAudit audit(tree, kWineUser, lines.Collect());
-    audit.Walk({"dialog folder", "D:\\X\\", {}, {}});
+    audit.Walk({"dialog folder", "D:\\X\\", {}});
     audit.Single("D:\\X\\Tallyhorn.dll");
     EXPECT_EQ(lines[0].toDo, "run icacls \"D:\\X\" /inheritance:d /remove:g *S-1-1-0");
     EXPECT_EQ(lines.back().what, "D:\\X\\, which holds D:\\X\\Tallyhorn.dll: Everyone (S-1-1-0) may delete what is in it");

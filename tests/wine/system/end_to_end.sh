@@ -6,17 +6,17 @@ BUILD=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../../scripts/lib/print-job.sh"
 . "$here/../common/checks.sh"
-trap 'stop_comment_server; rm -f "$drive_c/windows/Tallyhorn.ini"' EXIT
+trap 'stop_comment_server; rm -f "$drive_c/windows/$settings_file"' EXIT
 
 # The dialog keeps its history and its log in the user's own folders.
 roaming_dir=$(dialog_user_dir APPDATA)
 local_dir=$(dialog_user_dir LOCALAPPDATA)
 client_log() {
   local day
-  for day in $(log_days); do tr -d '\r' 2>/dev/null < "$local_dir/Debug/Tallyhorn_Client_$day.log"; done | cut -c11-
+  for day in $(log_days); do tr -d '\r' 2>/dev/null < "$local_dir/$log_folder/Tallyhorn_Client_$day.log"; done | cut -c11-
 }
 # Job, result and response files left in the hook's Temp folder or the dialog's folder.
-leftovers() { find "$prog_dir/Temp" "$client_dir" -maxdepth 1 -type f -name '*.txt*' | wc -l; }
+leftovers() { find "$prog_dir/$(fact_folder JobFolder)" "$client_dir" -maxdepth 1 -type f -name '*.txt*' | wc -l; }
 fresh() { rm -rf "$prog_dir" "$roaming_dir" "$local_dir"; install_tallyhorn; }
 
 # Comment mode: the comment is typed, Enter sends it; the acknowledgement closes the
@@ -67,7 +67,7 @@ check "quota confirmed: the question" "Confirm: Print the job in spite of the qu
 check "quota confirmed: verdict" 1 "$(last_verdict)"
 check "quota confirmed: monitor saw the response" "Response=OK, GO ON44" "$(monitor_response)"
 check "quota confirmed: the dialog's job file was in the dialog's folder, none left" \
-  "$prog_dir_win\\Client\\ 0" "$(tr -d '\r' < "$prog_dir/monitor.record" | sed -n 's/^DialogCommandLine=.* "\(.*\\\)[^\\]*"$/\1/p') $(leftovers)"
+  "$prog_dir_win\\$(fact DialogFolder) 0" "$(tr -d '\r' < "$prog_dir/monitor.record" | sed -n 's/^DialogCommandLine=.* "\(.*\\\)[^\\]*"$/\1/p') $(leftovers)"
 
 # Quota mode, cancelled with Escape: the job does not print.
 quota_job "ADMIN QUOTA" 45 escape

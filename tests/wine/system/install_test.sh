@@ -24,6 +24,7 @@ cleanup() {
 trap cleanup EXIT
 
 . "$root/tests/wine/common/checks.sh"
+. "$root/scripts/lib/facts.sh"
 
 version=$(cmake -DBUILD="$BUILD" -P "$root/packaging/project_version.cmake")
 IFS=. read -r major minor patch <<< "$version"
@@ -83,26 +84,28 @@ check "summary information names the platform" "Intel;1033 x64;1033" \
   "$(for arch in x86 x64; do msiinfo suminfo "$signed-$arch.msi" | sed -n 's/^Template: //p'; done | xargs)"
 
 # --- The tables: one line per lock row (object, table, how Windows parses its SDDL, its
-# owner, and every account besides SYSTEM, Administrators and TrustedInstaller with its
-# rights), the place of the old version's removal, the rows that keep the settings from a
-# non-administrator, and the rows below.
+# owner, and every account besides the trusted ones with its rights), the place of the old
+# version's removal, the rows that keep the settings from a non-administrator, and the rows
+# below. The accounts and rights are read from the installation's facts.
 table() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4; }
 lock_rows() {  # MSI
   local object kind sddl
   table "$1" MsiLockPermissionsEx | while IFS=$'\t' read -r _ object kind sddl _; do
     echo "$object $kind $(WINEPREFIX=$lock_prefix wine "$sddl_parse" "$sddl" | tr -d '\r')" \
-      "$(grep -oE '\(A;[^;]*;[^;]*;;;[^)]*\)' <<< "$sddl" | awk -F';' '$6 !~ /^(SY|BA|S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)\)$/ { sub(/\)$/, "", $6); printf "%s:%s:%s ", $6, $2, $3 }')"
+      "$(grep -oE '\(A;[^;]*;[^;]*;;;[^)]*\)' <<< "$sddl" | awk -F';' -v trusted=" $(fact TrustedAccounts) " '
+          { sub(/\)$/, "", $6) } !index(trusted, " " $6 " ") { printf "%s:%s:%s ", $6, $2, $3 }')"
   done
 }
 lock_prefix=$work/sddl; WINEPREFIX=$lock_prefix WINEARCH=win32 "$root/scripts/wine-prefix.sh"; prefixes+=("$lock_prefix")
-expected_locks="PROGDIR CreateFolder protected S-1-5-32-544 BU:OICI:0x1200a9 
-DEBUGDIR CreateFolder protected S-1-5-32-544 
-TEMPDIR CreateFolder protected S-1-5-32-544 
-CLIENTDIR CreateFolder protected S-1-5-32-544 BU:OICI:0x1200a9 
-CLIENTDEBUGDIR CreateFolder protected S-1-5-32-544 
-Tallyhorn.dll File protected S-1-5-32-544 BU::0x1200a9 
-Tallyhorn_Harness.exe File protected S-1-5-32-544 BU::0x1200a9 
-TallyhornClient.exe File protected S-1-5-32-544 BU::0x1200a9 "
+owner=$(fact Owner) users_read_folder="$(fact UsersSid):OICI:$(fact ReadAndRun)" users_read_file="$(fact UsersSid)::$(fact ReadAndRun)"
+expected_locks="PROGDIR CreateFolder protected $owner $users_read_folder 
+DEBUGDIR CreateFolder protected $owner 
+TEMPDIR CreateFolder protected $owner 
+CLIENTDIR CreateFolder protected $owner $users_read_folder 
+CLIENTDEBUGDIR CreateFolder protected $owner 
+Tallyhorn.dll File protected $owner $users_read_file 
+Tallyhorn_Harness.exe File protected $owner $users_read_file 
+TallyhornClient.exe File protected $owner $users_read_file "
 property() { table "$1" Property | awk -F'\t' -v name="$2" '$1 == name { print $2 }'; }
 for arch in x86 x64; do
   msi=$signed-$arch.msi
@@ -119,7 +122,7 @@ for arch in x86 x64; do
   # it holds, the last layout's leftovers (the Debug folder removed before it is made),
   # and every file's version from its version resource.
   check "$arch: the rows that Wine does not act on, and the files' versions" \
-    "OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED 1|ClientDebugFolder:CLIENTLOG=\"1\" LogRetention:LOGDAYS|Hook|Client:Tallyhorn.Cmt.lock:CLIENTDIR:1 Client:cmt*.tmp:CLIENTDIR:1 Client:Tallyhorn_Client_*.log:CLIENTDEBUGDIR:1 Client::CLIENTDEBUGDIR:1|$version.0 $version.0 $version.0" \
+    "OTHERARCHFOUND;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED 1|ClientDebugFolder:CLIENTLOG=\"1\" LogRetention:LOGDAYS|Hook|Client:Tallyhorn.Cmt.lock:CLIENTDIR:1 Client:cmt*.tmp:CLIENTDIR:1 Client:Tallyhorn_Client_*.log:CLIENTDEBUGDIR:1 Client::CLIENTDEBUGDIR:1 Hook:Tallyhorn.dll:OldProgDir:1 Hook:Tallyhorn_Harness.exe:OldProgDir:1 Hook:TallyhornClient.exe:OldProgDir:1 Client:TallyhornClient.exe:OldClientDir:1|$version.0 $version.0 $version.0" \
     "$(property "$msi" SecureCustomProperties) $(property "$msi" MSIUSEREALADMINDETECTION)|$(table "$msi" Component | awk -F'\t' 'int($4 / 64) % 2 { print $1 ":" $5 }' | sort | paste -sd' ')|$(table "$msi" Registry | awk -F'\t' '$3 ~ /EventLog.Application.Tallyhorn$/ && $4 == "-" { print $6 }')|$(table "$msi" RemoveFile | awk -F'\t' '{ sub(/.*\|/, "", $3); print $2 ":" $3 ":" $4 ":" $5 }' | xargs)|$(table "$msi" File | cut -f5 | xargs)"
 done
 
@@ -143,11 +146,12 @@ msiexec() {  # /i|/x MSI PROPERTY=VALUE...: prints the exit status (1603, refuse
 logged_property() { tr -d '\r' < "$msiexec_log" | sed -n "s/^Property(S): $1 = //p" | tail -n 1; }
 # The refusal's sentences up to each one's reason ("SERVERIP is missing").
 refused_for() { logged_property SettingsRefusal | sed 's/\([.:]\) \([A-Z]\)/\1\n\2/g' | sed 's/ *[:(].*//' | paste -sd' '; }
-# A key of [Tallyhorn] in the Windows folder's Tallyhorn.ini, parsed ("-" when it is
+# A key of the settings file's section in the Windows folder, parsed ("-" when it is
 # missing): Wine rewrites the file.
+settings_file=$(fact SettingsFile)
 ini_value() {  # KEY
-  tr -d '\r' < "$drive_c/windows/Tallyhorn.ini" 2>/dev/null | awk -v key="$1" '
-    /^[ \t]*\[/ { name = $0; gsub(/[][ \t]/, "", name); in_section = tolower(name) == "tallyhorn"; next }
+  tr -d '\r' < "$drive_c/windows/$settings_file" 2>/dev/null | awk -v key="$1" -v section="$(fact SettingsSection)" '
+    /^[ \t]*\[/ { name = $0; gsub(/[][ \t]/, "", name); in_section = tolower(name) == tolower(section); next }
     in_section && index($0, "=") {
       k = substr($0, 1, index($0, "=") - 1); v = substr($0, index($0, "=") + 1)
       gsub(/^[ \t]+|[ \t]+$/, "", k); gsub(/^[ \t]+|[ \t]+$/, "", v)
@@ -155,7 +159,9 @@ ini_value() {  # KEY
     }
     END { if (!found) print "-" }'
 }
-settings() { echo "$(ini_value ProgDir)|$(ini_value 'Tallyhorn ServerIP')|$(ini_value WriteToLog)|$(ini_value LogDays)|$(ini_value FailClosed)"; }
+settings() {  # the folder, server, log switch, days kept and fail-closed switch, joined by "|"
+  local key; for key in ProgDirKey ServerIpKey WriteToLogKey LogDaysKey FailClosedKey; do ini_value "$(fact $key)"; done | paste -sd'|'
+}
 # A key's values as "name=data", joined by ";" ("-" when the key is missing).
 registry_key() {  # KEY
   local values
@@ -164,8 +170,8 @@ registry_key() {  # KEY
   echo "${values:--}"
 }
 # What the package registers: the folders and the dialog's log switch, and the event source.
-event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Tallyhorn'
-registered() { echo "$(registry_key 'HKLM\Software\Tallyhorn') $(registry_key "$event_source")"; }
+product_key="HKLM\\$(fact ProductKey)" event_source="HKLM\\$(fact EventLogKey)\\$(fact EventSource)"
+registered() { echo "$(registry_key "$product_key") $(registry_key "$event_source")"; }
 # The installed files of the layout, relative to the hook's folder.
 sorted() { printf '%s\n' "$@" | LC_ALL=C sort | xargs; }
 layout() { (cd "$1" 2>/dev/null && find . -path ./Debug/\* -prune -o -print | sed 's|^\./||' | grep -v '^\.$' | LC_ALL=C sort | xargs); }
@@ -185,6 +191,13 @@ print_job() {  # FOLDER (Unix path)
     sed -n 's/.*: verdict \([01]\).*/\1/p'
   # The newest day's log: the job may have run past midnight.
   tr -d '\r' 2>/dev/null < "$(ls -t "$1"/Debug/Tallyhorn_Hk_*.log 2>/dev/null | head -n 1)" | tail -n 1 | cut -f 2
+}
+# The installed harness's --check: its exit status, then each line that is not OK, the
+# server's cut after its port (how a connection fails depends on the network).
+installation_check() {  # FOLDER (Unix path)
+  local lines status
+  lines=$(wine "$1/Tallyhorn_Harness.exe" --check 2>/dev/null); status=$?
+  echo "$status|$(tr -d '\r' <<< "$lines" | grep -v '^OK ' | sed 's/\(answer on TCP port [0-9]*\).*/\1/' | paste -sd'|')"
 }
 pe_format() { x86_64-w64-mingw32-objdump -f "$1" | sed -n 's/.*file format //p'; }
 # msiexec's status and "missing N": how often a poller, looking all the while, found no
@@ -213,19 +226,22 @@ for case in "no address|$signed-x86.msi||SERVERIP is missing" \
 done
 
 # A 1.0 installation with a remembered comment and a day of the dialog's log, upgraded:
-# users could write its folder, so nothing of it is kept or copied.
+# users could write its folder, so nothing of it is kept or copied, and our programs leave it.
 old=$drive_c/Tallyhorn
 check "x86: the 1.0 layout installs" 0 "$(msiexec /i "$(old_msi 1.0.0 x86)" SERVERIP=192.0.2.10)"
 printf 'Proof copy\r\n' > "$old/Tallyhorn.Cmt"
 printf '09:00:00  OKBtn Click\r\n' > "$old/Debug/Tallyhorn_Client_01_12_2026.log"
 old_layout=$(layout "$old")
 install_started=$(date +%s%N)
-check "x86: the upgrade of a 1.0 installation goes to the default folder, copies nothing, leaves the old folder, keeps the settings" \
-  "0|$installed_layout|$old_layout|Tallyhorn_Client_01_12_2026.log|C:\Program Files\Tallyhorn\|192.0.2.10|1|-|0|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\\" \
-  "$(msiexec /i "$signed-x86.msi")|$(layout "$default")|$(layout "$old")|$(ls "$old/Debug")|$(settings)|$(registry_key 'HKLM\Software\Tallyhorn')"
+check "x86: the upgrade of a 1.0 installation goes to the default folder, copies nothing, takes our programs out of the old folder and leaves the rest, keeps the settings" \
+  "0|$installed_layout|Debug Tallyhorn.Cmt Tallyhorn.dll TallyhornClient.exe Tallyhorn_Harness.exe Temp > Debug Tallyhorn.Cmt Temp|Tallyhorn_Client_01_12_2026.log|C:\Program Files\Tallyhorn\|192.0.2.10|1|-|0|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\\" \
+  "$(msiexec /i "$signed-x86.msi")|$(layout "$default")|$old_layout > $(layout "$old")|$(ls "$old/Debug")|$(settings)|$(registry_key "$product_key")"
 install_ms=$(( ($(date +%s%N) - install_started) / 1000000 ))
 check "x86: the monitor's verdict through the installed files, logged in the new folder" "0 Result = 0" \
   "$(print_job "$default" | xargs)"
+check "x86: the installed harness's check: every line OK but the server's, which does not answer (exit status 8)" \
+  "8|FAIL  server 192.0.2.10 from Tallyhorn ServerIP does not answer on TCP port 5052|RESULT: FAIL 1" \
+  "$(installation_check "$default")"
 
 # The last layout, with what its dialogs left in their folder. The upgrade keeps both
 # folders, never leaves the dialog's program missing, removes the lock file, keeps the
@@ -243,7 +259,7 @@ check "x86: uninstalled, the history and the monitor stay" "0 Client Client/Tall
 
 # A fresh installation, repaired with new settings (the conditioned components follow),
 # refused a blank server address, upgraded after an administrator's edit, removed.
-rm -rf "$drive_c/windows/Tallyhorn.ini" "$default"  # a computer that never had Tallyhorn
+rm -rf "$drive_c/windows/$settings_file" "$default"  # a computer that never had Tallyhorn
 events="EventMessageFile=C:\Program Files\Tallyhorn\Tallyhorn.dll;TypesSupported=0x7"
 check "x86: fresh install: settings, registered folders and dialog log, event source, layout" \
   "0|C:\Program Files\Tallyhorn\|192.0.2.10|1|-|1|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\ $events|$installed_layout" \
@@ -251,30 +267,30 @@ check "x86: fresh install: settings, registered folders and dialog log, event so
 rm "$default/Tallyhorn.dll"
 check "x86: a repair with new settings puts the DLL back, writes LogDays, removes the dialog's Debug folder" \
   "0 yes|C:\Program Files\Tallyhorn\|192.0.2.21|1|7|1|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=0;ProgDir=C:\Program Files\Tallyhorn\|Client Client/TallyhornClient.exe Debug Tallyhorn.dll Tallyhorn_Harness.exe Temp" \
-  "$(msiexec /i "$signed-x86.msi" REINSTALL=ALL REINSTALLMODE=omus SERVERIP=192.0.2.21 LOGDAYS=7 CLIENTLOG=0) $([ -f "$default/Tallyhorn.dll" ] && echo yes)|$(settings)|$(registry_key 'HKLM\Software\Tallyhorn')|$(layout "$default")"
+  "$(msiexec /i "$signed-x86.msi" REINSTALL=ALL REINSTALLMODE=omus SERVERIP=192.0.2.21 LOGDAYS=7 CLIENTLOG=0) $([ -f "$default/Tallyhorn.dll" ] && echo yes)|$(settings)|$(registry_key "$product_key")|$(layout "$default")"
 check "x86: a repair with a blank server address is refused and changes nothing" \
   "67 SERVERIP holds no address, only blanks or quotes|C:\Program Files\Tallyhorn\|192.0.2.21|1|7|1" \
   "$(msiexec /i "$signed-x86.msi" REINSTALL=ALL REINSTALLMODE=omus 'SERVERIP= ') $(refused_for)|$(settings)"
 # The server moved and the administrator edited the file: the upgrade keeps what the
 # machine has.
-sed -i 's/192\.0\.2\.21/192.0.2.20/' "$drive_c/windows/Tallyhorn.ini"
+sed -i 's/192\.0\.2\.21/192.0.2.20/' "$drive_c/windows/$settings_file"
 check "x86: upgrade without properties keeps the settings and the dialog's log off, one product of the higher version" \
   "0 C:\Program Files\Tallyhorn\|192.0.2.20|1|7|1 ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=0;ProgDir=C:\Program Files\Tallyhorn\ Tallyhorn (x86) $higher" \
-  "$(msiexec /i "$(higher_msi x86)") $(settings) $(registry_key 'HKLM\Software\Tallyhorn') $(installed_products)"
+  "$(msiexec /i "$(higher_msi x86)") $(settings) $(registry_key "$product_key") $(installed_products)"
 print_job "$default" > /dev/null
 check "x86: uninstall removes the ini keys, the binaries, the registration and the event source; leaves the logs and the monitor" \
   "0 -|-|-|-|-|Debug Tallyhorn_Mon.exe Tallyhorn_Mon.ini|1|- -|" \
   "$(msiexec /x "$(higher_msi x86)") $(settings)|$(layout "$default")|$(ls "$default/Debug" | grep -c '^Tallyhorn_Hk_.*\.log$')|$(registered)|$(installed_products)"
 
-rm -rf "$drive_c/windows/Tallyhorn.ini" "$default"
+rm -rf "$drive_c/windows/$settings_file" "$default"
 check "x86: fresh install of the higher version" 0 "$(msiexec /i "$(higher_msi x86)" SERVERIP=192.0.2.10)"
 check "x86: a lower version is refused as a downgrade" "67 yes" \
   "$(msiexec /i "$signed-x86.msi") $([ -n "$(logged_property WIX_DOWNGRADE_DETECTED)" ] && echo yes)"
-# A new PROGDIR without a CLIENTDIR moves the dialog along; the old folder keeps what
-# was there, since the old version's removal finds its files in use by the new one.
-check "x86: a rebuilt package of the same version replaces the installed one; a new PROGDIR moves the dialog too" \
-  "0 Tallyhorn (x86) $higher|ClientDir=C:\Moved\Client\;ClientLog=1;ProgDir=C:\Moved\|$installed_layout|$installed_layout" \
-  "$(msiexec /i "$work/rebuilt/Tallyhorn-$higher-x86-unsigned.msi" 'PROGDIR=C:\Moved') $(installed_products)|$(registry_key 'HKLM\Software\Tallyhorn')|$(layout "$drive_c/Moved")|$(layout "$default")"
+# A new PROGDIR without a CLIENTDIR moves the dialog along; our programs leave the old
+# folders, which keep the rest.
+check "x86: a rebuilt package of the same version replaces the installed one; a new PROGDIR moves the dialog too, our programs leave the old folders" \
+  "0 Tallyhorn (x86) $higher|ClientDir=C:\Moved\Client\;ClientLog=1;ProgDir=C:\Moved\|$installed_layout|Client Client/Debug Debug Temp" \
+  "$(msiexec /i "$work/rebuilt/Tallyhorn-$higher-x86-unsigned.msi" 'PROGDIR=C:\Moved') $(installed_products)|$(registry_key "$product_key")|$(layout "$drive_c/Moved")|$(layout "$default")"
 
 # --- 64-bit Windows ---
 use_prefix x64 win64
@@ -292,6 +308,9 @@ check "x64: layout, 64-bit DLL and harness, the event source" \
   "$(layout "$folder")|$(layout "$client")|$(pe_format "$folder/Tallyhorn.dll") $(pe_format "$folder/Tallyhorn_Harness.exe")|$(registry_key "$event_source")"
 check "x64: the DLL answers the 64-bit harness with the monitor's verdict" "0 Result = 0" \
   "$(print_job "$folder" | xargs)"
+check "x64: the installed harness's check: every line OK but the server's, which does not answer (exit status 8)" \
+  "8|FAIL  server 192.0.2.30 from Tallyhorn ServerIP does not answer on TCP port 5052|RESULT: FAIL 1" \
+  "$(installation_check "$folder")"
 check "x64: upgrade without properties keeps the settings and the dialog's folder, its log off" \
   '0 C:\Program Files\Tallyhorn\|192.0.2.30|1|14|0|TallyhornClient.exe' \
   "$(msiexec /i "$(higher_msi x64)") $(settings)|$(layout "$client")"
@@ -304,7 +323,7 @@ printf 'Not the history\r\n' > "$drive_c/users/Public/elsewhere.txt"
 ln "$drive_c/users/Public/elsewhere.txt" "$client/Tallyhorn.Cmt"
 check "x64: the upgrade of the last layout deletes a history that is a hard link, keeps the dialog's folder" \
   "0|Debug TallyhornClient.exe|Not the history|ClientDir=C:\users\Public\Tallyhorn Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\\" \
-  "$(msiexec /i "$signed-x64.msi")|$(layout "$client")|$(tr -d '\r' < "$drive_c/users/Public/elsewhere.txt")|$(registry_key 'HKLM\Software\Tallyhorn')"
+  "$(msiexec /i "$signed-x64.msi")|$(layout "$client")|$(tr -d '\r' < "$drive_c/users/Public/elsewhere.txt")|$(registry_key "$product_key")"
 
 echo "MSI sizes: $(stat -c '%n %s bytes' "$signed"-x86.msi "$signed"-x64.msi | sed "s|$work/signed/||" | xargs)"
 echo "x86 upgrade of a 1.0 installation under Wine: $install_ms ms; whole test: $(( $(date +%s) - started )) s"
