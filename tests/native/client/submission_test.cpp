@@ -330,10 +330,9 @@ TEST_F(SubmissionTest, OneEnterSubmitsOnce) {
 TEST(SubmissionModes, RejectAndQuotaNeverConnect) {
     for (const char* action : {"REJECT", "ADMIN QUOTA"}) {
         FakePlatform platform;
-        FakeDialog parts(platform);
+        FakeDialog parts(platform, kJobFile);
         TForm1& dialog = parts.form;
         platform.PutJobFile(kJobFile, {{"Action", action}, {"ServerIP", "127.0.0.1"}});
-        platform.firstArgument = kJobFile;
         dialog.FormActivate();
         dialog.ButtonClicked(Control::OKBtn);
         dialog.KeyDown(kKeyEnter, false, platform.focus, false);
