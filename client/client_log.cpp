@@ -33,8 +33,7 @@ ClientLog::ClientLog(LogPlatform& platform) : platform_(platform) {}
 void ClientLog::ReadTimeSeparator() {
     try {
         separator_ = TimeSeparatorFrom(platform_.TimeSeparator());
-    } catch (...) {
-        // Keeps the separator it had.
+    } catch (...) {  // best effort: the separator stays as it was
     }
 }
 
@@ -53,14 +52,13 @@ void ClientLog::Write(const std::string& programFolder, const std::string& messa
         platform_.CreateFolder(ownFolder);
         platform_.CreateFolder(logFolder);
         // The date for the name is read before the time for the line, each on its own.
-        const LocalDateTime today = platform_.LocalTime();
-        const std::string line = ClientLogLine(platform_.LocalTime(), separator_, message);
+        const LocalDateTime today = platform_.LocalNow();
+        const std::string line = ClientLogLine(platform_.LocalNow(), separator_, message);
         bool created = false;
         if (platform_.AppendToLog(ClientLogPath(logFolder, today), line, created) && created) {
             PruneOldLogs(logFolder, today);
         }
-    } catch (...) {
-        // Best effort: the line is lost.
+    } catch (...) {  // best effort: the line is lost
     }
 }
 
@@ -68,7 +66,7 @@ void ClientLog::Write(const std::string& programFolder, const std::string& messa
 // dated files.
 void ClientLog::PruneOldLogs(const std::string& logFolder, const LocalDateTime& today) {
     const std::int32_t logDays =
-        ParseProfileNumber(platform_.ReadProfileString(Str(contract::kSettingsFile), Str(contract::kSettingsSection),
+        ParseProfileNumber(platform_.ReadProfileValue(Str(contract::kSettingsFile), Str(contract::kSettingsSection),
                                                        Str(contract::kLogDaysKey)))
             .value_or(0);
     for (const std::string& name : ExpiredDatedLogs(platform_.FilesIn(logFolder), texts::kLogPrefix, today, logDays)) {

@@ -1,5 +1,5 @@
-// ClientSocket: the dialog's non-blocking TCP client over the seam's raw socket calls,
-// turning the platform's notifications into the dialog's connect, read and error events.
+// ClientSocket: the dialog's non-blocking TCP client over the socket role, turning the
+// platform's notifications into the dialog's connect, read and error events.
 #include "client/client_socket.h"
 
 #include "client/dialog_error.h"
@@ -10,13 +10,7 @@ namespace tallyhorn::client {
 ClientSocket::ClientSocket(SocketPlatform& platform, ClientSocketEvents& events)
     : platform_(platform), events_(events) {}
 
-ClientSocket::~ClientSocket() {
-    try {
-        Close();
-    } catch (...) {
-        // The program is ending; nothing is left to tell.
-    }
-}
+ClientSocket::~ClientSocket() { Close(); }
 
 void ClientSocket::SetAddress(const std::string& address) { address_ = address; }
 
@@ -30,41 +24,48 @@ void ClientSocket::Open() {
     if (address_.empty()) {
         throw DialogError(std::string(texts::kNoAddress));
     }
-    int error = 0;
-    const SocketId socket = platform_.CreateSocket(error);
+    const SocketId socket = platform_.OpenSocket();
     if (socket == kNoSocket) {
         throw DialogError(std::string(texts::kNoSocket));
     }
-    const SocketCall call = platform_.Connect(socket, platform_.InetAddr(address_), port_);
-    if (call.error != 0 && call.error != platform_.WouldBlockCode()) {
+    const CallResult call = platform_.StartConnecting(socket, platform_.ParseAddress(address_), port_);
+    if (!call.succeeded && call.error != platform_.WouldBlockCode()) {
         const std::string text = platform_.SocketErrorText(call.error);
-        platform_.CloseSocket(socket);
-        throw DialogError(WindowsSocketErrorText(text, call.error, "connect"));
+        platform_.CloseConnection(socket);
+        throw DialogError(WindowsSocketErrorText(text, static_cast<int>(call.error), "connect"));
     }
     // Even a connect that succeeds at once is announced by its notification.
     socket_ = socket;
     state_ = State::Connecting;
 }
 
-int ClientSocket::Close() {
+CallResult ClientSocket::Close() noexcept {
     if (socket_ == kNoSocket) {
-        return 0;
+        return {};
     }
     const SocketId socket = socket_;
     socket_ = kNoSocket;
     state_ = State::Idle;
     unsent_.clear();
-    return platform_.CloseSocket(socket);
+    return platform_.CloseConnection(socket);
 }
 
-void ClientSocket::FailedCall(int code, const char* api) {
+bool ClientSocket::Failed(const CallResult& call, const char* api) {
+    if (call.succeeded) {
+        return false;
+    }
+    if (call.error == platform_.WouldBlockCode()) {
+        return true;
+    }
     unsent_.clear();  // nothing more goes out on this connection, also while a box is open
-    int errorCode = code;
+    int errorCode = static_cast<int>(call.error);
     events_.ClientSocketError(*this, errorCode);
     Close();
     if (errorCode != 0) {
-        throw DialogError(WindowsSocketErrorText(platform_.SocketErrorText(errorCode), errorCode, api));
+        throw DialogError(WindowsSocketErrorText(platform_.SocketErrorText(static_cast<std::uint32_t>(errorCode)),
+                                                 errorCode, api));
     }
+    return true;
 }
 
 void ClientSocket::SendText(const std::string& text) {
@@ -77,17 +78,11 @@ void ClientSocket::SendText(const std::string& text) {
 
 void ClientSocket::SendWaiting() {
     while (!unsent_.empty() && socket_ != kNoSocket) {
-        const SocketCall call = platform_.Send(socket_, unsent_);
-        if (call.error != 0) {
-            if (call.error != platform_.WouldBlockCode()) {
-                FailedCall(call.error, "send");
-            }
-            return;
+        const CallResult call = platform_.HandOver(socket_, unsent_);
+        if (Failed(call, "send") || call.count == 0) {
+            return;  // taken nothing: the next writability notification tries again
         }
-        if (call.result <= 0) {
-            return;  // nothing taken without an error: the next notification tries again
-        }
-        unsent_.erase(0, static_cast<std::size_t>(call.result));
+        unsent_.erase(0, call.count);
     }
 }
 
@@ -95,26 +90,13 @@ std::string ClientSocket::ReceiveText() {
     if (socket_ == kNoSocket) {
         return {};
     }
-    const SocketCall waiting = platform_.BytesWaiting(socket_);
-    if (waiting.error != 0) {
-        if (waiting.error != platform_.WouldBlockCode()) {
-            FailedCall(waiting.error, "recv");
-        }
-        return {};
-    }
-    if (waiting.result <= 0) {
+    const CallResult waiting = platform_.BytesWaiting(socket_);
+    if (Failed(waiting, "recv") || waiting.count == 0) {
         return {};
     }
     std::string bytes;
-    const SocketCall call = platform_.Receive(socket_, static_cast<std::size_t>(waiting.result), bytes);
-    if (call.error != 0) {
-        if (call.error != platform_.WouldBlockCode()) {
-            FailedCall(call.error, "recv");
-        }
-        return {};
-    }
-    bytes.resize(static_cast<std::size_t>(call.result > 0 ? call.result : 0));
-    return bytes;
+    const CallResult call = platform_.ReadWaiting(socket_, waiting.count, bytes);
+    return Failed(call, "recv") ? std::string() : bytes;
 }
 
 void ClientSocket::Notify(SocketId socket, NetworkEvent event, int error) {
@@ -145,9 +127,10 @@ void ClientSocket::Notify(SocketId socket, NetworkEvent event, int error) {
             break;
         case NetworkEvent::Close: {
             // The peer closed: idle without telling the dialog, unless closing fails.
-            const int code = Close();
-            if (code != 0) {
-                throw DialogError(WindowsSocketErrorText(platform_.SocketErrorText(code), code, "closesocket"));
+            const CallResult closed = Close();
+            if (!closed.succeeded) {
+                throw DialogError(WindowsSocketErrorText(platform_.SocketErrorText(closed.error),
+                                                         static_cast<int>(closed.error), "closesocket"));
             }
             break;
         }

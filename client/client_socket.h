@@ -1,5 +1,5 @@
-// ClientSocket: the dialog's non-blocking TCP client over the seam's raw socket calls,
-// turning the platform's notifications into the dialog's connect, read and error events.
+// ClientSocket: the dialog's non-blocking TCP client over the socket role, turning the
+// platform's notifications into the dialog's connect, read and error events.
 #pragma once
 
 #include <cstdint>
@@ -39,9 +39,9 @@ public:
     // Starts connecting when idle; does nothing otherwise. Failures the platform reports
     // at once raise a DialogError and leave the connection idle, its socket closed.
     void Open();
-    // Ends the connection in whatever state; no notification follows for it. Returns the
-    // platform's error code of the close, 0 when it succeeded or there was nothing to close.
-    int Close();
+    // Ends the connection in whatever state; later notifications for it are ignored.
+    // With nothing open it succeeds at once.
+    CallResult Close() noexcept;
 
     // Hands all the bytes to the transport, in order: what send does not take at once
     // (part of them, or nothing when it would block) goes on each writability
@@ -57,9 +57,9 @@ public:
     State state() const { return state_; }
 
 private:
-    // Reports a failed call, closes the connection, and raises the error if the dialog
-    // left it unhandled.
-    void FailedCall(int code, const char* api);
+    // Whether the call failed. A failure other than would-block goes to the dialog's
+    // error handler and closes the connection; one the dialog leaves unhandled is raised.
+    bool Failed(const CallResult& call, const char* api);
     // Sends what is waiting until all is taken or the transport would block; only a send
     // that would block makes Windows Sockets announce the next writability.
     void SendWaiting();

@@ -18,19 +18,19 @@ namespace tallyhorn::client {
 
 namespace {
 
-// A history of this size (some thousands of comments) is in the list before the dialog
-// shows, as it always was; a larger one is only read then, and goes on after the dialog
-// shows, in steps of these sizes, each some milliseconds long.
+// A history up to this size (some thousands of comments) is in the list before the dialog
+// shows. A larger one is only read then; the rest is done after the dialog shows, in
+// steps of these sizes, a few milliseconds each.
 constexpr std::size_t kBytesAtOnce = 64 * 1024;
 constexpr std::size_t kKeysPerStep = 8192;
 constexpr std::size_t kShowPerStep = 4096;
-// Inserts in the middle of a long drop-down move all that follows; beyond this many
-// the list is handed over anew instead.
+// Each insert into a long drop-down moves every entry after it; beyond this many inserts
+// the whole list is handed over again instead.
 constexpr std::size_t kInsertsAtMost = 256;
 // How long a save waits for another dialog's save before it goes ahead regardless.
 constexpr unsigned kSaveLockWaitMs = 5000;
 
-// The texts, moved out, in the order found for them.
+// Moves the texts out, in the order that `order` found.
 std::vector<std::string> InOrder(std::vector<std::string>& texts, const StepwiseOrder& order) {
     std::vector<std::string> ordered;
     ordered.reserve(texts.size());
@@ -240,14 +240,13 @@ void CommentHistory::Load(const std::string& programFolder) {
         loading_ = std::move(loading);
         while (atOnce && Continue()) {
         }
-    } catch (...) {
-        // Best effort: the list keeps what it had.
+    } catch (...) {  // best effort: the list keeps what it had
     }
 }
 
 bool CommentHistory::Continue() {
     if (!loading_ && !noted_.empty()) {
-        // A step of its own: the ordering's last one was long enough.
+        // The noted save gets a step of its own: the ordering's last step was long enough.
         SaveNoted(notedFolder_);
         return Busy();
     }
@@ -257,9 +256,9 @@ bool CommentHistory::Continue() {
         } else if (Busy()) {
             ShowMore();
         }
-    } catch (...) {
-        // Best effort: an ordering that fails is dropped (the save still merges the whole
-        // file in, as lastSeen_ is empty); a drop-down that fails takes nothing more.
+    } catch (...) {  // best effort
+        // An ordering that fails is dropped (the save still merges the whole file in, as
+        // lastSeen_ is empty); a drop-down that fails takes nothing more.
         if (loading_) {
             loading_.reset();
         } else {
@@ -298,8 +297,8 @@ void CommentHistory::CompleteLoading() {
         while (loading_) {
             StepLoading();
         }
-    } catch (...) {
-        loading_.reset();  // the save merges the whole file in instead
+    } catch (...) {  // best effort: the save merges the whole file in instead
+        loading_.reset();
     }
 }
 
@@ -368,7 +367,7 @@ void CommentHistory::Record(const std::string& comment) {
 void CommentHistory::MergeAndSave(const std::string& path, const std::string& earlierPath) {
     // Read, merge and replace as one, or two dialogs closing together each write a file
     // that lacks the other's comment.
-    const std::unique_ptr<FileLock> lock = platform_.LockFile(path, kSaveLockWaitMs);
+    const std::unique_ptr<SaveLock> lock = platform_.TakeSaveLock(path, kSaveLockWaitMs);
     auto bytes = platform_.ReadWholeFile(path);
     if (!bytes) {
         // A file that is there but cannot be read now (locked, no access) is left whole
@@ -389,8 +388,8 @@ void CommentHistory::MergeAndSave(const std::string& path, const std::string& ea
     }
 }
 
-// Comments another client saved since this one loaded the file; a duplicate counts
-// against the list as it was, as at record.
+// Adds the comments that another client saved since this one loaded the file. Whether
+// one is a duplicate is judged against the list as it was, as when recording.
 void CommentHistory::MergeIn(std::vector<std::string> fileEntries) {
     // Another client's file holds mostly this list's own entries, byte for byte: those
     // need no search.
@@ -426,7 +425,7 @@ void CommentHistory::MergeFew(std::vector<std::string> candidates) {
     if (added.empty()) {
         return;
     }
-    // By keys: the new ones can be a whole file's worth (one unreadable at the start).
+    // Sorted by keys: the new ones can be a whole file (one that could not be read at start).
     StepwiseOrder order;
     AddKeys(order, added);
     while (order.Step()) {
@@ -445,8 +444,8 @@ void CommentHistory::MergeFew(std::vector<std::string> candidates) {
     }
     std::move(from, entries_.end(), std::back_inserter(merged));
     entries_ = std::move(merged);
-    // The drop-down holds a prefix of the list; what lands inside it goes in now, unless
-    // so much does that taking the whole list again costs less.
+    // The drop-down holds the start of the list. New entries that land there are inserted
+    // now, unless there are so many that handing over the whole list again costs less.
     if (places.size() > kInsertsAtMost) {
         ShowAgain();
         return;
@@ -510,8 +509,8 @@ void CommentHistory::RecordAndSaveSoon(const std::string& programFolder, const s
 }
 
 void CommentHistory::SaveNoted(const std::string& programFolder) {
-    // Taken out first: after a refused insert the next close attempt records its own
-    // comment, as it would have after a save at once.
+    // Taken out before recording, so that after a refused insert the next close attempt
+    // records only its own comment, as after a save at once.
     const std::vector<std::string> comments = std::exchange(noted_, {});
     for (const auto& comment : comments) {
         Record(comment);
@@ -522,8 +521,7 @@ void CommentHistory::SaveNoted(const std::string& programFolder) {
             platform_.CreateFolder(own.substr(0, own.rfind('\\')));
             MergeAndSave(own, EarlierFile(programFolder));
         }
-    } catch (...) {
-        // Best effort: a failed save leaves the old file whole and the close goes on.
+    } catch (...) {  // best effort: a failed save leaves the old file whole, and the close goes on
     }
 }
 

@@ -87,15 +87,14 @@ public:
     // takes seconds for one of some megabytes.
     bool Ordering() const { return loading_ != nullptr; }
 
-    // The save of every close attempt: adds `comment` at its sorted place unless an entry
+    // The save of every close attempt. Adds `comment` at its sorted place unless an entry
     // counts as that text, merges in what the user's file holds now (or, while the user
-    // has none, the earlier versions' shared one), and puts the whole list in place of
-    // the user's file in one step (making its folder first), under the lock that the
-    // user's other dialogs respect. A load
-    // still in progress is completed first, so the whole file counts, and comments that
-    // RecordAndSaveSoon noted meanwhile are recorded before `comment`. Only a refused
-    // insert escapes, as a DialogError "Unable to insert a line", and then the file is
-    // not written.
+    // has none, the earlier versions' shared file), and puts the whole list in place of
+    // the user's file in one step, under the lock that the user's other dialogs respect.
+    // A load still in progress is completed first, so that the whole file counts, and
+    // comments noted by RecordAndSaveSoon are recorded before `comment`. Only a refused
+    // insert escapes, as the DialogError "Unable to insert a line"; the file is then not
+    // written.
     void RecordAndSave(const std::string& programFolder, const std::string& comment);
     // The same for a close attempt after which the dialog stays: while the history is
     // being ordered, `comment` is only noted, and recorded and saved by the Continue step

@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "client/form_platform.h"
+#include "client/window_platform.h"
 
 namespace tallyhorn::client {
 

@@ -19,19 +19,19 @@ inline constexpr std::string_view kDocumentNamePrefix = "Document Name: ";
 inline constexpr std::string_view kPagesPrefix = "Pages: ";
 inline constexpr std::string_view kReasonPrefix = "Reason: ";
 
-// Quota types (the first five characters of a quota action).
-inline constexpr std::string_view kQuotaAdmin = "ADMIN";
-inline constexpr std::string_view kQuotaUser = "USER ";
+// Label1 in quota mode, by quota type (the first five characters of a quota action): the
+// words before and after the seconds left.
+struct CountdownWords {
+    std::string_view quotaType;
+    std::string_view head;
+    std::string_view tail;
+};
 inline constexpr std::string_view kQuotaWait = "WAIT ";
-
-// Label1 in quota mode: these pieces go around the remaining seconds.
-inline constexpr std::string_view kCountdownAdminHead = "Click OK within ";
-inline constexpr std::string_view kCountdownAdminTail = " seconds to allow the user to go on with the Printing,";
-inline constexpr std::string_view kCountdownUserHead = "Click OK within ";
-inline constexpr std::string_view kCountdownUserTail = " seconds to go on with the Printing,";
-inline constexpr std::string_view kCountdownWaitHead =
-    "Waiting for the Administrator approval to go on with the Printing (";
-inline constexpr std::string_view kCountdownWaitTail = ")";
+inline constexpr CountdownWords kCountdownWords[] = {
+    {"ADMIN", "Click OK within ", " seconds to allow the user to go on with the Printing,"},
+    {"USER ", "Click OK within ", " seconds to go on with the Printing,"},
+    {kQuotaWait, "Waiting for the Administrator approval to go on with the Printing (", ")"},
+};
 
 // Message boxes: the captions of the three kinds, then their texts.
 inline constexpr std::string_view kConfirmCaption = "Confirm";

@@ -9,10 +9,11 @@
 
 namespace tallyhorn::client {
 
-// Held while a save reads, merges and replaces a file; destroying it lets the next in.
-class FileLock {
+// Held while a save reads, merges and replaces the history file; destroying it lets the
+// next save in.
+class SaveLock {
 public:
-    virtual ~FileLock() = default;
+    virtual ~SaveLock() = default;
 };
 
 class HistoryPlatform {
@@ -21,15 +22,16 @@ public:
     // Empties the drop-down list and makes room for `count` entries of `bytes` bytes in
     // all; the comment field keeps its text.
     virtual void ClearHistoryItems(std::size_t count, std::size_t bytes) = 0;
-    // Inserts one entry at this index of the drop-down list (its size appends); false
-    // when the list refused it (out of memory).
+    // Inserts one entry at this index of the drop-down list (the list's size appends);
+    // false when the list refused it (out of memory).
     virtual bool InsertHistoryItem(std::size_t index, const std::string& entry) = 0;
     // The order of the sorted drop-down list: case-insensitive and locale-aware.
     // Negative, zero or positive, as strcmp.
     virtual int CompareIgnoringCase(const std::string& a, const std::string& b) = 0;
-    // Bytes whose order (byte by byte, then the shorter first) is the order of
-    // CompareIgnoringCase, and equal exactly where it finds the texts equal: sorting
-    // many texts by their keys costs one platform call per text, not per comparison.
+    // A key for the text. Keys compared byte by byte (a shorter one first where one starts
+    // the other) order texts as CompareIgnoringCase does, and are equal exactly where it
+    // finds the texts equal. Sorting by keys costs one platform call per text, not one
+    // per comparison.
     virtual std::string SortKey(const std::string& text) = 0;
 
     // ---- the history file ----
@@ -46,10 +48,10 @@ public:
     // Writes the bytes to a temporary file beside `path` and puts it in place of `path`
     // in one step. False (and `path` untouched) on any failure.
     virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
-    // The lock that every dialog of the user takes before it saves the file at `path`
-    // (in any session, on any machine that shares the folder); waits at most `waitMs` for it and gives
-    // nothing when it could not be had in that time (the save then goes ahead).
-    virtual std::unique_ptr<FileLock> LockFile(const std::string& path, unsigned waitMs) = 0;
+    // The lock that every dialog of the user takes before it saves the file at `path`, in
+    // any session and on any machine that shares the folder. Waits at most `waitMs`;
+    // null when the lock was not had by then (the save goes ahead without it).
+    virtual std::unique_ptr<SaveLock> TakeSaveLock(const std::string& path, unsigned waitMs) = 0;
 
 protected:
     ~HistoryPlatform() = default;

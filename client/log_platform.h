@@ -12,7 +12,7 @@ namespace tallyhorn::client {
 
 class LogPlatform {
 public:
-    virtual LocalDateTime LocalTime() = 0;
+    virtual LocalDateTime LocalNow() = 0;
     // The locale's time separator as the platform gives it (may be empty or longer).
     virtual std::string TimeSeparator() = 0;
     // The local application data folder (%LOCALAPPDATA%) of the account the dialog runs
@@ -29,9 +29,9 @@ public:
     // The names of the files (not folders) in a folder; empty when it cannot be listed.
     virtual std::vector<std::string> FilesIn(const std::string& folder) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
-    // GetPrivateProfileStringA with an empty default and a 2048-byte buffer.
-    virtual std::string ReadProfileString(const std::string& file, const std::string& section,
-                                          const std::string& key) = 0;
+    // A value of a profile-format file, read with an empty default through a 2048-byte buffer.
+    virtual std::string ReadProfileValue(const std::string& file, const std::string& section,
+                                         const std::string& key) = 0;
 
 protected:
     ~LogPlatform() = default;

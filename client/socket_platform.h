@@ -1,47 +1,43 @@
-// What the dialog's connection asks of the platform: the Windows Sockets 1.1 calls on
-// one non-blocking socket at a time.
+// What the dialog's connection asks of the platform: one non-blocking TCP socket at a
+// time, whose notifications reach the dialog.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "common/call_result.h"
+
 namespace tallyhorn::client {
 
-// What the connection's notification window reports for the dialog's socket.
+// What the platform reports for the dialog's socket.
 enum class NetworkEvent { Connect, Read, Write, Close };
 
 // A socket of the platform, as an opaque number; kNoSocket means none.
 using SocketId = std::uintptr_t;
 inline constexpr SocketId kNoSocket = ~SocketId{0};
 
-// Results of the socket calls: the count or 0, and the platform's error code when the
-// call failed (0 otherwise).
-struct SocketCall {
-    int result = 0;
-    int error = 0;
-};
-
 class SocketPlatform {
 public:
-    // The platform's would-block code.
-    virtual int WouldBlockCode() = 0;
-    // A non-blocking IPv4 stream socket whose connect, read, write and close
-    // notifications will reach the dialog; kNoSocket with `error` set on failure.
-    virtual SocketId CreateSocket(int& error) = 0;
-    // inet_addr on the text, in network byte order (0xFFFFFFFF when unreadable).
-    virtual std::uint32_t InetAddr(const std::string& address) = 0;
-    // connect to the address and the port (host byte order; the platform applies htons).
-    virtual SocketCall Connect(SocketId socket, std::uint32_t address, std::uint16_t port) = 0;
-    virtual SocketCall Send(SocketId socket, const std::string& bytes) = 0;
-    // ioctlsocket FIONREAD: the number of bytes waiting.
-    virtual SocketCall BytesWaiting(SocketId socket) = 0;
-    // recv of at most `count` bytes into `bytes`.
-    virtual SocketCall Receive(SocketId socket, std::size_t count, std::string& bytes) = 0;
-    // closesocket; the error code, 0 when it succeeded.
-    virtual int CloseSocket(SocketId socket) = 0;
-    // The platform's text for a socket error code.
-    virtual std::string SocketErrorText(int code) = 0;
+    // The error code of a call that would have to wait.
+    virtual std::uint32_t WouldBlockCode() = 0;
+    // A new non-blocking IPv4 stream socket whose connect, read, write and close
+    // notifications reach the dialog; kNoSocket when none can be had.
+    virtual SocketId OpenSocket() = 0;
+    // A dotted IPv4 address in network byte order; 0xFFFFFFFF when the text is none.
+    virtual std::uint32_t ParseAddress(const std::string& text) = 0;
+    // Starts connecting to the address and port (host byte order); the connect
+    // notification tells how it ended, unless this fails at once.
+    virtual CallResult StartConnecting(SocketId socket, std::uint32_t address, std::uint16_t port) = 0;
+    // Offers the bytes to the transport; the count is how many it took.
+    virtual CallResult HandOver(SocketId socket, const std::string& bytes) = 0;
+    // The count is the number of bytes that wait to be read.
+    virtual CallResult BytesWaiting(SocketId socket) = 0;
+    // Reads at most `count` waiting bytes into `bytes` (whose contents count only on success).
+    virtual CallResult ReadWaiting(SocketId socket, std::size_t count, std::string& bytes) = 0;
+    virtual CallResult CloseConnection(SocketId socket) noexcept = 0;
+    // The platform's words for a socket error code.
+    virtual std::string SocketErrorText(std::uint32_t code) = 0;
 
 protected:
     ~SocketPlatform() = default;

@@ -33,9 +33,15 @@ bool IsButtonKey(int key) { return key == kKeyEnter || key == kKeyEscape; }
 }  // namespace
 
 struct TForm1::Impl final : ClientSocketEvents {
-    Impl(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets,
-         EventPlatform& eventLog)
-        : platform(platform), history(history), log(log), socket(sockets, *this), eventLog(eventLog) {
+    Impl(ProgramStart start, const FormParts& parts)
+        : start(std::move(start)),
+          window(parts.window),
+          jobFiles(parts.jobFiles),
+          history(parts.history),
+          log(parts.log),
+          socket(parts.sockets, *this),
+          eventLog(parts.eventLog) {
+        job.programFolder = this->start.folder;
         log.ReadTimeSeparator();
         for (const ControlDesign& design : DesignedDialog()) {
             StateOf(design.control) = {design.visible, true};
@@ -53,15 +59,15 @@ struct TForm1::Impl final : ClientSocketEvents {
 
     void Show(Control control, bool visible) {
         StateOf(control).visible = visible;
-        platform.SetVisible(control, visible);
+        window.SetVisible(control, visible);
     }
     void Enable(Control control, bool enabled) {
         StateOf(control).enabled = enabled;
-        platform.SetEnabled(control, enabled);
+        window.SetEnabled(control, enabled);
     }
     void SetOkIsDefault(bool isDefault) {
         okIsDefault = isDefault;
-        platform.SetOkIsDefault(isDefault);
+        window.SetOkIsDefault(isDefault);
     }
     // The focus starts on the first control in tab order that can take it, else on the
     // dialog itself: a hidden or disabled control never holds it, so that no keystroke
@@ -69,11 +75,11 @@ struct TForm1::Impl final : ClientSocketEvents {
     void FocusFirstUsable() {
         for (const Control control : {Control::Comments_ComboBox, Control::OKBtn, Control::CancelBtn}) {
             if (Usable(control)) {
-                platform.GiveFocus(control);
+                window.GiveFocus(control);
                 return;
             }
         }
-        platform.GiveFocus(Control::Form);
+        window.GiveFocus(Control::Form);
     }
     // A click on a button that can be clicked: a hidden or disabled one cannot, and a late
     // click must not slip through.
@@ -108,9 +114,9 @@ struct TForm1::Impl final : ClientSocketEvents {
     void EnableTimer(Timer timer) {
         if (!Running(timer)) {
             Running(timer) = true;
-            platform.StartTimer(timer, timer == Timer::Quota_Timer      ? kQuotaIntervalMs
-                                       : timer == Timer::WatchDog_Timer ? kWatchDogIntervalMs
-                                                                        : kHistoryIntervalMs);
+            window.StartTimer(timer, timer == Timer::Quota_Timer      ? kQuotaIntervalMs
+                                     : timer == Timer::WatchDog_Timer ? kWatchDogIntervalMs
+                                                                      : kHistoryIntervalMs);
         }
     }
     // A large history reaches the drop-down step by step after the dialog shows.
@@ -122,7 +128,7 @@ struct TForm1::Impl final : ClientSocketEvents {
     void DisableTimer(Timer timer) {
         if (Running(timer)) {
             Running(timer) = false;
-            platform.StopTimer(timer);
+            window.StopTimer(timer);
         }
     }
 
@@ -135,21 +141,20 @@ struct TForm1::Impl final : ClientSocketEvents {
             ShowGeneralError(Str(texts::kOutOfMemory));
         } catch (const std::exception& error) {
             ShowGeneralError(error.what());
-        } catch (...) {
+        } catch (...) {  // event entry: nothing escapes it
             ShowGeneralError(Str(texts::kUnexpectedError));
         }
     }
-    void ShowGeneralError(const std::string& text) {
+    void ShowGeneralError(const std::string& text) noexcept {
         ForgetKeyPresses();
         try {
             Report(events::kDialogErrorShown, GeneralErrorText(text));
-            platform.ShowGeneralError(ProgramTitle(platform.ProgramFileName()), GeneralErrorText(text));
-        } catch (...) {
-            // Nothing more can be shown; the dialog goes on.
+            window.ShowGeneralError(ProgramTitle(start.fileName), GeneralErrorText(text));
+        } catch (...) {  // last resort: nothing more can be shown, and the dialog goes on
         }
     }
 
-    void WriteToLog(const std::string& message) { log.Write(ProgramFolder(), message); }
+    void WriteToLog(const std::string& message) { log.Write(job.programFolder, message); }
 
     // An event for the administrators: the job, the server and what failed, never the
     // comment. Written before the user sees the box, which may stay open for long.
@@ -158,32 +163,24 @@ struct TForm1::Impl final : ClientSocketEvents {
                                    events::InsertString(Str(detail))}});
     }
 
-    // ---- message boxes. A box takes the keyboard: the press that answers it is not the
-    // dialog's, so its release, which the comment box gets once the box has closed, must
-    // not run OK or Cancel again (an error box answered with Enter would retry at once,
-    // a question answered with Escape would be asked again and again). ----
+    // ---- message boxes. A box takes the keyboard, so the key press that answers it is
+    // not the dialog's. Its release reaches the comment box once the box has closed and
+    // must not run OK or Cancel again: an error box answered with Enter would retry at
+    // once, and a question answered with Escape would be asked again and again. ----
     bool Confirm(std::string_view text) {
         ForgetKeyPresses();
-        return platform.Confirm(Str(text));
+        return window.Confirm(Str(text));
     }
     void ShowError(const std::string& text) {
         ForgetKeyPresses();
-        platform.ShowError(text);
+        window.ShowError(text);
     }
     void ShowInformation(std::string_view text) {
         ForgetKeyPresses();
-        platform.ShowInformation(Str(text));
+        window.ShowInformation(Str(text));
     }
-    void ForgetKeyPresses() { pressed = {}; }
+    void ForgetKeyPresses() noexcept { pressed = {}; }
     bool& Pressed(int key) { return pressed[key == kKeyEnter ? 0 : 1]; }
-    // Activation sets the folder; a close attempt that comes before it (the program started
-    // minimised) must still find the history file there, not in the current folder.
-    const std::string& ProgramFolder() {
-        if (job.programFolder.empty()) {
-            job.programFolder = platform.ProgramFolder();
-        }
-        return job.programFolder;
-    }
 
     // ---- activation ----
     void FormActivate();
@@ -191,7 +188,7 @@ struct TForm1::Impl final : ClientSocketEvents {
     void ArrangeRejectMode();
     void ArrangeQuotaMode();
     std::string ReadJobValue(std::string_view key) {
-        return platform.ReadProfileString(job.jobFilePath, Str(contract::kJobSection), Str(key));
+        return jobFiles.ReadProfileValue(job.jobFilePath, Str(contract::kJobSection), Str(key));
     }
 
     // ---- decisions ----
@@ -217,7 +214,9 @@ struct TForm1::Impl final : ClientSocketEvents {
         }
     }
 
-    FormPlatform& platform;
+    const ProgramStart start;
+    WindowPlatform& window;
+    JobFilePlatform& jobFiles;
     JobValues job;
     CommentHistory& history;
     ClientLog& log;
@@ -237,36 +236,35 @@ struct TForm1::Impl final : ClientSocketEvents {
 // ---------------------------------------------------------------- activation
 
 void TForm1::Impl::FormActivate() {
-    job.programFolder = platform.ProgramFolder();
     DisableTimer(Timer::Quota_Timer);
     job.countdown = kCountdownSeconds;
     history.Load(job.programFolder);
     KeepLoadingHistory();
 
-    job.jobFilePath = platform.FirstArgument();
-    if (job.jobFilePath.empty() || !platform.FileExists(job.jobFilePath)) {
+    job.jobFilePath = start.firstArgument;
+    if (job.jobFilePath.empty() || !jobFiles.FileExists(job.jobFilePath)) {
         Close();
         return;
     }
     job.quotaType.clear();
-    platform.SetCaption(Control::PrinterName, Str(texts::kPrinterPrefix) + ReadJobValue(contract::kPrinterKey));
-    platform.SetCaption(Control::DocumentName,
+    window.SetCaption(Control::PrinterName, Str(texts::kPrinterPrefix) + ReadJobValue(contract::kPrinterKey));
+    window.SetCaption(Control::DocumentName,
                         Str(texts::kDocumentNamePrefix) + ReadJobValue(contract::kDocumentNameKey));
-    platform.SetCaption(Control::Pages, Str(texts::kPagesPrefix) + ReadJobValue(contract::kPagesKey));
+    window.SetCaption(Control::Pages, Str(texts::kPagesPrefix) + ReadJobValue(contract::kPagesKey));
     job.action = ReadJobValue(contract::kActionKey);
     const std::string errorMsg = ReadJobValue(contract::kErrorMsgKey);
     if (job.action.find(contract::kQuotaAction) != std::string::npos) {
         job.quotaType = job.action.substr(0, 5);
         job.action = Str(contract::kQuotaAction);
-        platform.SetCaption(Control::Reason, errorMsg);
+        window.SetCaption(Control::Reason, errorMsg);
     } else {
-        platform.SetCaption(Control::Reason, Str(texts::kReasonPrefix) + errorMsg);
+        window.SetCaption(Control::Reason, Str(texts::kReasonPrefix) + errorMsg);
     }
     job.serverIp = ReadJobValue(contract::kServerIpKey);
     job.jobId = ReadJobValue(contract::kJobIdKey);
     job.userIp = ReadJobValue(contract::kUserIpKey);
     // A job file that cannot be deleted stays behind; the step goes on.
-    platform.RemoveFile(job.jobFilePath);
+    jobFiles.RemoveFile(job.jobFilePath);
 
     WriteToLog(Str(texts::kLogActionType) + job.action);
     WriteToLog(Str(texts::kLogJobId) + job.jobId);
@@ -288,48 +286,48 @@ void TForm1::Impl::FormActivate() {
 }
 
 void TForm1::Impl::ArrangeCommentMode() {
-    platform.SetCaption(Control::Form, Str(texts::kCommentCaption));
+    window.SetCaption(Control::Form, Str(texts::kCommentCaption));
     for (const Control shown :
          {Control::Comments_ComboBox, Control::Label1, Control::Label2, Control::Label4, Control::Comment_Image}) {
         Show(shown, true);
     }
-    platform.SetTop(Control::Comment_Image, 15);
+    window.SetTop(Control::Comment_Image, 15);
     Show(Control::Label3, false);
     Show(Control::Reason, false);
 }
 
 void TForm1::Impl::ArrangeRejectMode() {
-    platform.SetCaption(Control::Form, Str(texts::kRejectCaption));
+    window.SetCaption(Control::Form, Str(texts::kRejectCaption));
     Show(Control::CancelBtn, false);
-    platform.SetLeft(Control::OKBtn, 147);
+    window.SetLeft(Control::OKBtn, 147);
     for (const Control hidden : {Control::Comments_ComboBox, Control::Label1, Control::Label2, Control::Label4}) {
         Show(hidden, false);
     }
-    platform.SetTop(Control::Label3, 25);
-    platform.SetCaption(Control::Label3, Str(texts::kRejectLabel3));
+    window.SetTop(Control::Label3, 25);
+    window.SetCaption(Control::Label3, Str(texts::kRejectLabel3));
     Show(Control::Label3, true);
-    platform.SetTop(Control::Reason, 135);
+    window.SetTop(Control::Reason, 135);
     Show(Control::Reason, true);
     Show(Control::Stop_Image, true);
 }
 
 void TForm1::Impl::ArrangeQuotaMode() {
     SetOkIsDefault(false);
-    platform.SetCaption(Control::Form, Str(texts::kQuotaCaption));
+    window.SetCaption(Control::Form, Str(texts::kQuotaCaption));
     Show(Control::Label2, false);
-    platform.SetTop(Control::Label1, 140);
+    window.SetTop(Control::Label1, 140);
     Show(Control::Label1, true);
     // Label3 carries its own font from the design, in the window-text colour.
-    platform.SetTop(Control::Label3, 160);
-    platform.SetCaption(Control::Label3, Str(texts::kQuotaLabel3));
+    window.SetTop(Control::Label3, 160);
+    window.SetCaption(Control::Label3, Str(texts::kQuotaLabel3));
     const bool waiting = job.quotaType == texts::kQuotaWait;
     Show(Control::Label3, !waiting);
-    platform.SetTop(Control::Confirm_Image, 20);
+    window.SetTop(Control::Confirm_Image, 20);
     Show(Control::Confirm_Image, true);
 
     const std::string caption = CountdownCaption(job.countdown);
     if (!caption.empty()) {
-        platform.SetCaption(Control::Label1, caption);
+        window.SetCaption(Control::Label1, caption);
     }
     if (waiting) {
         Enable(Control::OKBtn, false);
@@ -338,22 +336,17 @@ void TForm1::Impl::ArrangeQuotaMode() {
 
     Show(Control::Label4, false);
     Show(Control::Comments_ComboBox, false);
-    platform.SetTop(Control::Reason, 25);
+    window.SetTop(Control::Reason, 25);
     Show(Control::Reason, true);
     EnableTimer(Timer::Quota_Timer);
 }
 
 // Label1's caption by QuotaType; empty for a type that keeps "Comment:".
 std::string TForm1::Impl::CountdownCaption(int seconds) const {
-    const std::string n = std::to_string(seconds);
-    if (job.quotaType == texts::kQuotaAdmin) {
-        return Str(texts::kCountdownAdminHead) + n + Str(texts::kCountdownAdminTail);
-    }
-    if (job.quotaType == texts::kQuotaUser) {
-        return Str(texts::kCountdownUserHead) + n + Str(texts::kCountdownUserTail);
-    }
-    if (job.quotaType == texts::kQuotaWait) {
-        return Str(texts::kCountdownWaitHead) + n + Str(texts::kCountdownWaitTail);
+    for (const texts::CountdownWords& words : texts::kCountdownWords) {
+        if (job.quotaType == words.quotaType) {
+            return Str(words.head) + std::to_string(seconds) + Str(words.tail);
+        }
     }
     return {};
 }
@@ -365,7 +358,7 @@ void TForm1::Impl::Close() {
     FormCloseQuery(canClose);
     if (canClose) {
         quitRequested = true;
-        platform.RequestQuit();
+        window.RequestQuit();
     }
 }
 
@@ -373,22 +366,22 @@ void TForm1::Impl::FormCloseQuery(bool& canClose) {
     if (IsQuota() && job.response.empty()) {
         // The dialog stays, and answers while a large history is still being ordered:
         // the comment is saved once the order is complete.
-        history.RecordAndSaveSoon(ProgramFolder(), platform.CommentText());
+        history.RecordAndSaveSoon(job.programFolder, window.CommentText());
         KeepLoadingHistory();
         canClose = false;
         CancelBtnClick();
         return;
     }
     // The program is ending: the user sees the dialog go at once, and the process ends
-    // once the ordering that the save needs is complete. Should the drop-down refuse the
+    // once the ordering that the save needs is complete. If the drop-down refuses the
     // comment, the dialog comes back with that error and stays.
     const bool hidden = history.Ordering();
     if (hidden) {
         Show(Control::Form, false);
     }
     try {
-        history.RecordAndSave(ProgramFolder(), platform.CommentText());
-    } catch (...) {
+        history.RecordAndSave(job.programFolder, window.CommentText());
+    } catch (...) {  // rethrown, once the dialog is back
         if (hidden) {
             Show(Control::Form, true);
         }
@@ -410,20 +403,12 @@ void TForm1::Impl::OKBtnClick() {
             Close();
         }
     } else {
-        const bool earlierAttemptWaiting = Running(Timer::WatchDog_Timer);
-        EnableTimer(Timer::WatchDog_Timer);
         socket.SetAddress(job.serverIp);
         socket.SetPort(contract::kServerPort);
-        try {
-            socket.Open();
-        } catch (...) {
-            // No connection was made, so none can time out: the error box is this attempt's
-            // only one. A watchdog still running for an earlier attempt keeps its expiry.
-            if (!earlierAttemptWaiting) {
-                DisableTimer(Timer::WatchDog_Timer);
-            }
-            throw;
-        }
+        // A connection that fails at once cannot time out: its error box is its only one,
+        // and a watchdog still running for an earlier attempt keeps its expiry.
+        socket.Open();
+        EnableTimer(Timer::WatchDog_Timer);
     }
 }
 
@@ -452,13 +437,13 @@ void TForm1::Impl::Quota_TimerTimer() {
     --job.countdown;
     const std::string caption = CountdownCaption(job.countdown);
     if (!caption.empty()) {
-        platform.SetCaption(Control::Label1, caption);
+        window.SetCaption(Control::Label1, caption);
     }
     if (job.countdown != 0) {
         EnableTimer(Timer::Quota_Timer);
         return;
     }
-    platform.SetAlwaysOnTop(false);
+    window.SetAlwaysOnTop(false);
     ShowInformation(texts::kJobCanceled);
     Close();
 }
@@ -466,7 +451,7 @@ void TForm1::Impl::Quota_TimerTimer() {
 void TForm1::Impl::Response_to_the_Processor_Is(const std::string& text) {
     job.response = text;
     const std::string path = contract::ResponseFilePath(job.jobFilePath);
-    if (!platform.WriteProfileString(path, Str(contract::kJobSection), Str(contract::kResponseKey), text)) {
+    if (!jobFiles.WriteProfileValue(path, Str(contract::kJobSection), Str(contract::kResponseKey), text)) {
         Report(events::kQuotaResponseNotWritten, path);
         throw DialogError(Str(texts::kUnableToWrite) + path);
     }
@@ -477,7 +462,7 @@ void TForm1::Impl::Response_to_the_Processor_Is(const std::string& text) {
 void TForm1::Impl::ClientSocketConnect(ClientSocket& connection) {
     reply.Reset();
     if (job.action == contract::kCommentAction) {
-        connection.SendText(CommentMessage(job.jobId, platform.CommentText()));
+        connection.SendText(CommentMessage(job.jobId, window.CommentText()));
     }
 }
 
@@ -522,13 +507,12 @@ void TForm1::Impl::WatchDog_TimerTimer() {
 
 // ---------------------------------------------------------------- event entries
 
-TForm1::TForm1(FormPlatform& platform, CommentHistory& history, ClientLog& log, SocketPlatform& sockets,
-               EventPlatform& eventLog)
-    : impl_(std::make_unique<Impl>(platform, history, log, sockets, eventLog)) {}
+TForm1::TForm1(ProgramStart start, const FormParts& parts)
+    : impl_(std::make_unique<Impl>(std::move(start), parts)) {}
 
 TForm1::~TForm1() = default;
 
-void TForm1::FormActivate() {
+void TForm1::FormActivate() noexcept {
     if (impl_->activated) {
         return;
     }
@@ -536,9 +520,9 @@ void TForm1::FormActivate() {
     impl_->Guarded([this] { impl_->FormActivate(); });
 }
 
-void TForm1::ButtonClicked(Control button) { impl_->Click(button); }
+void TForm1::ButtonClicked(Control button) noexcept { impl_->Click(button); }
 
-bool TForm1::KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropDownOpen) {
+bool TForm1::KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropDownOpen) noexcept {
     if (!IsButtonKey(key)) {
         return false;
     }
@@ -561,10 +545,10 @@ bool TForm1::KeyDown(int key, bool shiftCtrlOrAltHeld, Control focus, bool dropD
     return true;
 }
 
-void TForm1::KeyUp(int key, Control focus) {
+void TForm1::KeyUp(int key, Control focus) noexcept {
     if (IsButtonKey(key)) {
-        // A release whose press went to a message box (or to another window) is no key
-        // stroke of the dialog's.
+        // A release whose press went to a message box or another window is not the
+        // dialog's key stroke.
         if (!impl_->Pressed(key)) {
             return;
         }
@@ -575,12 +559,12 @@ void TForm1::KeyUp(int key, Control focus) {
     }
 }
 
-void TForm1::CloseRequested() {
+void TForm1::CloseRequested() noexcept {
     impl_->Guarded([this] { impl_->Close(); });
 }
 
-void TForm1::TimerFired(Timer timer) {
-    // A tick that was already queued when the timer was stopped is not a tick.
+void TForm1::TimerFired(Timer timer) noexcept {
+    // A tick queued before the timer stopped is ignored.
     if (!impl_->Running(timer)) {
         return;
     }
@@ -593,11 +577,11 @@ void TForm1::TimerFired(Timer timer) {
     });
 }
 
-void TForm1::SocketNotified(SocketId socket, NetworkEvent event, int error) {
+void TForm1::SocketNotified(SocketId socket, NetworkEvent event, int error) noexcept {
     impl_->Guarded([&] { impl_->socket.Notify(socket, event, error); });
 }
 
-void TForm1::SettingsChanged() { impl_->log.ReadTimeSeparator(); }
+void TForm1::SettingsChanged() noexcept { impl_->log.ReadTimeSeparator(); }
 
 const JobValues& TForm1::Job() const { return impl_->job; }
 

@@ -59,14 +59,14 @@ void PruneHookLogs(HookPlatform& platform, const HookSettings& settings, const L
         platform.RemoveFile(folder + name);
 }
 
-// One line of the hook log made of pieces, joined inside the writer's guard, so that a
-// caller that must not fail (the failure line) builds nothing itself.
+// Writes one line of the hook log from pieces. They are joined inside the guard, so that a
+// caller that must not throw (the failure line) builds no string itself.
 void WriteHookLogPieces(HookPlatform& platform, const HookSettings& settings, std::int32_t jobId,
                         std::initializer_list<std::string_view> pieces) noexcept {
     if (!settings.WriteToLog) return;
     try {
-        // Both folders are tried for every line; only a missing log folder costs the line.
-        // Neither is followed where it leads elsewhere: the line is lost then.
+        // Both folders are made for every line; only a missing "Debug\" loses the line, and
+        // so does a folder that is a link to somewhere else.
         bool followsLink = false;
         for (std::string_view folder : {contract::kLogFolder, contract::kJobFolder}) {
             const std::string path = settings.ProgDir + Text(folder);
@@ -77,8 +77,8 @@ void WriteHookLogPieces(HookPlatform& platform, const HookSettings& settings, st
         std::string message;
         for (std::string_view piece : pieces) message += piece;
         // The date for the name and the time for the line are two readings of the clock.
-        const LocalDateTime today = platform.LocalTime();
-        const std::string line = HookLogLine(platform.LocalTime(), platform.TimeSeparator(), jobId, message);
+        const LocalDateTime today = platform.LocalNow();
+        const std::string line = HookLogLine(platform.LocalNow(), platform.TimeSeparator(), jobId, message);
         bool created = false;
         // The line that starts a day's file prunes the old ones.
         if (platform.AppendToLog(HookLogPath(settings.ProgDir, today), line, created) && created)
@@ -100,13 +100,13 @@ struct JobCall {
         WriteHookLogPieces(platform, settings, JobId, pieces);
     }
 
-    // The answer for a job that goes without the monitor's verdict, and its event: print,
-    // unless FailClosed holds the job where the monitor failed to give one.
+    // The answer for a job that gets no verdict from the monitor, and its event: print,
+    // unless FailClosed holds the job because the monitor failed to give one.
     bool WithoutVerdict(UncheckedReason reason, std::string_view detail) const noexcept {
         const bool held =
             settings.FailClosed && reason != UncheckedReason::ServerAddressEmpty && reason != UncheckedReason::CallFailed;
         try {
-            if (const std::optional<std::uint32_t> unreported = events.Claim(reason, platform.TickCount())) {
+            if (const std::optional<std::uint32_t> unreported = events.Claim(reason, platform.Ticks())) {
                 const std::string printer = LogName(NameText(platform, DeviceName), platform.AnsiLeadBytes());
                 platform.RecordEvent(UncheckedJobEvent(reason, JobId, printer, held, Text(detail), *unreported));
             }
@@ -122,25 +122,25 @@ struct JobCall {
     }
 };
 
-// What the looks at the result file came to: the monitor's verdict, or why the last file
-// met gave none, as its log line says it after the path (" ignored: 2 links").
+// The outcome of looking for the result file: the monitor's verdict, or why the last
+// file found gave none (as its log line puts it after the path: " ignored: 2 links").
 struct ResultLook {
     std::optional<bool> verdict;
     std::string unusable;
 };
 
-// A result file turned down: logged unless the look before logged the same (a file that
-// cannot be deleted is met at every look).
+// Logs why a result file was turned down, unless the previous look logged the same (a
+// file that cannot be deleted is found again at every look).
 void TurnDown(const JobCall& call, const std::string& path, const std::string& why, ResultLook& look) {
     if (why != look.unusable) call.Log({kResultFile, path, why});
     look.unusable = why;
 }
 
-// One look at the result file found; true when it ends the wait. The verdict is read while
-// the file is held, so that nothing can swap it meanwhile, and the file deleted. A file
-// that cannot be trusted is deleted where possible and the wait goes on; so it does while
-// another process holds the file, which the next look tries again. A file that cannot be
-// opened for another reason ends the wait without a verdict.
+// Takes the result file that a look found; true when that ends the wait. The verdict is
+// read while the file is held open, so that nothing can swap it, and then the file is
+// deleted. The wait goes on when the file cannot be trusted (it is deleted where possible)
+// or another process holds it (the next look tries again). A file that cannot be opened
+// for another reason ends the wait without a verdict.
 bool TakeResultFile(const JobCall& call, const std::string& path, ResultLook& look) {
     HookPlatform& platform = call.platform;
     CallResult opened;
@@ -178,7 +178,7 @@ bool RunMonitor(const JobCall& call, const char16_t* pDocumentName, std::int32_t
     call.Log({kCallStarted, LogName(device, leadBytes), kCallJobType, std::to_string(JobType), kCallDocument,
               LogName(document, leadBytes)});
 
-    const std::string jobFilePath = contract::JobFilePath(settings.ProgDir, platform.TickCount(), call.JobId);
+    const std::string jobFilePath = contract::JobFilePath(settings.ProgDir, platform.Ticks(), call.JobId);
     call.Log({kStartingMonitor, jobFilePath});
 
     const std::string commandLine = contract::MonitorCommandLine(settings.ProgDir, jobFilePath, device, document,
@@ -214,8 +214,8 @@ HookSettings Read_Hook_Settings(HookPlatform& platform) noexcept {
     HookSettings settings;
     try {
         const std::string file = Text(kSettingsFile);
-        settings.ProgDir = platform.ReadProfileString(file, kSettingsSection, kProgDirKey, Text(kProgDirDefault));
-        settings.ServerIP = platform.ReadProfileString(file, kSettingsSection, kServerIpKey, std::string());
+        settings.ProgDir = platform.ReadProfileValue(file, kSettingsSection, kProgDirKey, Text(kProgDirDefault));
+        settings.ServerIP = platform.ReadProfileValue(file, kSettingsSection, kServerIpKey, std::string());
         settings.WriteToLog = ProfileBoolean(platform, file, kSettingsSection, kWriteToLogKey, true);
         settings.LogDays = ProfileInteger(platform, file, kSettingsSection, kLogDaysKey, 0);
         settings.FailClosed = ProfileBoolean(platform, file, kSettingsSection, kFailClosedKey, false);
@@ -262,11 +262,11 @@ std::string UntrustedReason(const HeldFileFacts& facts) {
 }
 
 bool WaitForResultFile(HookPlatform& platform, const std::string& resultFilePath, const std::function<bool()>& take) {
-    const std::uint32_t startTick = platform.TickCount();
+    const std::uint32_t startTick = platform.Ticks();
     for (;;) {
         platform.Pause(kResultPollMs);
         if (platform.FileExists(resultFilePath) && take()) return true;
-        const std::uint32_t elapsed = platform.TickCount() - startTick;
+        const std::uint32_t elapsed = platform.Ticks() - startTick;
         if (elapsed > kResultWaitMs) return false;
     }
 }

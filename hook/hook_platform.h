@@ -8,18 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "common/call_result.h"
 #include "common/daily_log.h"
 #include "common/event_log.h"
 #include "contract/contract.h"
 
 namespace tallyhorn::hook {
-
-// What a call that can fail gives back: whether it succeeded and, when not, the system
-// error code, read straight after the failing call before anything could change it.
-struct CallResult {
-    bool succeeded = true;
-    std::uint32_t error = 0;
-};
 
 // Who owns a file, as far as trusting it goes.
 enum class FileOwner { System, Administrators, TrustedInstaller, ProcessUser, Other };
@@ -56,14 +50,14 @@ public:
     // A value of a profile-format file as GetPrivateProfileStringA gives it with a
     // 2048-byte buffer: at most 2047 characters, the default when file, section or key
     // is missing.
-    virtual std::string ReadProfileString(const std::string& file, std::string_view section,
-                                          std::string_view key, const std::string& defaultValue) = 0;
+    virtual std::string ReadProfileValue(const std::string& file, std::string_view section, std::string_view key,
+                                         const std::string& defaultValue) = 0;
 
     // The millisecond tick counter (timeGetTime); it wraps at 2^32.
-    virtual std::uint32_t TickCount() = 0;
+    virtual std::uint32_t Ticks() = 0;
     // Waits that long on the calling thread (Sleep).
     virtual void Pause(std::uint32_t milliseconds) = 0;
-    virtual LocalDateTime LocalTime() = 0;
+    virtual LocalDateTime LocalNow() = 0;
     // The locale's time separator taken when the library was loaded.
     virtual char TimeSeparator() = 0;
 

@@ -21,8 +21,8 @@ std::optional<std::uint32_t> EventThrottle::Claim(UncheckedReason reason, std::u
     Reason& state = reasons_[static_cast<std::size_t>(reason)];
     const std::uint32_t stamp = tick | 1u;
     std::uint32_t last = state.lastEvent.load();
-    // Of calls that find the event due at once, only the one whose exchange succeeds
-    // writes it; the others count themselves.
+    // When several calls find the event due at once, only the one whose compare-exchange
+    // succeeds writes it; the others are counted.
     if ((last != 0 && WithinInterval(stamp, last)) || !state.lastEvent.compare_exchange_strong(last, stamp)) {
         state.unreported.fetch_add(1);
         return std::nullopt;

@@ -34,10 +34,10 @@ public:
     EventThrottle(const EventThrottle&) = delete;
     EventThrottle& operator=(const EventThrottle&) = delete;
 
-    // For a job of this reason at this tick (milliseconds, wrapping at 2^32): the number of
-    // jobs of the reason since its last event that got none, when this job's event is to
-    // be written; nothing when an event of the reason was written less than a minute
-    // before or after this tick (the job is then counted for the next one).
+    // Whether the event of a job of this reason at this tick (milliseconds, wrapping at
+    // 2^32) is to be written. If so, gives how many jobs of the reason went without one
+    // since the last. If one was written within a minute of this tick, gives nothing and
+    // counts the job for the next.
     std::optional<std::uint32_t> Claim(UncheckedReason reason, std::uint32_t tick) noexcept;
 
 private:

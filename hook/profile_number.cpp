@@ -8,7 +8,7 @@ namespace tallyhorn::hook {
 
 std::int32_t ProfileInteger(HookPlatform& platform, const std::string& file, std::string_view section,
                             std::string_view key, std::int32_t defaultValue) {
-    return ParseProfileNumber(platform.ReadProfileString(file, section, key, std::string()))
+    return ParseProfileNumber(platform.ReadProfileValue(file, section, key, std::string()))
         .value_or(defaultValue);
 }
 

@@ -11,10 +11,12 @@
 #include <stdexcept>
 
 #include "client/dialog_design.h"
-#include "client/windows/res/resource_ids.h"
+#include "client/dialog_texts.h"
 #include "client/uTallyhornClient.h"
 #include "client/windows/control_ids.h"
 #include "client/windows/dialog_layout.h"
+#include "client/windows/message_boxes.h"
+#include "client/windows/res/resource_ids.h"
 
 namespace tallyhorn::client::win {
 
@@ -329,7 +331,7 @@ void DialogWindow::SizeLabelToText(HWND label) {
     InvalidateRect(label, nullptr, TRUE);
 }
 
-// ---- the seam's control operations ----
+// ---- the controls ----
 
 void DialogWindow::SetCaption(Control control, const std::string& text) {
     HWND target = ControlWindow(control);
@@ -340,9 +342,7 @@ void DialogWindow::SetCaption(Control control, const std::string& text) {
 }
 
 void DialogWindow::SetVisible(Control control, bool visible) {
-    HWND target = ControlWindow(control);
-    if (!target) return;
-    ShowWindow(target, visible ? SW_SHOWNA : SW_HIDE);
+    if (HWND target = ControlWindow(control)) ShowWindow(target, visible ? SW_SHOWNA : SW_HIDE);
 }
 
 void DialogWindow::SetEnabled(Control control, bool enabled) {
@@ -374,7 +374,7 @@ void DialogWindow::SetAlwaysOnTop(bool onTop) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-std::string DialogWindow::CommentText() const { return WindowText(ControlWindow(Control::Comments_ComboBox)); }
+std::string DialogWindow::CommentText() { return WindowText(ControlWindow(Control::Comments_ComboBox)); }
 
 void DialogWindow::ClearHistoryItems(std::size_t count, std::size_t bytes) {
     HWND combo = ControlWindow(Control::Comments_ComboBox);
@@ -391,6 +391,33 @@ bool DialogWindow::InsertHistoryItem(std::size_t index, const std::string& entry
                                        static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(entry.c_str()));
     return added != CB_ERR && added != CB_ERRSPACE;
 }
+
+// ---- timers, boxes and the end ----
+
+void DialogWindow::StartTimer(Timer timer, unsigned intervalMs) {
+    SetTimer(window_, TimerIdOf(timer), intervalMs, nullptr);
+}
+
+void DialogWindow::StopTimer(Timer timer) { KillTimer(window_, TimerIdOf(timer)); }
+
+bool DialogWindow::Confirm(const std::string& text) {
+    return ShowMessageBox(window_, openBoxes_, text, std::string(texts::kConfirmCaption),
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
+}
+
+void DialogWindow::ShowError(const std::string& text) {
+    ShowMessageBox(window_, openBoxes_, text, std::string(texts::kErrorCaption), MB_OK | MB_ICONHAND);
+}
+
+void DialogWindow::ShowInformation(const std::string& text) {
+    ShowMessageBox(window_, openBoxes_, text, std::string(texts::kInformationCaption), MB_OK | MB_ICONINFORMATION);
+}
+
+void DialogWindow::ShowGeneralError(const std::string& caption, const std::string& text) {
+    ShowMessageBox(window_, openBoxes_, text, caption, MB_OK | MB_ICONHAND);
+}
+
+void DialogWindow::RequestQuit() { PostQuitMessage(0); }
 
 // ---- focus and keyboard ----
 
@@ -486,11 +513,7 @@ int DialogWindow::RunMessageLoop() {
     for (;;) {
         const BOOL got = GetMessageA(&message, nullptr, 0, 0);
         if (got == 0 || got == -1) break;
-        try {
-            if (RouteButtonKey(message)) continue;
-        } catch (...) {
-            continue;  // the form guards its own handlers; nothing else may end the loop
-        }
+        if (RouteButtonKey(message)) continue;
         if (window_ && IsDialogMessageA(window_, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
@@ -542,8 +565,8 @@ INT_PTR CALLBACK DialogWindow::DialogProc(HWND window, UINT message, WPARAM wPar
     std::optional<LRESULT> result;
     try {
         result = self->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        result = 0;  // no exception leaves a window procedure
+    } catch (...) {  // window procedure: no exception leaves it
+        result = 0;
     }
     if (!result) return FALSE;
     // A colour message answers with its brush, every other one through the message result.

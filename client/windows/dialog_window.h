@@ -1,6 +1,6 @@
 // The dialog's Win32 window: a dialog of the system's dialog class with its controls in
-// the designed layout, scaled to the DPI of its monitor, and the message loop that turns
-// window messages into TForm1 events.
+// the designed layout, scaled to the DPI of its monitor, its timers and message boxes, and
+// the message loop that turns window messages into TForm1 events.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "client/form_platform.h"
+#include "client/window_platform.h"
 #include "common/windows/handles.h"
 
 namespace tallyhorn::client {
@@ -27,7 +27,7 @@ inline constexpr UINT kActivateMessage = WM_APP + 2;
 inline constexpr Timer kTimers[] = {Timer::WatchDog_Timer, Timer::Quota_Timer, Timer::History_Timer};
 constexpr UINT_PTR TimerIdOf(Timer timer) { return static_cast<UINT_PTR>(timer) + 1; }
 
-class DialogWindow {
+class DialogWindow final : public WindowPlatform {
 public:
     // Creates the window and its controls in the designed state, hidden. Throws
     // std::runtime_error when the window cannot be created.
@@ -48,16 +48,26 @@ public:
     // Detaches the form and destroys the window; safe to repeat.
     void Destroy();
 
-    // ---- what the platform seam asks of the controls ----
-    void SetCaption(Control control, const std::string& text);
-    void SetVisible(Control control, bool visible);
-    void SetEnabled(Control control, bool enabled);
-    void SetLeft(Control control, int left);
-    void SetTop(Control control, int top);
-    void SetOkIsDefault(bool isDefault);
-    void SetAlwaysOnTop(bool onTop);
-    void GiveFocus(Control control);
-    std::string CommentText() const;
+    // ---- the window's role for TForm1 ----
+    void SetCaption(Control control, const std::string& text) override;
+    void SetVisible(Control control, bool visible) override;
+    void SetEnabled(Control control, bool enabled) override;
+    void SetLeft(Control control, int left) override;
+    void SetTop(Control control, int top) override;
+    void SetOkIsDefault(bool isDefault) override;
+    void SetAlwaysOnTop(bool onTop) override;
+    void GiveFocus(Control control) override;
+    std::string CommentText() override;
+    // Window timers on the dialog, so that they tick inside message boxes too.
+    void StartTimer(Timer timer, unsigned intervalMs) override;
+    void StopTimer(Timer timer) override;
+    bool Confirm(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    void ShowInformation(const std::string& text) override;
+    void ShowGeneralError(const std::string& caption, const std::string& text) override;
+    void RequestQuit() override;
+
+    // ---- the comment box's drop-down list, for the comment history ----
     void ClearHistoryItems(std::size_t count, std::size_t bytes);
     bool InsertHistoryItem(std::size_t index, const std::string& entry);
 
@@ -96,6 +106,7 @@ private:
     bool okIsDefault_ = true;
     bool activationPending_ = true;
     HWND focusToRestore_ = nullptr;
+    std::vector<HWND> openBoxes_;
     std::array<HWND, kControlCount> controls_{};
     // Each control's place in designed pixels, as the form last put it.
     std::array<POINT, kControlCount> places_{};

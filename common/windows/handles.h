@@ -123,4 +123,10 @@ private:
     HGDIOBJ replaced_;
 };
 
+// A hook procedure of the window manager, from SetWindowsHookExA.
+struct WindowsHookTraits : NullIsEmpty<HHOOK> {
+    static bool Close(Handle h) { return UnhookWindowsHookEx(h) != 0; }
+};
+using UniqueWindowsHook = Unique<WindowsHookTraits>;
+
 }  // namespace tallyhorn::win

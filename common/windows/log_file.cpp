@@ -16,16 +16,14 @@ namespace {
 constexpr DWORD kCtrlZ = 26;
 constexpr DWORD kTailLength = 128;
 
-// Lines of this process take turns, each for its open-append-close and the retries it
-// needs: a writer never meets the file held by its own process, and only one thread of
-// a process polls a file that another process holds. An SRWLOCK needs no
-// initialisation and nothing beyond KERNEL32.
+// The lines of one process take turns, each for its open, append, close and retries, so
+// that a writer never finds the file held by its own process and only one thread polls a
+// file that another process holds. An SRWLOCK needs no set-up and nothing beyond KERNEL32.
 SRWLOCK appendLock = SRWLOCK_INIT;
 
-// Guarded by appendLock: a line of this process waited the whole retry in vain at
-// shutSince, and none has been written since. The file is then kept shut (a reader that
-// does not share writing): the lines that follow within one retry try only once, so
-// the lines queued behind cost their calls no further waits.
+// Guarded by appendLock. Set when a line waited the whole retry in vain (at shutSince)
+// and none has been written since: another process keeps the file shut. The lines within
+// the next retry's time then try only once, so those queued behind add no more waits.
 bool shutNoted = false;
 DWORD shutSince = 0;
 
@@ -69,12 +67,12 @@ bool IsOwnFile(HANDLE file) {
     return ReadFileLinks(file, links) && !links.reparsePoint && links.links == 1;
 }
 
-// One open, append and close of the bytes. The file is opened for appending when the
-// existence test finds it, else created. A file that appears between the test and the
-// creation was just made by another writer: it is appended to, not emptied; only a file
-// that the test does not accept is emptied. A link at the name (a reparse point, or a
-// file with more than one name) is never written through: that name is deleted and the
-// file made anew, once; the file the link leads to stays as it is.
+// One open, append and close of the bytes. The file is appended to when the existence
+// test finds it, else created. A file that appears between the test and the creation was
+// made by another writer and is appended to; only a file that the test turns down is
+// emptied. A link at the name (a reparse point, or a file with more than one name) is
+// never written through: the name is deleted and the file made anew, once, and the file
+// the link leads to stays as it is.
 Attempt AppendOnce(const std::string& path, const std::string& bytes, bool* created) {
     bool replace = false;
     bool unlinked = false;

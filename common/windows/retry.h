@@ -5,8 +5,8 @@
 
 namespace tallyhorn::win {
 
-// What one try of a step came to: done, the file held by someone else (worth another
-// try), or failed for good.
+// The outcome of one try of a step: done, the file held by someone else (worth another
+// try), or failed for good. Only the retry's steps answer it; it never crosses a role.
 enum class Attempt { Done, Busy, Failed };
 
 // The pause between two tries of a held file: short, since holders keep a file for

@@ -41,12 +41,12 @@ std::unique_ptr<HeldFile> HoldFileOpen(const std::string& path, CallResult& open
     tallyhorn::win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
-        opened = {false, GetLastError()};
+        opened = Failure(GetLastError());
         return nullptr;
     }
     tallyhorn::win::FileLinks links;
     if (!tallyhorn::win::ReadFileLinks(file.get(), links)) {
-        opened = {false, GetLastError()};
+        opened = Failure(GetLastError());
         return nullptr;
     }
     HeldFileFacts facts;

@@ -62,14 +62,15 @@ SECURITY_ATTRIBUTES* AdminOnlyFolder() {
     return folder.descriptor ? &folder.attributes : nullptr;
 }
 
-// The monitor as started: both its handles, closed at the latest when this goes.
+// The started monitor's process and thread handles, closed by Close or at the latest
+// when this goes.
 class WinStartedProcess final : public StartedProcess {
 public:
     WinStartedProcess(tallyhorn::win::UniqueHandle process, tallyhorn::win::UniqueHandle thread)
         : process_(std::move(process)), thread_(std::move(thread)) {}
     CallResult Close() noexcept override {
         CallResult closed;
-        if (!process_.reset()) closed = {false, GetLastError()};
+        if (!process_.reset()) closed = Failure(GetLastError());
         thread_.reset();
         return closed;
     }
@@ -83,19 +84,19 @@ private:
 
 void NoteLocaleTimeSeparator() { timeSeparator = TimeSeparatorFrom(tallyhorn::win::LocaleTimeSeparator()); }
 
-std::string WinHookPlatform::ReadProfileString(const std::string& file, std::string_view section, std::string_view key,
-                                               const std::string& defaultValue) {
+std::string WinHookPlatform::ReadProfileValue(const std::string& file, std::string_view section, std::string_view key,
+                                              const std::string& defaultValue) {
     return tallyhorn::win::ReadProfileString(file, section, key, defaultValue);
 }
 
-std::uint32_t WinHookPlatform::TickCount() {
+std::uint32_t WinHookPlatform::Ticks() {
     static const TickCounter counter = LoadTickCounter();  // initialised once, thread safe
     return counter();
 }
 
 void WinHookPlatform::Pause(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
-LocalDateTime WinHookPlatform::LocalTime() { return tallyhorn::win::LocalNow(); }
+LocalDateTime WinHookPlatform::LocalNow() { return tallyhorn::win::LocalNow(); }
 
 char WinHookPlatform::TimeSeparator() { return timeSeparator; }
 
@@ -133,7 +134,7 @@ std::unique_ptr<StartedProcess> WinHookPlatform::StartProcess(const std::string&
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                         &startup, &process)) {
-        started = {false, GetLastError()};
+        started = Failure(GetLastError());
         return nullptr;
     }
     // Owned before anything else can fail.

@@ -10,11 +10,11 @@ void NoteLocaleTimeSeparator();
 
 class WinHookPlatform final : public HookPlatform {
 public:
-    std::string ReadProfileString(const std::string& file, std::string_view section, std::string_view key,
-                                  const std::string& defaultValue) override;
-    std::uint32_t TickCount() override;
+    std::string ReadProfileValue(const std::string& file, std::string_view section, std::string_view key,
+                                 const std::string& defaultValue) override;
+    std::uint32_t Ticks() override;
     void Pause(std::uint32_t milliseconds) override;
-    LocalDateTime LocalTime() override;
+    LocalDateTime LocalNow() override;
     char TimeSeparator() override;
     void CreateFolder(const std::string& path) override;
     bool FileExists(const std::string& path) override;

@@ -277,7 +277,7 @@ private:
         else
             Ok(serverKey_ + " " + settings_.ServerIP);
 
-        const std::string logValue = platform_.ReadProfileString(name, hook::kSettingsSection, hook::kWriteToLogKey, "");
+        const std::string logValue = platform_.ReadProfileValue(name, hook::kSettingsSection, hook::kWriteToLogKey, "");
         const std::string given = Given(logKey, logValue);
         if (!logValue.empty() && !ParseProfileNumber(logValue))
             Fail("logging on" + given + ", since that is no number", "write 0 to switch the log off, or 1 to keep it on");
@@ -295,7 +295,7 @@ private:
     void LogRetention(const std::string& file) {
         constexpr std::int32_t kMostDays = 3650;
         const std::string key = Text(hook::kLogDaysKey);
-        const std::string value = platform_.ReadProfileString(file, hook::kSettingsSection, hook::kLogDaysKey, "");
+        const std::string value = platform_.ReadProfileValue(file, hook::kSettingsSection, hook::kLogDaysKey, "");
         const std::optional<std::int32_t> days = ParseProfileNumber(value);
         const std::string mend = "write the days of hook logs to keep, 1 to " + std::to_string(kMostDays) +
                                  ", or 0 to keep every log";
@@ -315,7 +315,7 @@ private:
     // Read by the number rule, as the hook reads it; off unless set to a number other than 0.
     void FailClosed(const std::string& file) {
         const std::string key = Text(hook::kFailClosedKey);
-        const std::string value = platform_.ReadProfileString(file, hook::kSettingsSection, hook::kFailClosedKey, "");
+        const std::string value = platform_.ReadProfileValue(file, hook::kSettingsSection, hook::kFailClosedKey, "");
         const std::optional<std::int32_t> number = ParseProfileNumber(value);
         failClosed_ = number && *number != 0;
         if (!value.empty() && !number)

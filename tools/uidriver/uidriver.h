@@ -51,7 +51,7 @@ std::vector<std::string> ComboItems(HWND combo);
 // The window that has the keyboard focus in the dialog's thread (the dialog itself, a
 // control or a control's part), or nullptr.
 HWND FocusedWindow(HWND dialog);
-// The control of the dialog that has the keyboard focus (0 when none of its own).
+// The control of the dialog that has the keyboard focus (0 when no control of the dialog has it).
 int FocusedControlId(HWND dialog);
 
 struct MessageBoxInfo {

@@ -30,7 +30,6 @@ TEST_F(DialogTest, TheJobFileIsReadIntoTheLabelsAndTheJobValuesThenDeleted) {
 
 TEST_F(DialogTest, MissingKeysLeaveThePrefixesAlone) {
     platform.profiles[kJobFile]["PrintJob"]["Action"] = "REJECT";
-    platform.firstArgument = kJobFile;
     form.FormActivate();
     EXPECT_EQ(View(Control::PrinterName).caption, "Printer: ");
     EXPECT_EQ(View(Control::DocumentName).caption, "Document Name: ");
@@ -116,9 +115,8 @@ TEST(DialogStart, WithoutAJobToShowTheDialogClosesThroughTheCheck) {
                  {kJobFile, "comment", {"ActionType=comment", "JobID="}}};  // lower case is none of the three
     for (const auto& c : cases) {
         FakePlatform platform;
-        FakeDialog dialog(platform);
+        FakeDialog dialog(platform, c.argument);
         if (c.action) platform.PutJobFile(kJobFile, {{"Action", c.action}});
-        platform.firstArgument = c.argument;
         dialog.form.FormActivate();
         EXPECT_EQ(platform.quitRequests, 1);
         EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\n");  // the check saved the history

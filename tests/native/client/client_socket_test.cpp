@@ -188,7 +188,7 @@ TEST_F(ClientSocketTest, NotificationsForAClosedOrEarlierSocketAreIgnored) {
 }
 
 TEST_F(ClientSocketTest, CloseEndsAnyStateAndTheDestructorClosesTheSocket) {
-    EXPECT_EQ(socket.Close(), 0);
+    EXPECT_TRUE(socket.Close().succeeded);
     EXPECT_TRUE(platform.closedSockets.empty());
     {
         ClientSocket other(platform, events);

@@ -18,7 +18,7 @@ inline constexpr const char* kResponseFile = "C:\\Apps\\Temp\\17_42.txt.response
 class DialogTest : public ::testing::Test {
 protected:
     FakePlatform platform;
-    FakeDialog parts{platform};
+    FakeDialog parts{platform, kJobFile};
     TForm1& form = parts.form;
 
     // Starts the dialog with a job file holding these values (and the usual ones).
@@ -32,7 +32,6 @@ protected:
         values.emplace("JobID", "1234");
         values.emplace("UserIP", "10.0.0.9");
         platform.PutJobFile(kJobFile, values);
-        platform.firstArgument = kJobFile;
         form.FormActivate();
     }
 
@@ -70,7 +69,7 @@ protected:
     std::vector<std::string> Log() const { return platform.LogMessages(); }
     const ControlView& View(Control control) { return platform.controls[control]; }
     bool Running(Timer timer) { return platform.timers[timer].running; }
-    std::string Response() { return platform.ReadProfileString(kResponseFile, "PrintJob", "Response"); }
+    std::string Response() { return platform.ReadProfileValue(kResponseFile, "PrintJob", "Response"); }
     bool ResponseWritten() { return platform.profiles.count(kResponseFile) > 0; }
     std::vector<std::string> BoxTexts() const {
         std::vector<std::string> texts;

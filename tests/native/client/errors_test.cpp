@@ -69,11 +69,10 @@ TEST(EventEntries, NothingEscapesAndEveryFailureIsShownWithTheTitle) {
 TEST(EventEntries, TheTimeSeparatorIsReadAtStartAndOnASettingsChange) {
     FakePlatform platform;
     platform.timeSeparator = ".";
-    FakeDialog dialog(platform);
+    FakeDialog dialog(platform, "C:\\Apps\\job.txt");
     TForm1& form = dialog.form;
     platform.timeSeparator = "h";
     platform.PutJobFile("C:\\Apps\\job.txt", {{"Action", "COMMENT"}});
-    platform.firstArgument = "C:\\Apps\\job.txt";
     form.FormActivate();
     form.SettingsChanged();
     form.ButtonClicked(Control::OKBtn);

@@ -19,7 +19,7 @@ std::vector<std::string> LargeHistory() {
     return entries;
 }
 
-FakeForm::FakeForm(FakeDisk& disk) : disk_(disk) {
+FakeWindow::FakeWindow() {
     // The designed state, as the window shows it before the activation: all enabled.
     for (const ControlDesign& design : DesignedDialog()) {
         controls[design.control] = {design.caption, design.visible, true, design.left, design.top};
@@ -30,13 +30,13 @@ FakeHistoryList::FakeHistoryList(FakeDisk& disk, std::function<bool()> formShown
     : disk_(disk), formShown_(std::move(formShown)) {}
 
 FakePlatform::FakePlatform()
-    : FakeForm(static_cast<FakeDisk&>(*this)),
+    : FakeJobFiles(static_cast<FakeDisk&>(*this)),
       FakeHistoryList(static_cast<FakeDisk&>(*this), [this] { return controls[Control::Form].visible; }),
       FakeLog(static_cast<FakeDisk&>(*this)) {
     folders.insert(programFolder + "Debug");
 }
 
-std::vector<Box> FakeForm::BoxesOf(BoxKind kind) const {
+std::vector<Box> FakeWindow::BoxesOf(BoxKind kind) const {
     std::vector<Box> found;
     std::copy_if(boxes.begin(), boxes.end(), std::back_inserter(found), [kind](const Box& b) { return b.kind == kind; });
     return found;
@@ -64,7 +64,7 @@ void FakePlatform::PutJobFile(const std::string& path, const std::map<std::strin
     profiles[path]["PrintJob"] = values;
 }
 
-std::optional<Timer> FakeForm::NextDueTimer(long long untilMs) {
+std::optional<Timer> FakeWindow::NextDueTimer(long long untilMs) {
     std::optional<Timer> next;
     for (auto& [timer, view] : timers) {
         if (view.running && view.due <= untilMs && (!next || view.due < timers[*next].due)) {
@@ -117,7 +117,7 @@ std::string FakeHistoryList::SortKey(const std::string& text) {
     return key;
 }
 
-void FakeForm::StartTimer(Timer timer, unsigned intervalMs) {
+void FakeWindow::StartTimer(Timer timer, unsigned intervalMs) {
     TimerView& view = timers[timer];
     if (view.running) {
         ++timerMisuse;
@@ -125,7 +125,7 @@ void FakeForm::StartTimer(Timer timer, unsigned intervalMs) {
     view = {true, intervalMs, nowMs + intervalMs, view.starts + 1};
 }
 
-void FakeForm::StopTimer(Timer timer) {
+void FakeWindow::StopTimer(Timer timer) {
     TimerView& view = timers[timer];
     if (!view.running) {
         ++timerMisuse;
@@ -133,7 +133,7 @@ void FakeForm::StopTimer(Timer timer) {
     view.running = false;
 }
 
-bool FakeForm::OpenBox(BoxKind kind, std::string_view caption, const std::string& text) {
+bool FakeWindow::OpenBox(BoxKind kind, std::string_view caption, const std::string& text) {
     const Box box{kind, std::string(caption), text, openBoxes};
     boxes.push_back(box);
     if (script.empty()) {
@@ -161,8 +161,8 @@ std::string FakeDisk::ProfileValue(const std::string& file, const std::string& s
     return k == s->second.end() ? std::string() : k->second.substr(0, 2047);
 }
 
-bool FakeForm::WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
-                                      const std::string& value) {
+bool FakeJobFiles::WriteProfileValue(const std::string& file, const std::string& section, const std::string& key,
+                                     const std::string& value) {
     if (disk_.unwritable.count(file)) {
         return false;
     }
@@ -190,8 +190,8 @@ bool FakeHistoryList::WriteWholeFile(const std::string& path, const std::string&
     return true;
 }
 
-std::unique_ptr<FileLock> FakeHistoryList::LockFile(const std::string&, unsigned) {
-    struct Held final : FileLock {
+std::unique_ptr<SaveLock> FakeHistoryList::TakeSaveLock(const std::string&, unsigned) {
+    struct Held final : SaveLock {
         explicit Held(std::vector<std::string>& steps) : steps(steps) { steps.push_back("lock"); }
         ~Held() override { steps.push_back("unlock"); }
         std::vector<std::string>& steps;
@@ -219,7 +219,7 @@ std::vector<std::string> FakeLog::FilesIn(const std::string& folder) {
     return names;
 }
 
-LocalDateTime FakeLog::LocalTime() {
+LocalDateTime FakeLog::LocalNow() {
     if (clockReadings.empty()) {
         return now;
     }
@@ -228,12 +228,12 @@ LocalDateTime FakeLog::LocalTime() {
     return reading;
 }
 
-SocketCall FakeSockets::Send(SocketId, const std::string& bytes) {
+CallResult FakeSockets::HandOver(SocketId, const std::string& bytes) {
     if (sendError != 0) {
-        return {-1, sendError};
+        return Failure(sendError);
     }
     if (sendRoom == 0) {
-        return {-1, wouldBlock};
+        return Failure(wouldBlock);
     }
     std::size_t taken = bytes.size();
     for (const int limit : {sendChunk, sendRoom}) {
@@ -241,16 +241,16 @@ SocketCall FakeSockets::Send(SocketId, const std::string& bytes) {
     }
     sendRoom = sendRoom < 0 ? sendRoom : sendRoom - static_cast<int>(taken);
     sent.push_back(bytes.substr(0, taken));
-    return {static_cast<int>(taken), 0};
+    return {true, 0, taken};
 }
 
-SocketCall FakeSockets::Receive(SocketId, std::size_t count, std::string& bytes) {
+CallResult FakeSockets::ReadWaiting(SocketId, std::size_t count, std::string& bytes) {
     if (receiveError != 0) {
-        return {-1, receiveError};
+        return Failure(receiveError);
     }
     bytes = incoming.substr(0, count);
     incoming.erase(0, bytes.size());
-    return {static_cast<int>(bytes.size()), 0};
+    return {true, 0, bytes.size()};
 }
 
 }  // namespace tallyhorn::client::testing

@@ -17,11 +17,12 @@
 #include "client/comment_history.h"
 #include "client/dialog_texts.h"
 #include "client/event_platform.h"
-#include "client/form_platform.h"
 #include "client/history_platform.h"
+#include "client/job_file_platform.h"
 #include "client/log_platform.h"
 #include "client/socket_platform.h"
 #include "client/uTallyhornClient.h"
+#include "client/window_platform.h"
 #include "tests/native/common/event_printer.h"
 
 namespace tallyhorn::client::testing {
@@ -61,10 +62,10 @@ struct FakeDisk {
     std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> profiles;
     std::set<std::string> folders;        // without a final backslash; where files may be written
     std::set<std::string> lockedFiles;    // ReadWholeFile fails
-    std::set<std::string> unwritable;     // WriteWholeFile and WriteProfileString fail
+    std::set<std::string> unwritable;     // WriteWholeFile and WriteProfileValue fail
     std::vector<std::string> replaced;    // every WriteWholeFile that succeeded, by path
     std::vector<std::string> readPaths;   // every ReadWholeFile, by path
-    bool lockBusy = false;                // LockFile gives nothing, as after its wait
+    bool lockBusy = false;                // TakeSaveLock gives nothing, as after its wait
     // "lock", "read", "replace" and "unlock", in the order they happened.
     std::vector<std::string> fileSteps;
 
@@ -79,17 +80,11 @@ struct FakeDisk {
     }
 };
 
-class FakeForm : public FormPlatform {
+class FakeWindow : public WindowPlatform {
 public:
-    explicit FakeForm(FakeDisk& disk);
+    FakeWindow();
 
-    // ---- program ----
-    std::string programFolder = "C:\\Apps\\";
-    std::string programFileName = "TallyhornClient.exe";
-    std::string firstArgument;
-    int quitRequests = 0;
-
-    // ---- window ----
+    // ---- controls ----
     std::map<Control, ControlView> controls;
     bool okIsDefault = true;
     bool alwaysOnTop = true;
@@ -112,10 +107,8 @@ public:
     int openBoxes = 0;
     std::vector<Box> BoxesOf(BoxKind kind) const;
 
-    std::string ProgramFolder() override { return programFolder; }
-    std::string ProgramFileName() override { return programFileName; }
-    std::string FirstArgument() override { return firstArgument; }
-    void RequestQuit() override { ++quitRequests; }
+    int quitRequests = 0;
+
     void SetCaption(Control control, const std::string& text) override { controls[control].caption = text; }
     void SetVisible(Control control, bool visible) override { controls[control].visible = visible; }
     void SetEnabled(Control control, bool enabled) override { controls[control].enabled = enabled; }
@@ -135,19 +128,28 @@ public:
     void ShowGeneralError(const std::string& caption, const std::string& text) override {
         OpenBox(BoxKind::General, caption, text);
     }
+    void RequestQuit() override { ++quitRequests; }
+
+private:
+    bool OpenBox(BoxKind kind, std::string_view caption, const std::string& text);
+};
+
+class FakeJobFiles : public JobFilePlatform {
+public:
+    explicit FakeJobFiles(FakeDisk& disk) : disk_(disk) {}
+
     bool FileExists(const std::string& path) override { return disk_.Exists(path); }
-    std::string ReadProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key) override {
+    std::string ReadProfileValue(const std::string& file, const std::string& section,
+                                 const std::string& key) override {
         return disk_.ProfileValue(file, section, key);
     }
-    bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
-                            const std::string& value) override;
+    bool WriteProfileValue(const std::string& file, const std::string& section, const std::string& key,
+                           const std::string& value) override;
     bool RemoveFile(const std::string& path) override {
         return disk_.files.erase(path) + disk_.profiles.erase(path) > 0;
     }
 
 private:
-    bool OpenBox(BoxKind kind, std::string_view caption, const std::string& text);
     FakeDisk& disk_;
 };
 
@@ -172,7 +174,7 @@ public:
     bool FileExists(const std::string& path) override { return disk_.Exists(path); }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
-    std::unique_ptr<FileLock> LockFile(const std::string& path, unsigned waitMs) override;
+    std::unique_ptr<SaveLock> TakeSaveLock(const std::string& path, unsigned waitMs) override;
 
 private:
     FakeDisk& disk_;
@@ -182,52 +184,50 @@ private:
 // One connection at a time, to a server that the test plays.
 class FakeSockets : public SocketPlatform {
 public:
-    int wouldBlock = 10035;
-    int createError = 0;             // CreateSocket fails with this when not 0
-    int connectError = 10035;        // what connect reports (0: at once)
-    int sendError = 0;
-    int sendChunk = -1;              // the most bytes one send takes; -1: no limit
-    int sendRoom = -1;               // bytes taken before a send would block; -1: no limit
-    int bytesWaitingError = 0;
-    int receiveError = 0;
-    int closeError = 0;
+    std::uint32_t wouldBlock = 10035;
+    std::uint32_t createError = 0;       // OpenSocket fails when not 0
+    std::uint32_t connectError = 10035;  // what StartConnecting reports (0: connected at once)
+    std::uint32_t sendError = 0;
+    int sendChunk = -1;                  // the most bytes one HandOver takes; -1: no limit
+    int sendRoom = -1;                   // bytes taken before a HandOver would block; -1: no limit
+    std::uint32_t bytesWaitingError = 0;
+    std::uint32_t receiveError = 0;
+    std::uint32_t closeError = 0;
     std::string incoming;            // bytes the server has sent and not yet been read
-    std::vector<std::string> sent;   // what each send took
+    std::vector<std::string> sent;   // what each HandOver took
     std::string AllSent() const { return std::accumulate(sent.begin(), sent.end(), std::string()); }
-    std::vector<std::string> addresses;  // the text of every InetAddr
-    std::vector<std::uint16_t> ports;    // the port of every Connect
+    std::vector<std::string> addresses;  // the text of every ParseAddress
+    std::vector<std::uint16_t> ports;    // the port of every StartConnecting
     std::vector<SocketId> closedSockets;
     std::set<SocketId> openSockets;
     SocketId lastSocket = kNoSocket;
 
-    int WouldBlockCode() override { return wouldBlock; }
-    SocketId CreateSocket(int& error) override {
-        error = createError;
+    std::uint32_t WouldBlockCode() override { return wouldBlock; }
+    SocketId OpenSocket() override {
         if (createError != 0) return kNoSocket;
         lastSocket = nextSocket_++;
         openSockets.insert(lastSocket);
         return lastSocket;
     }
-    std::uint32_t InetAddr(const std::string& address) override {
-        addresses.push_back(address);
-        return address == "127.0.0.1" ? 0x0100007Fu : 0xFFFFFFFFu;
+    std::uint32_t ParseAddress(const std::string& text) override {
+        addresses.push_back(text);
+        return text == "127.0.0.1" ? 0x0100007Fu : 0xFFFFFFFFu;
     }
-    SocketCall Connect(SocketId, std::uint32_t, std::uint16_t port) override {
+    CallResult StartConnecting(SocketId, std::uint32_t, std::uint16_t port) override {
         ports.push_back(port);
-        return connectError == 0 ? SocketCall{0, 0} : SocketCall{-1, connectError};
+        return connectError == 0 ? CallResult{} : Failure(connectError);
     }
-    SocketCall Send(SocketId, const std::string& bytes) override;
-    SocketCall BytesWaiting(SocketId) override {
-        return bytesWaitingError != 0 ? SocketCall{-1, bytesWaitingError}
-                                      : SocketCall{static_cast<int>(incoming.size()), 0};
+    CallResult HandOver(SocketId, const std::string& bytes) override;
+    CallResult BytesWaiting(SocketId) override {
+        return bytesWaitingError != 0 ? Failure(bytesWaitingError) : CallResult{true, 0, incoming.size()};
     }
-    SocketCall Receive(SocketId, std::size_t count, std::string& bytes) override;
-    int CloseSocket(SocketId socket) override {
+    CallResult ReadWaiting(SocketId, std::size_t count, std::string& bytes) override;
+    CallResult CloseConnection(SocketId socket) noexcept override {
         closedSockets.push_back(socket);
         openSockets.erase(socket);
-        return closeError;
+        return closeError == 0 ? CallResult{} : Failure(closeError);
     }
-    std::string SocketErrorText(int code) override { return "text of " + std::to_string(code); }
+    std::string SocketErrorText(std::uint32_t code) override { return "text of " + std::to_string(code); }
 
 private:
     SocketId nextSocket_ = 100;
@@ -237,13 +237,13 @@ class FakeLog : public LogPlatform {
 public:
     explicit FakeLog(FakeDisk& disk) : disk_(disk) {}
 
-    // LocalTime() takes the queued readings first.
+    // LocalNow() takes the queued readings first.
     std::deque<LocalDateTime> clockReadings;
     LocalDateTime now{2026, 12, 7, 14, 3, 27};
     std::string timeSeparator = ":";
     std::string localAppData = "C:\\Users\\Ann\\AppData\\Local\\";  // empty: none to be had
 
-    LocalDateTime LocalTime() override;
+    LocalDateTime LocalNow() override;
     std::string TimeSeparator() override { return timeSeparator; }
     std::string LocalAppData() override { return localAppData; }
     bool FolderExists(const std::string& path) override { return disk_.HasFolder(path); }
@@ -251,8 +251,8 @@ public:
     bool AppendToLog(const std::string& path, const std::string& bytes, bool& created) override;
     std::vector<std::string> FilesIn(const std::string& folder) override;
     bool RemoveFile(const std::string& path) override { return disk_.files.erase(path) > 0; }
-    std::string ReadProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key) override {
+    std::string ReadProfileValue(const std::string& file, const std::string& section,
+                                 const std::string& key) override {
         return disk_.ProfileValue(file, section, key);
     }
 
@@ -269,15 +269,21 @@ public:
 
 // Every role on one disk, as the program has them.
 class FakePlatform : public FakeDisk,
-                     public FakeForm,
+                     public FakeWindow,
+                     public FakeJobFiles,
                      public FakeHistoryList,
                      public FakeSockets,
                      public FakeLog,
                      public FakeEvents {
 public:
     FakePlatform();
-    using FakeForm::ReadProfileString;
-    using FakeForm::RemoveFile;
+    using FakeJobFiles::FileExists;
+    using FakeJobFiles::ReadProfileValue;
+    using FakeJobFiles::RemoveFile;
+
+    // What the program is started with, but the job file.
+    std::string programFolder = "C:\\Apps\\";
+    std::string programFileName = "TallyhornClient.exe";
 
     // Helpers for tests: the user's log folder and today's log in it, the user's history
     // and the one that earlier versions shared in the program folder.
@@ -289,10 +295,14 @@ public:
     void PutJobFile(const std::string& path, const std::map<std::string, std::string>& values);
 };
 
-// The dialog put together from its parts on a fake platform, as the program's entry does.
+// The dialog put together from its parts on a fake platform, as the program's entry does,
+// started with `jobFile` as its argument.
 struct FakeDialog {
-    explicit FakeDialog(FakePlatform& platform)
-        : history(platform), log(platform), form(platform, history, log, platform, platform) {}
+    explicit FakeDialog(FakePlatform& platform, const std::string& jobFile = {})
+        : history(platform),
+          log(platform),
+          form({platform.programFolder, platform.programFileName, jobFile},
+               {platform, platform, platform, platform, history, log}) {}
     CommentHistory history;
     ClientLog log;
     TForm1 form;

@@ -162,7 +162,9 @@ TEST_F(SubmissionTest, AnExpiryWhileConnectingAbandonsTheAttempt) {
     EXPECT_TRUE(platform.sent.empty());
 }
 
-TEST_F(SubmissionTest, OkWhileConnectingOnlyLogs) {
+// OK while connecting, then while awaiting the reply, only logs: no second connection or
+// message, and the watchdog keeps its expiry.
+TEST_F(SubmissionTest, OkWhileConnectingOrAwaitingOnlyLogs) {
     Ok();
     Advance(4000);
     Ok();
@@ -170,7 +172,11 @@ TEST_F(SubmissionTest, OkWhileConnectingOnlyLogs) {
     EXPECT_EQ(WatchDogDue(), 10000);
     EXPECT_EQ(LogAfterActivation(), (Lines{"OKBtn Click", "OKBtn Click"}));
     Connected();
+    Advance(2000);
+    Ok();
     EXPECT_EQ(platform.sent.size(), 1u);
+    EXPECT_EQ(WatchDogDue(), 10000);
+    ExpectTimeoutAfter(4000);
 }
 
 // ---- from Awaiting acknowledgement
@@ -243,15 +249,6 @@ TEST_F(SubmissionTest, AnExpiryWhileAwaitingClosesTheConnection) {
     ExpectTimeoutAfter(10000);
     ServerSends("Client Comment OK");  // too late: that connection is gone
     EXPECT_EQ(platform.quitRequests, 0);
-}
-
-TEST_F(SubmissionTest, OkWhileAwaitingSendsNothingAndKeepsTheExpiry) {
-    Awaiting();
-    Advance(6000);
-    Ok();
-    EXPECT_EQ(platform.sent.size(), 1u);
-    EXPECT_EQ(WatchDogDue(), 10000);
-    ExpectTimeoutAfter(4000);
 }
 
 TEST_F(SubmissionTest, APartialReplyOfAnEarlierConnectionDoesNotCarryOver) {
@@ -327,20 +324,16 @@ TEST_F(SubmissionTest, OneEnterSubmitsOnce) {
     EXPECT_EQ(LogAfterActivation(), Lines(4, "OKBtn Click"));
 }
 
-TEST(SubmissionModes, RejectAndQuotaNeverConnect) {
-    for (const char* action : {"REJECT", "ADMIN QUOTA"}) {
-        FakePlatform platform;
-        FakeDialog parts(platform);
-        TForm1& dialog = parts.form;
-        platform.PutJobFile(kJobFile, {{"Action", action}, {"ServerIP", "127.0.0.1"}});
-        platform.firstArgument = kJobFile;
-        dialog.FormActivate();
-        dialog.ButtonClicked(Control::OKBtn);
-        dialog.KeyDown(kKeyEnter, false, platform.focus, false);
-        dialog.KeyUp(kKeyEnter, platform.focus);
-        EXPECT_TRUE(platform.ports.empty()) << action;
-    }
+class SubmissionModes : public DialogTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SubmissionModes, NeverConnect) {
+    StartWith(GetParam());
+    form.ButtonClicked(Control::OKBtn);
+    Stroke(kKeyEnter);
+    EXPECT_TRUE(platform.ports.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(RejectAndQuota, SubmissionModes, ::testing::Values("REJECT", "ADMIN QUOTA"));
 
 }  // namespace
 }  // namespace tallyhorn::client::testing

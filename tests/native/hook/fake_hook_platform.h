@@ -68,8 +68,8 @@ public:
         return count;
     }
 
-    std::string ReadProfileString(const std::string& file, std::string_view section, std::string_view key,
-                                  const std::string& defaultValue) override {
+    std::string ReadProfileValue(const std::string& file, std::string_view section, std::string_view key,
+                                 const std::string& defaultValue) override {
         Note("read " + file + " " + std::string(section) + "/" + std::string(key));
         if (file != "Tallyhorn.ini") readsWhileHeld.push_back(holding > 0);
         const auto inFile = profiles.find(file);
@@ -78,7 +78,7 @@ public:
         if (value == inFile->second.end()) return defaultValue;
         return value->second.substr(0, 2047);
     }
-    std::uint32_t TickCount() override {
+    std::uint32_t Ticks() override {
         Note("tick");
         return tick;
     }
@@ -87,7 +87,7 @@ public:
         tick += milliseconds;
         if (afterPause) afterPause(*this);
     }
-    LocalDateTime LocalTime() override {
+    LocalDateTime LocalNow() override {
         Note("time");
         const LocalDateTime now = clock.front();
         if (clock.size() > 1) clock.erase(clock.begin());

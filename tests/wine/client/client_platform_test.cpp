@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "client/windows/dialog_window.h"
-#include "client/windows/win32_dialog_platform.h"
+#include "client/windows/win32_history_list.h"
 #include "common/windows/basics.h"
 #include "common/windows/handles.h"
 #include "tests/wine/client/client_fixture.h"
@@ -21,7 +21,7 @@ protected:
     PlatformFiles() : window_(GetModuleHandleA(nullptr)), platform_(window_) {}
     ClientRun run_;  // only for its own folder
     win::DialogWindow window_;
-    win::Win32DialogPlatform platform_;
+    win::Win32HistoryList platform_;
 };
 
 TEST_F(PlatformFiles, WriteWholeFilePutsTheNewBytesInPlaceOrFailsAndLeavesNoTemporaryFile) {
@@ -93,15 +93,15 @@ TEST_F(PlatformFiles, SortKeysOrderAsTheListComparesTexts) {
 TEST_F(PlatformFiles, OneSaveLockAtATimeAndNoneLeftBehind) {
     const std::string path = run_.Folder() + "Tallyhorn.Cmt";
     {
-        const auto held = platform_.LockFile(path, 0);
+        const auto held = platform_.TakeSaveLock(path, 0);
         ASSERT_TRUE(held);
         EXPECT_TRUE(Exists(path + ".lock"));
-        EXPECT_FALSE(platform_.LockFile(path, 200));  // waited, then gave up
+        EXPECT_FALSE(platform_.TakeSaveLock(path, 200));  // waited, then gave up
     }
     EXPECT_FALSE(Exists(path + ".lock"));
-    EXPECT_TRUE(platform_.LockFile(path, 0));
+    EXPECT_TRUE(platform_.TakeSaveLock(path, 0));
     // A folder that is not there: no lock, and the save goes ahead (and fails there).
-    EXPECT_FALSE(platform_.LockFile(run_.Folder() + "no such folder\\Tallyhorn.Cmt", 0));
+    EXPECT_FALSE(platform_.TakeSaveLock(run_.Folder() + "no such folder\\Tallyhorn.Cmt", 0));
 }
 
 TEST(PlatformSockets, ErrorTextsComeWithoutLineEnd) {
