@@ -107,15 +107,18 @@ def literals(path):
 
 
 def facts(root):
-    values = []
+    """The installation's facts table, where there is one: each name and its value, a word
+    that names an earlier fact (also each half of a "name:name" pair) standing for it."""
+    table = {}
     for name in FACTS_TABLES:
         path = root / name
-        if path.is_file():
-            for line in read(path).splitlines():
-                m = re.match(r"^([A-Za-z]\w*)\s+(.+?)\s*$", line)
-                if m and not line.startswith("#"):
-                    values.append(m.group(2))
-    return values
+        if not path.is_file():
+            continue
+        for line in read(path).splitlines():
+            m = re.match(r"^([A-Za-z]\w*)\s+(.+?)\s*$", line)
+            if m:
+                table[m.group(1)] = re.sub(r"[A-Za-z]\w*", lambda w: table.get(w.group(0), w.group(0)), m.group(2))
+    return table
 
 
 class Pool:
@@ -204,7 +207,7 @@ class Review:
     def __init__(self, root):
         self.root = root
         self.findings = []
-        extra = facts(root)
+        extra = list(facts(root).values())
         self.pools = {kind: Pool([p for f in files(root, globs) for p in literals(f)] + extra)
                       for kind, globs in POOLS.items()}
         for kind, heads in (("hook log", HOOK_HEADS), ("dialog", DIALOG_HEADS), ("check", CHECK_HEADS)):
@@ -309,8 +312,11 @@ def package_names(root):
 
 
 def idt_rows(root, table):
+    """A package table's rows, the facts filled in where the table is made from them."""
+    known = facts(root)
     for path in files(root, [f"packaging/{table}.idt", f"packaging/{table}.idt.in"]):
-        rows = [line.split("\t") for line in read(path).replace("\r", "").splitlines()]
+        text = re.sub(r"@FACT_(\w+)@", lambda m: known.get(m.group(1), m.group(0)), read(path))
+        rows = [line.split("\t") for line in text.replace("\r", "").splitlines()]
         columns = rows[0]
         for row in rows[3:]:
             yield dict(zip(columns, row + [""] * (len(columns) - len(row))))
