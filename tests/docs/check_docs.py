@@ -132,17 +132,17 @@ class Pool:
         return any(p.startswith(head) for p in self.pieces)
 
 
-# Values between the code's pieces: each gives the ends it may have at a position.
-GLUE = r'[^\s"\'`]*'
+# Values between the code's pieces, and whether a piece of the code may be glued to the
+# value's end ("<folder>Tallyhorn_Mon.exe", "C:\\PF\\Tallyhorn\\Tallyhorn.dll: x86").
 VALUES = [
-    re.compile(r"<[^<>\n]+>" + GLUE),
-    re.compile(r"\.\.\.|…"),
-    re.compile(r"0x[0-9A-Fa-f]+|-?\d+(?:[.:]\d+)*"),
-    re.compile(r"(?:[A-Za-z]:\\|\\\\|%\w+%\\?|HKLM\\|HKEY_[A-Z_]+\\)" + r'[^\s"<>|`]*'),
-    re.compile(r"S-1-[0-9-]*\d"),
-    re.compile(r"(?:[\w.-]+\\)?[\w.-]+(?: [A-Z][\w.-]*){0,2}(?= \(S-1-)"),
-    re.compile(r"(?<==)[^)\s]+(?=\))"),  # a setting's value as read: "(WriteToLog=false)"
-    re.compile(r"(?<![\w<])[A-Z](?![\w>])"),  # a number's placeholder: "N objects", "error N"
+    (re.compile(r"<[^<>\n]+>[^\s\"'`]*"), True),
+    (re.compile(r"\.\.\.|…"), False),
+    (re.compile(r"0x[0-9A-Fa-f]+|-?\d+(?:[.:]\d+)*"), False),
+    (re.compile(r"(?:[A-Za-z]:\\|\\\\|%\w+%\\?|HKLM\\|HKEY_[A-Z_]+\\)[^\s\"<>|`]*"), True),
+    (re.compile(r"S-1-[0-9-]*\d"), False),
+    (re.compile(r"(?:[\w.-]+\\)?[\w.-]+(?: [A-Z][\w.-]*){0,2}(?= \(S-1-)"), False),  # the account before its SID
+    (re.compile(r"(?<==)[^)\s]+(?=\))"), False),  # a setting's value as read: "(WriteToLog=false)"
+    (re.compile(r"(?<![\w<])[A-Z](?![\w>])"), False),  # a number's placeholder: "N objects", "error N"
 ]
 SYSTEM_ERROR = re.compile(r"error -?\d+: $")
 SPACED_FOLDERS = [("Program Files (x86)", "PF(x86)"), ("Program Files", "PF")]
@@ -150,13 +150,10 @@ SPACED_FOLDERS = [("Program Files (x86)", "PF(x86)"), ("Program Files", "PF")]
 
 def value_ends(text, i):
     ends = set()
-    for pattern in VALUES:
+    for pattern, glued in VALUES:
         m = pattern.match(text, i)
         if m and m.end() > i:
-            ends.add(m.end())
-            # A value may run into a piece of the code glued to it ("<folder>Tallyhorn_Mon.exe").
-            if pattern.pattern.endswith(GLUE) or pattern.pattern.endswith(r'[^\s"<>|`]*'):
-                ends.update(range(i + 1, m.end()))
+            ends.update(range(i + 1, m.end() + 1) if glued else [m.end()])
     if SYSTEM_ERROR.search(text[:i]):
         m = re.compile(r"[^)]+(?=\))").match(text, i)
         if m:
@@ -238,8 +235,7 @@ class Review:
     def headed(self, where, text, open_end):
         for kind, heads in (("hook log", HOOK_HEADS), ("dialog", DIALOG_HEADS), ("check", CHECK_HEADS)):
             if any(text.startswith(h) for h in heads):
-                return self.quote(where, kind, text, open_end) or True
-        return False
+                return self.quote(where, kind, text, open_end)
 
     def document(self, path):
         name = path.relative_to(self.root)
