@@ -43,25 +43,26 @@ def arrow(points, color=INK, width=1.5, dashed=False, curve=False):
 
 # ---- the picture ----
 box(10, 10, 700, 450, "#f4f6fa", "#445566", r=8, width=1.5)
-text(24, 32, "Windows computer with the print host (workstation or terminal server)", 15, True)
+text(24, 32, "Computer with the print host (print server, workstation or terminal server)", 15, True)
 
 box(24, 46, 360, 400, "#fff4e0", "#a86b00", r=6)
-text(36, 66, "Session 0: services, account SYSTEM", 13, True)
-text(36, 82, "no user sees a window here", color=GREY)
+text(36, 66, "The print host's process", 13, True)
+text(36, 82, "its account and session; a service: SYSTEM, session 0", color=GREY)
 box(40, 96, 328, 40)
-text(52, 121, "Print host (service)", 13)
+text(52, 114, "Print host (yours: whatever calls the export)", 13)
+text(52, 129, "32-bit: x86 package; 64-bit: x64 package", 11, color=GREY)
 arrow([(150, 136), (150, 168)])
 text(158, 157, f"{EXPORT}, once per job; waits")
 box(40, 170, 328, 56)
 text(52, 191, "Tallyhorn.dll (the hook)", 13, True)
 text(52, 208, [f"inside the print host; reads C:\\Windows\\{SETTINGS}",
-               "answers print / do not print; prints after 120 s"], step=13)
+               "answers print / do not print; at most 120 s"], step=13)
 arrow([(150, 226), (150, 290)])
-text(158, 238, ["starts, minimised, as SYSTEM:", 'Tallyhorn_Mon.exe "<job file>"',
+text(158, 238, ["starts, minimised, same account:", 'Tallyhorn_Mon.exe "<job file>"',
                 '"<device>" "<document>"', "<JobId> <JobType>"], step=13.5)
 box(40, 292, 328, 56)
 text(52, 313, "Tallyhorn_Mon.exe (the job monitor)", 13, True)
-text(52, 330, ["yours, not in the package; in PROGDIR", "decides about the job"], step=13)
+text(52, 330, ["yours, not in the package; in PROGDIR", "decides about the job (docs/monitor.md)"], step=13)
 arrow([(204, 348), (204, 362)])
 box(40, 364, 328, 72, stroke="#777777", dashed=True)
 text(52, 382, "PROGDIR (SYSTEM and Administrators)", 12, True)
@@ -71,7 +72,8 @@ text(52, 398, [f"{JOB}<job file>.rslt: monitor writes (temporary",
 
 box(404, 46, 292, 400, "#e8f4e8", "#2d7a2d", r=6)
 text(416, 66, "The printing user's session", 13, True)
-text(416, 82, "account of the user who printed", color=GREY)
+text(416, 82, ["as the user who printed: on this computer, or", "on the user's own when users print to a server"],
+     color=GREY, step=13)
 text(412, 124, ["the monitor writes the job file,", "then starts the dialog in this session",
                 "with its path (e.g. CreateProcessAsUser)"], step=14)
 arrow([(368, 310), (392, 310), (392, 206), (418, 206)], curve=True)
@@ -80,11 +82,12 @@ text(432, 191, "TallyhornClient.exe (the dialog)", 13, True)
 text(432, 208, ["in CLIENTDIR; comment, reject or quota;", "reads and deletes its job file;",
                 "quota: writes <job file>.response"], step=13)
 arrow([(550, 242), (550, 290)])
-box(420, 292, 260, 98, stroke="#777777", dashed=True)
-text(432, 310, "Files the user may write", 12, True)
-text(432, 326, ["the dialog's job file and .response", "   (CLIENTDIR or the user's temp folder)",
-                "CLIENTDIR\\Tallyhorn.Cmt: comments of", "   everyone on this computer",
-                f"CLIENTDIR\\{LOG}: the dialog's log"], step=13.5)
+box(420, 292, 260, 140, stroke="#777777", dashed=True)
+text(432, 310, "Files of this user alone", 12, True)
+text(432, 326, ["the dialog's job file and .response: a", "   per-job folder the monitor makes for",
+                "   the user, or the user's temp folder", "%APPDATA%\\Tallyhorn\\Tallyhorn.Cmt:",
+                "   the user's own past comments", "%LOCALAPPDATA%\\Tallyhorn\\Debug\\: the",
+                "   user's log (while CLIENTDIR\\Debug\\ exists)"], step=14)
 
 box(790, 150, 180, 110, "#e6eefc", BLUE, r=8, width=1.5)
 text(800, 176, "Tallyhorn server", 15, True)
@@ -96,15 +99,15 @@ arrow([(368, 336), (395, 520), (880, 520), (880, 262)], BLUE, dashed=True, curve
 text(712, 310, ["the monitor's own", "way to the server", "(not part of Tallyhorn)"], color=BLUE)
 
 box(10, 476, 960, 154, "#fffbe6", "#a89000", r=8)
-text(24, 498, "What the monitor must be given", 14, True)
+text(24, 498, "What the print host and the monitor must do (docs/deploy.md, docs/monitor.md)", 14, True)
 text(24, 520, [
-    "• A place in PROGDIR beside Tallyhorn.dll, put there by your own distribution; it runs as SYSTEM, like the print host.",
-    "• From the hook, on its command line: the job file path, the device and document names, the job id and type.",
-    "• The Tallyhorn server's dotted IPv4 address, to write as ServerIP into the dialog's job file (the dialog looks up no names).",
-    f"• A folder where the printing user may read and delete the job file and write the .response beside it (not PROGDIR\\{JOB}).",
-    "• The right to start a program in the user's session, and 120 s at most: the hook prints the job when no .rslt has come by then.",
+    "• The host: the package of its own architecture; SYSTEM or an administrator; Tallyhorn.dll from ProgDir by full path.",
+    "• The monitor: in PROGDIR beside Tallyhorn.dll, from your own distribution; it runs with the host's account.",
+    "• The dialog: started in the printing user's session, on the computer where that user sits, with a job file",
+    "   that only that user may read; ServerIP in it is the server's dotted IPv4 address (the dialog looks up no names).",
+    "• A result within 120 s, renamed into place: after that the hook has printed the job (or held it, with FailClosed).",
 ], 12, step=20)
-text(24, 620, "The firewall must let TCP 5052 out from every computer where users print to the Tallyhorn server; "
+text(24, 620, "The firewall must let TCP 5052 out from every computer where the dialog runs to the Tallyhorn server; "
      "nothing connects in to those computers.", color=GREY)
 
 

@@ -292,6 +292,25 @@ check "x86: a rebuilt package of the same version replaces the installed one; a 
   "0 Tallyhorn (x86) $higher|ClientDir=C:\Moved\Client\;ClientLog=1;ProgDir=C:\Moved\|$installed_layout|Client Client/Debug Debug Temp" \
   "$(msiexec /i "$work/rebuilt/Tallyhorn-$higher-x86-unsigned.msi" 'PROGDIR=C:\Moved') $(installed_products)|$(registry_key "$product_key")|$(layout "$drive_c/Moved")|$(layout "$default")"
 
+# The administrators' scripts of docs/deploy.md, on a fresh installation in the moved
+# folder (Wine's uninstall of an upgraded version drops the upgrade code's registration,
+# which Windows keeps): detection by upgrade code, the check's status as a compliance
+# value (the stand-in monitor there, no server), and the removal that also deletes what
+# the package leaves (the earlier folder's files too) and each user's history. Wine's
+# cscript reports no script error, so each result is looked at.
+profile=$(ls -d "$drive_c"/users/*/ | grep -v '/Public/$' | head -n 1)
+mkdir -p "$drive_c/admin" "${profile}AppData/Roaming/Tallyhorn"
+cp "$root"/tools/admin/* "$drive_c/admin/"
+sed -i 's/^Const UpgradeCode = "[^"]*"/Const UpgradeCode = "{7039147B-A3CA-4EEB-9025-EA973C9B7E45}"/' "$drive_c/admin/detect-tallyhorn.vbs"
+printf 'Proof copy\r\n' > "${profile}AppData/Roaming/Tallyhorn/Tallyhorn.Cmt"
+admin_script() { (cd "$drive_c" && timeout 300 wine "$@" 2>/dev/null | tr -d '\r' | sed 's/{[-0-9A-F]*}/{code}/' | paste -sd' '); }
+check "x86: reinstalled fresh in the moved folder" "0 0" \
+  "$(msiexec /x "$work/rebuilt/Tallyhorn-$higher-x86-unsigned.msi") $(msiexec /i "$(higher_msi x86)" SERVERIP=192.0.2.10 'PROGDIR=C:\Moved')"
+cp "$BUILD/tools/monitor/Tallyhorn_Mon.exe" "$drive_c/Moved/"
+check "x86: tools/admin finds the package by upgrade code, gives the check's status, removes it and what it leaves" \
+  "Tallyhorn $higher {code}|8|msiexec /x {code}: 0|-|0 0 0" \
+  "$(admin_script cscript //nologo 'C:\admin\detect-tallyhorn.vbs')|$(admin_script cscript //nologo 'C:\admin\check-tallyhorn.vbs')|$(admin_script cmd /c 'C:\admin\remove-tallyhorn.cmd')|$(installed_products)-|$(ls -d "$drive_c/Moved" "$default" "${profile}AppData/Roaming/Tallyhorn" 2>/dev/null | wc -l) $(ls "$drive_c/windows" | grep -c '^Tallyhorn.ini$') $(registry_key 'HKLM\Software\Tallyhorn' | grep -c Dir)"
+
 # --- 64-bit Windows ---
 use_prefix x64 win64
 check "x64 prefix: the x86 package installs (WOW64) in its default layout" \
