@@ -20,7 +20,7 @@ foreach(line IN LISTS fact_lines)
     continue()  # a comment or a blank line
   elseif(line MATCHES "<sc>")
     message(FATAL_ERROR "${facts_file}: a semicolon in the line '${line}'")
-  elseif(NOT line MATCHES "^([A-Za-z]+)[ \t]+(.*[^ \t])[ \t]*$")
+  elseif(NOT line MATCHES "^([A-Za-z][A-Za-z0-9]*)[ \t]+(.*[^ \t])[ \t]*$")
     message(FATAL_ERROR "${facts_file}: no value in the line '${line}'")
   endif()
   list(APPEND fact_names ${CMAKE_MATCH_1})

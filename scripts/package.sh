@@ -94,10 +94,13 @@ for arch in "${archs[@]}"; do
     for file in "${files[@]}" TallyhornSetup.dll; do sign "$stage/$file"; done
   fi
   windres=$([ "$arch" = x86 ] && echo i686 || echo x86_64)-w64-mingw32-windres
+  other=$([ "$arch" = x86 ] && echo X64 || echo X86)
 
   ( cd "$stage"
     wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D LogFolder="$(fact_folder LogFolder)" \
-      -D JobFolder="$(fact_folder JobFolder)" -D DialogFolder="$(fact_folder DialogFolder)" -o package.msi Tallyhorn.wxs
+      -D JobFolder="$(fact_folder JobFolder)" -D DialogFolder="$(fact_folder DialogFolder)" \
+      -D UpgradeCode="$(fact "UpgradeCode${arch^^}")" -D OtherUpgradeCode="$(fact "UpgradeCode$other")" \
+      -o package.msi Tallyhorn.wxs
     # What wixl cannot write: the settings file, the searches that read the settings and
     # the registered folders back before an upgrade, the registry (the folders, the
     # dialog's log switch, the event source), the dialog's leftovers of the last layout, the
@@ -134,9 +137,13 @@ for arch in "${archs[@]}"; do
   rm -rf "$stage"
   trap - EXIT
 
+  # The administrators' scripts for this package, made by the build with its upgrade code.
+  admin=$out/Tallyhorn-$version-$arch-admin
+  rm -rf "$admin" && cp -r "$build/admin" "$admin"
+
   note=$([ -n "$sign_pfx" ] && echo signed || echo "UNSIGNED, as --unsigned asked")
   [ "$version" = "$project_version" ] || note+=", package version $version over files of $project_version"
-  echo "package: $msi ($(stat -c %s "$msi") bytes, $note)"
+  echo "package: $msi ($(stat -c %s "$msi") bytes, $note), its administrators' scripts in $admin"
 done
 if [ -n "$sign_pfx" ] && [ -z "${TALLYHORN_SIGN_TIMESTAMP:-}" ]; then
   echo "package: signed without a timestamp: the signatures hold only while the certificate is valid"

@@ -48,7 +48,8 @@ package nocert x86
 check "package: neither a certificate nor --unsigned: refused, no package" "1 1 0" \
   "$? $(grep -c -e '--unsigned' "$work/nocert.log") $(find "$work/nocert" -name '*.msi' 2>/dev/null | wc -l)"
 package higher --unsigned --version "$higher"
-check "package: --unsigned names the packages so" "0 Tallyhorn-$higher-x64-unsigned.msi Tallyhorn-$higher-x86-unsigned.msi" \
+check "package: --unsigned names the packages so, the administrators' scripts beside each" \
+  "0 Tallyhorn-$higher-x64-admin Tallyhorn-$higher-x64-unsigned.msi Tallyhorn-$higher-x86-admin Tallyhorn-$higher-x86-unsigned.msi" \
   "$? $(ls "$work/higher" | grep -v '^\.' | xargs)"
 package rebuilt --unsigned --version "$higher" x86
 check "package: the password appears in no output" 0 "$(cat "$work"/*.log | grep -c -F "$password")"
@@ -300,8 +301,7 @@ check "x86: a rebuilt package of the same version replaces the installed one; a 
 # cscript reports no script error, so each result is looked at.
 profile=$(ls -d "$drive_c"/users/*/ | grep -v '/Public/$' | head -n 1)
 mkdir -p "$drive_c/admin" "${profile}AppData/Roaming/Tallyhorn"
-cp "$root"/tools/admin/* "$drive_c/admin/"
-sed -i 's/^Const UpgradeCode = "[^"]*"/Const UpgradeCode = "{7039147B-A3CA-4EEB-9025-EA973C9B7E45}"/' "$drive_c/admin/detect-tallyhorn.vbs"
+cp "$BUILD"/admin/* "$drive_c/admin/"
 printf 'Proof copy\r\n' > "${profile}AppData/Roaming/Tallyhorn/Tallyhorn.Cmt"
 admin_script() { (cd "$drive_c" && timeout 300 wine "$@" 2>/dev/null | tr -d '\r' | sed 's/{[-0-9A-F]*}/{code}/' | paste -sd' '); }
 check "x86: reinstalled fresh in the moved folder" "0 0" \
