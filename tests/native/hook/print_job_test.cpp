@@ -78,7 +78,7 @@ protected:
         platform.tick = 5000;
         platform.logs.clear();
         platform.trace.clear();
-        platform.closedHandles.clear();
+        platform.closedHandles = 0;
         platform.files.clear();
     }
 
@@ -166,7 +166,7 @@ TEST_F(PrintJob, EachPathsLinesAnswerAndEvent) {
                                                                    : c.detail;
         EXPECT_EQ(platform.events, c.event ? EventOf(*c.event, answer, detail) : std::vector<events::Event>{});
         EXPECT_EQ(platform.Count("pause 500"), c.pauses);
-        EXPECT_EQ(platform.closedHandles.size(), c.handlesClosed);
+        EXPECT_EQ(platform.closedHandles, c.handlesClosed);
     }
 }
 
