@@ -19,6 +19,7 @@ Lines Tail(Lines lines, std::size_t from) { return Lines(lines.begin() + static_
 
 // Where the focus starts in each mode, and what one stroke of Enter or of Escape does
 // there: the handlers it runs, the questions it asks (each answered No) and the closes.
+// Only comment mode's OK connects to the server, once for both OKs of the stroke.
 struct KeyOutcome {
     Lines log;
     Lines boxes;
@@ -55,6 +56,7 @@ TEST_P(DialogKeys, TheFocusStartsOnAUsableControlAndOneStrokeRunsItsHandlerOnce)
     EXPECT_EQ(Tail(Log(), logged), outcome.log);
     EXPECT_EQ(BoxTexts(), outcome.boxes);
     EXPECT_EQ(platform.quitRequests, outcome.quits);
+    EXPECT_EQ(platform.ports.size(), std::string(mode.action) == "COMMENT" && key == kKeyEnter ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachMode, DialogKeys, ::testing::Combine(::testing::ValuesIn(kModeKeys),

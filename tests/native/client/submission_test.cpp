@@ -316,24 +316,5 @@ TEST_F(SubmissionTest, AnErrorWhileABoxIsOpenOpensASecondBoxAboveIt) {
     EXPECT_EQ(platform.boxes[1].depth, 1);
 }
 
-TEST_F(SubmissionTest, OneEnterSubmitsOnce) {
-    Stroke(kKeyEnter);
-    Connected();
-    Stroke(kKeyEnter);
-    EXPECT_EQ(platform.sent, Lines{kMessage});
-    EXPECT_EQ(LogAfterActivation(), Lines(4, "OKBtn Click"));
-}
-
-class SubmissionModes : public DialogTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(SubmissionModes, NeverConnect) {
-    StartWith(GetParam());
-    form.ButtonClicked(Control::OKBtn);
-    Stroke(kKeyEnter);
-    EXPECT_TRUE(platform.ports.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(RejectAndQuota, SubmissionModes, ::testing::Values("REJECT", "ADMIN QUOTA"));
-
 }  // namespace
 }  // namespace tallyhorn::client::testing
