@@ -278,6 +278,8 @@ TEST_F(DialogTest, AtZeroTheDialogDropsAlwaysOnTopSaysCanceledAndAttemptsToClose
     EXPECT_FALSE(Running(Timer::Quota_Timer));
 }
 
+// Answered No at zero, the dialog stays, a tick queued after the timer stopped changes
+// nothing, and the dialog still decides.
 TEST_F(DialogTest, AtZeroAnsweredNoTheDialogStaysAndStillDecides) {
     StartWith("ADMIN QUOTA");
     Advance(30000);  // no script: the information box, then No
@@ -285,7 +287,10 @@ TEST_F(DialogTest, AtZeroAnsweredNoTheDialogStaysAndStillDecides) {
     EXPECT_FALSE(Running(Timer::Quota_Timer));
     EXPECT_EQ(View(Control::Label1).caption, "Click OK within 0 seconds to allow the user to go on with the Printing,");
     Advance(60000);
+    form.TimerFired(Timer::Quota_Timer);
+    form.TimerFired(Timer::WatchDog_Timer);
     EXPECT_EQ(form.Job().countdown, 0);
+    EXPECT_EQ(platform.boxes.size(), 2u);
     ClickAnswering(Control::OKBtn, true);
     EXPECT_EQ(Response(), "OK, GO ON1234");
     EXPECT_EQ(platform.quitRequests, 1);
@@ -307,16 +312,6 @@ TEST_F(DialogTest, TheCountdownReachingZeroWhileAConfirmationIsOpenOpensItsBoxes
     // The cancel was final: the late Yes to the print question writes nothing more.
     EXPECT_EQ(Response(), "QUOTA VIOLATION");
     EXPECT_EQ(platform.quitRequests, 1);
-}
-
-TEST_F(DialogTest, ATickQueuedAfterTheTimerStoppedIsIgnored) {
-    StartWith("ADMIN QUOTA");
-    Advance(30000);  // at 0, the cancel question answered No
-    const std::size_t boxes = platform.boxes.size();
-    form.TimerFired(Timer::Quota_Timer);
-    form.TimerFired(Timer::WatchDog_Timer);
-    EXPECT_EQ(form.Job().countdown, 0);
-    EXPECT_EQ(platform.boxes.size(), boxes);
 }
 
 }  // namespace
