@@ -127,41 +127,41 @@ TEST_F(DialogTest, TheReleaseOfAKeyThatAnsweredABoxRunsNoHandler) {
 
 // ---------------------------------------------------------------- OK, Cancel, responses
 
-TEST_F(DialogTest, ConfirmingPrintWritesOkGoOnWithTheJobIdAndCloses) {
-    StartWith("USER QUOTA");
-    ClickAnswering(Control::OKBtn, true);
-    EXPECT_EQ(Response(), "OK, GO ON1234");
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_EQ(BoxTexts(), Lines{kPrint});
+// A button's question, answered Yes, writes its response (OK's with the JobID) and
+// closes; answered No, nothing. Cancel in comment mode asks whether to quit and writes none.
+struct ButtonCase {
+    const char* action;
+    const char* jobId;
+    Control button;
+    bool yes;
+    const char* question;
+    const char* response;  // nullptr: none written
+};
+void PrintTo(const ButtonCase& c, std::ostream* out) {
+    *out << c.action << (c.button == Control::OKBtn ? " OK" : " Cancel") << (c.yes ? " Yes" : " No");
+}
+class ButtonDecisions : public DialogTest, public ::testing::WithParamInterface<ButtonCase> {};
+
+TEST_P(ButtonDecisions, AskAndOnYesWriteTheResponseAndClose) {
+    const ButtonCase& c = GetParam();
+    StartWith(c.action, {{"JobID", c.jobId}});
+    ClickAnswering(c.button, c.yes);
+    EXPECT_EQ(BoxTexts(), Lines{c.question});
     EXPECT_EQ(platform.BoxesOf(BoxKind::Confirm).size(), 1u);
+    EXPECT_EQ(ResponseWritten() ? Response() : "(none)", c.response ? c.response : "(none)");
+    EXPECT_EQ(platform.quitRequests, c.yes ? 1 : 0);
 }
 
-TEST_F(DialogTest, AnEmptyJobIdWritesOkGoOnAlone) {
-    StartWith("ADMIN QUOTA", {{"JobID", ""}});
-    ClickAnswering(Control::OKBtn, true);
-    EXPECT_EQ(Response(), "OK, GO ON");
-}
-
-TEST_F(DialogTest, ConfirmingCancelWritesQuotaViolationAndNoChangesNothing) {
-    StartWith("ADMIN QUOTA");
-    ClickAnswering(Control::CancelBtn, false);
-    form.ButtonClicked(Control::OKBtn);  // no script left: No
-    EXPECT_FALSE(ResponseWritten());
-    EXPECT_EQ(platform.quitRequests, 0);
-    ClickAnswering(Control::CancelBtn, true);
-    EXPECT_EQ(Response(), "QUOTA VIOLATION");
-    EXPECT_EQ(platform.quitRequests, 1);
-}
-
-TEST_F(DialogTest, CommentModeCancelAsksBeforeQuitting) {
-    StartWith("COMMENT");
-    form.ButtonClicked(Control::CancelBtn);
-    EXPECT_EQ(platform.quitRequests, 0);
-    ClickAnswering(Control::CancelBtn, true);
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_FALSE(ResponseWritten());
-    EXPECT_EQ(BoxTexts(), (Lines{kQuit, kQuit}));
-}
+const ButtonCase kButtons[] = {
+    {"USER QUOTA", "1234", Control::OKBtn, true, kPrint, "OK, GO ON1234"},
+    {"ADMIN QUOTA", "", Control::OKBtn, true, kPrint, "OK, GO ON"},
+    {"ADMIN QUOTA", "1234", Control::OKBtn, false, kPrint, nullptr},
+    {"ADMIN QUOTA", "1234", Control::CancelBtn, true, kCancelJob, "QUOTA VIOLATION"},
+    {"ADMIN QUOTA", "1234", Control::CancelBtn, false, kCancelJob, nullptr},
+    {"COMMENT", "1234", Control::CancelBtn, true, kQuit, nullptr},
+    {"COMMENT", "1234", Control::CancelBtn, false, kQuit, nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(EachMode, ButtonDecisions, ::testing::ValuesIn(kButtons));
 
 TEST_F(DialogTest, AResponseFileThatCannotBeWrittenIsShownAndTheNextCloseIsAllowed) {
     StartWith("ADMIN QUOTA");
