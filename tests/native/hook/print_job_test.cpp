@@ -107,8 +107,8 @@ TEST_F(PrintJob, EachPathsLinesAnswerAndEvent) {
     const struct {
         const char* name;
         std::function<void()> arrange;
-        Lines lines;  // as logged without FailClosed
-        bool printed;                        // without FailClosed
+        Lines lines;   // as logged without FailClosed
+        bool printed;  // the answer without FailClosed
         std::optional<std::uint32_t> event;
         std::string detail;
         bool held;  // with FailClosed
