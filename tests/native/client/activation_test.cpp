@@ -26,6 +26,10 @@ TEST_F(DialogTest, TheJobFileIsReadIntoTheLabelsAndTheJobValuesThenDeleted) {
     EXPECT_FALSE(platform.Exists(kJobFile));
     EXPECT_EQ(Log(), (Lines{"ActionType=COMMENT", "JobID=1234"}));
     EXPECT_EQ(platform.quitRequests, 0);
+    platform.PutJobFile(kJobFile, {{"Action", "REJECT"}});
+    form.FormActivate();  // the activation runs once
+    EXPECT_EQ(form.Job().action, "COMMENT");
+    EXPECT_EQ(Log().size(), 2u);
 }
 
 TEST_F(DialogTest, MissingKeysLeaveThePrefixesAlone) {
@@ -135,14 +139,6 @@ TEST_F(DialogTest, ACloseBeforeActivationSavesTheUsersHistoryWithTheSharedCommen
     EXPECT_EQ(platform.files[platform.HistoryPath()], "\r\nkept\r\n");
     EXPECT_EQ(platform.files[platform.EarlierHistoryPath()], "kept\r\n");
     EXPECT_EQ(platform.quitRequests, 1);
-}
-
-TEST_F(DialogTest, ActivationRunsOnce) {
-    StartWith("COMMENT");
-    platform.PutJobFile(kJobFile, {{"Action", "REJECT"}});
-    form.FormActivate();
-    EXPECT_EQ(form.Job().action, "COMMENT");
-    EXPECT_EQ(Log().size(), 2u);
 }
 
 TEST_F(DialogTest, CommentModeShowsTheCommentBoxAndItsLabels) {

@@ -37,6 +37,10 @@ protected:
         socket.SetPort(5052);
         socket.Open();
     }
+    void Connect() {
+        OpenTo("127.0.0.1");
+        socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    }
     static std::string ErrorOf(const std::function<void()>& call) {
         try {
             call();
@@ -78,8 +82,7 @@ TEST_F(ClientSocketTest, ImmediateFailuresRaiseTheirTextsAndLeaveNoSocketOpen) {
 // What send does not take at once, a part or nothing when it would block, goes out on the
 // writability notifications, in order, until all is taken; a close drops the rest.
 TEST_F(ClientSocketTest, SendHandsEveryByteOverInOrderAsTheTransportTakesThem) {
-    OpenTo("127.0.0.1");
-    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    Connect();
     platform.sendChunk = 3;
     platform.sendRoom = 0;
     socket.SendText("Client Comment1##");  // would block at once
@@ -97,33 +100,16 @@ TEST_F(ClientSocketTest, SendHandsEveryByteOverInOrderAsTheTransportTakesThem) {
     platform.sendRoom = 0;
     socket.SendText("dropped");
     socket.Close();
-    OpenTo("127.0.0.1");
-    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    Connect();
     platform.sendRoom = -1;
     socket.Notify(platform.lastSocket, NetworkEvent::Write, 0);
     EXPECT_EQ(platform.AllSent(), "Client Comment1##x##");
     EXPECT_EQ(events.seen, (std::vector<std::string>{"connect", "connect"}));
 }
 
-TEST_F(ClientSocketTest, AFailedSendIsReportedThenTheConnectionCloses) {
-    OpenTo("127.0.0.1");
-    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
-    platform.sendError = 10054;
-    socket.SendText("x");
-    ASSERT_EQ(events.errors.size(), 1u);
-    EXPECT_EQ(events.errors[0], 10054);
-    EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
-
-    events.handleErrors = false;
-    OpenTo("127.0.0.1");
-    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
-    EXPECT_EQ(ErrorOf([&] { socket.SendText("x"); }), "Windows socket error: text of 10054 (10054), on API 'send'");
-    EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
-}
-
+// Receive reads what is waiting in one call, nothing when it would block.
 TEST_F(ClientSocketTest, ReceiveReadsWhatIsWaitingInOneCall) {
-    OpenTo("127.0.0.1");
-    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    Connect();
     EXPECT_EQ(socket.ReceiveText(), "");
     platform.incoming = std::string("a\0b", 3);
     EXPECT_EQ(socket.ReceiveText(), std::string("a\0b", 3));
@@ -131,18 +117,36 @@ TEST_F(ClientSocketTest, ReceiveReadsWhatIsWaitingInOneCall) {
     platform.receiveError = platform.wouldBlock;
     EXPECT_EQ(socket.ReceiveText(), "");
     EXPECT_TRUE(events.errors.empty());
+    EXPECT_EQ(socket.state(), ClientSocket::State::Connected);
+}
 
-    platform.receiveError = 10054;
-    EXPECT_EQ(socket.ReceiveText(), "");
-    EXPECT_EQ(events.errors.back(), 10054);
-    EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
-
-    events.handleErrors = false;
-    OpenTo("127.0.0.1");
-    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
-    platform.receiveError = 0;
-    platform.bytesWaitingError = 10038;
-    EXPECT_EQ(ErrorOf([&] { socket.ReceiveText(); }), "Windows socket error: text of 10038 (10038), on API 'recv'");
+// A failed send or receive reaches the dialog's handler and closes the connection; one
+// that the handler leaves unhandled is raised with the call's name.
+TEST_F(ClientSocketTest, AFailedSendOrReceiveIsReportedThenTheConnectionCloses) {
+    const struct {
+        std::uint32_t testing::FakeSockets::*error;
+        const char* api;
+        std::function<void()> call;
+    } cases[] = {
+        {&testing::FakeSockets::sendError, "send", [this] { socket.SendText("x"); }},
+        {&testing::FakeSockets::bytesWaitingError, "recv", [this] { EXPECT_EQ(socket.ReceiveText(), ""); }},
+        {&testing::FakeSockets::receiveError, "recv", [this] { EXPECT_EQ(socket.ReceiveText(), ""); }},
+    };
+    for (const auto& c : cases) for (const bool handled : {true, false}) {
+        SCOPED_TRACE(::testing::Message() << c.api << (handled ? ", handled" : ""));
+        platform = testing::FakeSockets();
+        events = RecordedEvents();
+        events.handleErrors = handled;
+        Connect();
+        platform.incoming = "waiting";
+        platform.*c.error = 10054;
+        EXPECT_EQ(ErrorOf(c.call), handled ? "(none)"
+                                           : std::string("Windows socket error: text of 10054 (10054), on API '") +
+                                                 c.api + "'");
+        EXPECT_EQ(events.errors, std::vector<int>{10054});
+        EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
+        EXPECT_TRUE(platform.openSockets.empty());
+    }
 }
 
 TEST_F(ClientSocketTest, NotificationsWithAnErrorReachTheDialog) {
@@ -160,14 +164,12 @@ TEST_F(ClientSocketTest, NotificationsWithAnErrorReachTheDialog) {
 }
 
 TEST_F(ClientSocketTest, APeerCloseGoesIdleQuietlyUnlessClosingFails) {
-    OpenTo("127.0.0.1");
-    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    Connect();
     socket.Notify(platform.lastSocket, NetworkEvent::Close, 0);
     EXPECT_EQ(socket.state(), ClientSocket::State::Idle);
     EXPECT_EQ(events.seen, std::vector<std::string>{"connect"});
 
-    OpenTo("127.0.0.1");
-    socket.Notify(platform.lastSocket, NetworkEvent::Connect, 0);
+    Connect();
     platform.closeError = 10038;
     EXPECT_EQ(ErrorOf([&] { socket.Notify(platform.lastSocket, NetworkEvent::Close, 0); }),
               "Windows socket error: text of 10038 (10038), on API 'closesocket'");

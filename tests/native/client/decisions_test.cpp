@@ -19,6 +19,7 @@ Lines Tail(Lines lines, std::size_t from) { return Lines(lines.begin() + static_
 
 // Where the focus starts in each mode, and what one stroke of Enter or of Escape does
 // there: the handlers it runs, the questions it asks (each answered No) and the closes.
+// Only comment mode's OK connects to the server, once for both OKs of the stroke.
 struct KeyOutcome {
     Lines log;
     Lines boxes;
@@ -55,6 +56,7 @@ TEST_P(DialogKeys, TheFocusStartsOnAUsableControlAndOneStrokeRunsItsHandlerOnce)
     EXPECT_EQ(Tail(Log(), logged), outcome.log);
     EXPECT_EQ(BoxTexts(), outcome.boxes);
     EXPECT_EQ(platform.quitRequests, outcome.quits);
+    EXPECT_EQ(platform.ports.size(), std::string(mode.action) == "COMMENT" && key == kKeyEnter ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachMode, DialogKeys, ::testing::Combine(::testing::ValuesIn(kModeKeys),
@@ -125,41 +127,41 @@ TEST_F(DialogTest, TheReleaseOfAKeyThatAnsweredABoxRunsNoHandler) {
 
 // ---------------------------------------------------------------- OK, Cancel, responses
 
-TEST_F(DialogTest, ConfirmingPrintWritesOkGoOnWithTheJobIdAndCloses) {
-    StartWith("USER QUOTA");
-    ClickAnswering(Control::OKBtn, true);
-    EXPECT_EQ(Response(), "OK, GO ON1234");
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_EQ(BoxTexts(), Lines{kPrint});
+// A button's question, answered Yes, writes its response (OK's with the JobID) and
+// closes; answered No, nothing. Cancel in comment mode asks whether to quit and writes none.
+struct ButtonCase {
+    const char* action;
+    const char* jobId;
+    Control button;
+    bool yes;
+    const char* question;
+    const char* response;  // nullptr: none written
+};
+void PrintTo(const ButtonCase& c, std::ostream* out) {
+    *out << c.action << (c.button == Control::OKBtn ? " OK" : " Cancel") << (c.yes ? " Yes" : " No");
+}
+class ButtonDecisions : public DialogTest, public ::testing::WithParamInterface<ButtonCase> {};
+
+TEST_P(ButtonDecisions, AskAndOnYesWriteTheResponseAndClose) {
+    const ButtonCase& c = GetParam();
+    StartWith(c.action, {{"JobID", c.jobId}});
+    ClickAnswering(c.button, c.yes);
+    EXPECT_EQ(BoxTexts(), Lines{c.question});
     EXPECT_EQ(platform.BoxesOf(BoxKind::Confirm).size(), 1u);
+    EXPECT_EQ(ResponseWritten() ? Response() : "(none)", c.response ? c.response : "(none)");
+    EXPECT_EQ(platform.quitRequests, c.yes ? 1 : 0);
 }
 
-TEST_F(DialogTest, AnEmptyJobIdWritesOkGoOnAlone) {
-    StartWith("ADMIN QUOTA", {{"JobID", ""}});
-    ClickAnswering(Control::OKBtn, true);
-    EXPECT_EQ(Response(), "OK, GO ON");
-}
-
-TEST_F(DialogTest, ConfirmingCancelWritesQuotaViolationAndNoChangesNothing) {
-    StartWith("ADMIN QUOTA");
-    ClickAnswering(Control::CancelBtn, false);
-    form.ButtonClicked(Control::OKBtn);  // no script left: No
-    EXPECT_FALSE(ResponseWritten());
-    EXPECT_EQ(platform.quitRequests, 0);
-    ClickAnswering(Control::CancelBtn, true);
-    EXPECT_EQ(Response(), "QUOTA VIOLATION");
-    EXPECT_EQ(platform.quitRequests, 1);
-}
-
-TEST_F(DialogTest, CommentModeCancelAsksBeforeQuitting) {
-    StartWith("COMMENT");
-    form.ButtonClicked(Control::CancelBtn);
-    EXPECT_EQ(platform.quitRequests, 0);
-    ClickAnswering(Control::CancelBtn, true);
-    EXPECT_EQ(platform.quitRequests, 1);
-    EXPECT_FALSE(ResponseWritten());
-    EXPECT_EQ(BoxTexts(), (Lines{kQuit, kQuit}));
-}
+const ButtonCase kButtons[] = {
+    {"USER QUOTA", "1234", Control::OKBtn, true, kPrint, "OK, GO ON1234"},
+    {"ADMIN QUOTA", "", Control::OKBtn, true, kPrint, "OK, GO ON"},
+    {"ADMIN QUOTA", "1234", Control::OKBtn, false, kPrint, nullptr},
+    {"ADMIN QUOTA", "1234", Control::CancelBtn, true, kCancelJob, "QUOTA VIOLATION"},
+    {"ADMIN QUOTA", "1234", Control::CancelBtn, false, kCancelJob, nullptr},
+    {"COMMENT", "1234", Control::CancelBtn, true, kQuit, nullptr},
+    {"COMMENT", "1234", Control::CancelBtn, false, kQuit, nullptr},
+};
+INSTANTIATE_TEST_SUITE_P(EachMode, ButtonDecisions, ::testing::ValuesIn(kButtons));
 
 TEST_F(DialogTest, AResponseFileThatCannotBeWrittenIsShownAndTheNextCloseIsAllowed) {
     StartWith("ADMIN QUOTA");
@@ -276,6 +278,8 @@ TEST_F(DialogTest, AtZeroTheDialogDropsAlwaysOnTopSaysCanceledAndAttemptsToClose
     EXPECT_FALSE(Running(Timer::Quota_Timer));
 }
 
+// Answered No at zero, the dialog stays, a tick queued after the timer stopped changes
+// nothing, and the dialog still decides.
 TEST_F(DialogTest, AtZeroAnsweredNoTheDialogStaysAndStillDecides) {
     StartWith("ADMIN QUOTA");
     Advance(30000);  // no script: the information box, then No
@@ -283,7 +287,10 @@ TEST_F(DialogTest, AtZeroAnsweredNoTheDialogStaysAndStillDecides) {
     EXPECT_FALSE(Running(Timer::Quota_Timer));
     EXPECT_EQ(View(Control::Label1).caption, "Click OK within 0 seconds to allow the user to go on with the Printing,");
     Advance(60000);
+    form.TimerFired(Timer::Quota_Timer);
+    form.TimerFired(Timer::WatchDog_Timer);
     EXPECT_EQ(form.Job().countdown, 0);
+    EXPECT_EQ(platform.boxes.size(), 2u);
     ClickAnswering(Control::OKBtn, true);
     EXPECT_EQ(Response(), "OK, GO ON1234");
     EXPECT_EQ(platform.quitRequests, 1);
@@ -305,16 +312,6 @@ TEST_F(DialogTest, TheCountdownReachingZeroWhileAConfirmationIsOpenOpensItsBoxes
     // The cancel was final: the late Yes to the print question writes nothing more.
     EXPECT_EQ(Response(), "QUOTA VIOLATION");
     EXPECT_EQ(platform.quitRequests, 1);
-}
-
-TEST_F(DialogTest, ATickQueuedAfterTheTimerStoppedIsIgnored) {
-    StartWith("ADMIN QUOTA");
-    Advance(30000);  // at 0, the cancel question answered No
-    const std::size_t boxes = platform.boxes.size();
-    form.TimerFired(Timer::Quota_Timer);
-    form.TimerFired(Timer::WatchDog_Timer);
-    EXPECT_EQ(form.Job().countdown, 0);
-    EXPECT_EQ(platform.boxes.size(), boxes);
 }
 
 }  // namespace

@@ -13,22 +13,19 @@
 namespace tallyhorn::client {
 namespace {
 
-TEST(GeneralErrorBox, TheCaptionIsTheFileNameUpToItsFirstDotInLowerCaseAfterTheFirst) {
-    EXPECT_EQ(ProgramTitle("TallyhornClient.exe"), "Tallyhornclient");
-    EXPECT_EQ(ProgramTitle("TALLY.HORN.EXE"), "Tally");
-    EXPECT_EQ(ProgramTitle("x"), "x");
-    EXPECT_EQ(ProgramTitle(".exe"), "");
-}
-
-TEST(GeneralErrorBox, APeriodIsAppendedWhenTheLastCharacterSortsAfterIt) {
-    EXPECT_EQ(GeneralErrorText("No address specified"), "No address specified.");
-    EXPECT_EQ(GeneralErrorText("Unable to write to C:\\a.txt.response"), "Unable to write to C:\\a.txt.response.");
-    EXPECT_EQ(GeneralErrorText("on API 'connect'"), "on API 'connect'");  // ' sorts before .
-    EXPECT_EQ(GeneralErrorText("ends with a dot."), "ends with a dot.");
-    EXPECT_EQ(GeneralErrorText("slash/"), "slash/.");
-    EXPECT_EQ(GeneralErrorText("minus-"), "minus-");
-    EXPECT_EQ(GeneralErrorText("\xe9"), "\xe9.");  // 8-bit characters sort after it too
-    EXPECT_EQ(GeneralErrorText(""), "");
+// The caption is the program's file name up to its first dot, in lower case after the
+// first letter; a period ends the text when its last character sorts after one.
+TEST(GeneralErrorBox, TheCaptionAndThePeriodRule) {
+    for (const auto& [file, caption] :
+         {std::pair{"TallyhornClient.exe", "Tallyhornclient"}, {"TALLY.HORN.EXE", "Tally"}, {"x", "x"}, {".exe", ""}})
+        EXPECT_EQ(ProgramTitle(file), caption);
+    const std::pair<const char*, const char*> texts[] = {
+        {"No address specified", "No address specified."},
+        {"on API 'connect'", "on API 'connect'"},  // ' sorts before .
+        {"ends with a dot.", "ends with a dot."}, {"slash/", "slash/."}, {"minus-", "minus-"},
+        {"\xe9", "\xe9."},  // 8-bit characters sort after it too
+        {"Unable to write to C:\\a.txt.response", "Unable to write to C:\\a.txt.response."}, {"", ""}};
+    for (const auto& [text, shown] : texts) EXPECT_EQ(GeneralErrorText(text), shown) << text;
 }
 
 }  // namespace

@@ -16,32 +16,23 @@ namespace {
 using Entries = std::vector<std::string>;
 using testing::FakePlatform;
 
-TEST(HistoryParse, EveryKindOfLineEndEndsALine) {
-    EXPECT_EQ(ParseHistory("a\r\nb\rc\nd"), (Entries{"a", "b", "c", "d"}));
-    EXPECT_EQ(ParseHistory("a\r\rb"), (Entries{"a", "", "b"}));       // CR CR: an empty line
-    EXPECT_EQ(ParseHistory("a\n\r\nb"), (Entries{"a", "", "b"}));     // LF then CR LF
-    EXPECT_EQ(ParseHistory("a\r\n\r\nb\r\n"), (Entries{"a", "", "b"}));
-}
-
-TEST(HistoryParse, AFinalLineEndAddsNoEntryButALoneOneIsAnEmptyEntry) {
-    EXPECT_EQ(ParseHistory(""), Entries{});
-    EXPECT_EQ(ParseHistory("a\r\n"), Entries{"a"});
-    EXPECT_EQ(ParseHistory("a\r"), Entries{"a"});
-    EXPECT_EQ(ParseHistory("\r\n"), Entries{""});
-    EXPECT_EQ(ParseHistory("\n\n"), (Entries{"", ""}));
-    EXPECT_EQ(ParseHistory("no line end at all"), Entries{"no line end at all"});
-}
-
-TEST(HistoryParse, ByteZeroIsDroppedAndEveryLineKept) {
+// Every kind of line end ends a line; a final one adds no entry, but a lone one is an
+// empty entry; a byte 0 is dropped and every line kept.
+TEST(HistoryParse, LineEndsAndBytesZero) {
     using namespace std::string_literals;
-    EXPECT_EQ(ParseHistory("a\r\nb\0c\r\nd"s), (Entries{"a", "bc", "d"}));
-    EXPECT_EQ(ParseHistory("a\r\0\nb"s), (Entries{"a", "b"}));  // still one line end
-    EXPECT_EQ(ParseHistory("\0a\0"s), Entries{"a"});
-    // Saved as UTF-16 by an editor, either byte order: the ASCII text, no byte-order mark.
-    EXPECT_EQ(ParseHistory("\xff\xfeO\0n\0e\0\r\0\n\0\xe9\0\r\0\n\0"s), (Entries{"One", "\xe9"}));
-    EXPECT_EQ(ParseHistory("\xfe\xff\0O\0n\0e\0\r\0\n\0t\0w\0o"s), (Entries{"One", "two"}));
-    // Without a byte 0 those bytes are text like any other.
-    EXPECT_EQ(ParseHistory("\xff\xfe\x01\r\n"s), Entries{"\xff\xfe\x01"});
+    const std::pair<std::string, Entries> cases[] = {
+        {"a\r\nb\rc\nd", {"a", "b", "c", "d"}}, {"a\r\rb", {"a", "", "b"}},  // CR CR: an empty line
+        {"a\n\r\nb", {"a", "", "b"}},                                         // LF then CR LF
+        {"a\r\n\r\nb\r\n", {"a", "", "b"}}, {"", {}}, {"a\r\n", {"a"}}, {"a\r", {"a"}}, {"\r\n", {""}},
+        {"\n\n", {"", ""}}, {"no line end at all", {"no line end at all"}},
+        {"a\r\nb\0c\r\nd"s, {"a", "bc", "d"}}, {"a\r\0\nb"s, {"a", "b"}},  // still one line end
+        {"\0a\0"s, {"a"}},
+        // Saved as UTF-16 by an editor, either byte order: the ASCII text, no byte-order mark.
+        {"\xff\xfeO\0n\0e\0\r\0\n\0\xe9\0\r\0\n\0"s, {"One", "\xe9"}},
+        {"\xfe\xff\0O\0n\0e\0\r\0\n\0t\0w\0o"s, {"One", "two"}},
+        {"\xff\xfe\x01\r\n"s, {"\xff\xfe\x01"}},  // without a byte 0 those bytes are text like any other
+    };
+    for (const auto& [bytes, entries] : cases) EXPECT_EQ(ParseHistory(bytes), entries) << bytes;
 }
 
 TEST(HistoryOrder, StepwiseOrderIsAStableSortInBoundedSteps) {

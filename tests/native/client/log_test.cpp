@@ -72,16 +72,6 @@ TEST(ClientLogPruning, TheFirstLineOfADayPrunesTheUsersOldLogsByLogDays) {
     }
 }
 
-TEST_F(ClientLogTest, TheSeparatorIsTheLocalesWhenItIsOneCharacter) {
-    platform.timeSeparator = ".";
-    log.ReadTimeSeparator();
-    log.Write("C:\\Apps\\", "a");
-    platform.timeSeparator = "::";
-    log.ReadTimeSeparator();
-    log.Write("C:\\Apps\\", "b");
-    EXPECT_EQ(platform.files[platform.LogPath()], "14.03.27  a\r\n14:03:27  b\r\n");
-}
-
 TEST_F(ClientLogTest, TheDateIsReadBeforeTheTimeSoALateLineCanLandInYesterdaysFile) {
     platform.clockReadings = {{2026, 12, 7, 23, 59, 59}, {2026, 12, 8, 0, 0, 0}};
     log.Write("C:\\Apps\\", "midnight");

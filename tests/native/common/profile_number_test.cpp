@@ -3,44 +3,22 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace tallyhorn {
 namespace {
 
-struct NumberCase {
-    const char* text;
-    std::optional<std::int32_t> value;
-};
-
 TEST(ProfileNumber, ReadsDecimalAndHexadecimalWholeTexts) {
-    const NumberCase cases[] = {
-        {"0", 0},
-        {"00", 0},
-        {"+0", 0},
-        {"-0", 0},
-        {"1", 1},
-        {"-1", -1},
-        {"+17", 17},
-        {"5", 5},
-        {"  42", 42},                 // leading blanks are skipped
-        {"2147483647", 2147483647},
-        {"-2147483648", INT32_MIN},
-        {"000000000000012", 12},
-        {"$A", 10},
-        {"$a", 10},
-        {"$0", 0},
-        {"x1f", 31},
-        {"X1F", 31},
-        {"0x10", 16},
-        {"0X10", 16},
-        {"0x0", 0},
-        {" 0x10", 16},                // after blanks "0x" still introduces hexadecimal
-        {"  $ff", 255},
-        {"$FFFFFFFF", -1},            // 32 bits taken as signed
-        {"$80000000", INT32_MIN},
-        {"0x7fffffff", 2147483647},
-        {"$000000000001", 1},         // leading zeros use no bits
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"0", 0}, {"00", 0}, {"+0", 0}, {"-0", 0}, {"1", 1}, {"-1", -1}, {"+17", 17}, {"000000000000012", 12},
+        {"  42", 42},  // leading blanks are skipped
+        {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}, {"$A", 10}, {"$a", 10}, {"$0", 0}, {"x1f", 31},
+        {"X1F", 31}, {"0x10", 16}, {"0X10", 16}, {"0x0", 0}, {"0x7fffffff", 2147483647},
+        {" 0x10", 16}, {"  $ff", 255},                // after blanks "0x" still introduces hexadecimal
+        {"$FFFFFFFF", -1}, {"$80000000", INT32_MIN},  // 32 bits taken as signed
+        {"$000000000001", 1},                         // leading zeros use no bits
     };
-    for (const auto& c : cases) EXPECT_EQ(ParseProfileNumber(c.text), c.value) << '"' << c.text << '"';
+    for (const auto& [text, value] : cases) EXPECT_EQ(ParseProfileNumber(text), value) << '"' << text << '"';
 }
 
 TEST(ProfileNumber, AnythingElseIsNoNumber) {

@@ -25,6 +25,7 @@ constexpr char kWineUser[] = "S-1-5-21-0-0-0-1000";  // the Windows folder's own
 constexpr char kBob[] = "S-1-5-21-1-2-3-1001";
 constexpr std::uint8_t kOI = ace_flags::kObjectInherit, kCI = ace_flags::kContainerInherit,
                        kIO = ace_flags::kInheritOnly, kInh = ace_flags::kInherited;
+constexpr std::uint32_t kHookNeeds = 0x63;  // the print host's in the hook's folders: list, add file, traverse, delete
 
 TEST(AccessAudit, OwnersAndWritersTable) {
     const AccessEntry systemFull = Allow(0x1F01FF, kSystem, kOI | kCI);
@@ -118,7 +119,7 @@ TEST(AccessAudit, ThePackagesPermissionSetsPassTheCheck) {
         return read;
     };
     const std::vector<std::string> user = {kUsers, kEveryone, std::string(accounts::kAuthenticatedUsersSid)};
-    const std::uint32_t readAndRun = 0x1200A9, hookNeeds = 0x63;
+    const std::uint32_t readAndRun = 0x1200A9;
     struct Case {
         std::string_view dacl;
         bool isFolder;
@@ -131,31 +132,23 @@ TEST(AccessAudit, ThePackagesPermissionSetsPassTheCheck) {
         const ObjectSecurity object{c.isFolder, std::string(facts::kOwner), entries(c.dacl)};
         EXPECT_TRUE(AuditAccess(object, kWineUser).ok());
         EXPECT_EQ(GrantedRights(object, user), c.usersGet);
-        EXPECT_EQ(GrantedRights(object, PrintHostSids()) & hookNeeds, hookNeeds);
+        EXPECT_EQ(GrantedRights(object, PrintHostSids()) & kHookNeeds, kHookNeeds);
     }
 }
 
+// Weighed as Windows does: entries in order, a deny first wins, generic rights mapped.
 TEST(AccessAudit, PrintHostRightsAreWeighedInOrder) {
-    const std::uint32_t hookNeeds = 0x63;  // list, add file, traverse, delete what is in it
-    struct Case {
-        const char* name;
-        std::optional<Dacl> dacl;
-        bool granted;
+    const std::pair<std::optional<Dacl>, bool> cases[] = {
+        {Dacl{Allow(0x1F01FF, kSystem, kOI | kCI)}, true}, {Dacl{Allow(0x10000000, kAdmins)}, true},
+        {Dacl{Allow(0x1200A9, kSystem)}, false},                   // read and execute only
+        {Dacl{Allow(0x1F01FF, kSystem, kOI | kCI | kIO)}, false},  // only for what is created in it
+        {Dacl{{Kind::Deny, 0, 0x2, kEveryone}, Allow(0x1F01FF, kSystem)}, false},
+        {Dacl{Allow(0x1F01FF, kSystem), {Kind::Deny, 0, 0x2, kEveryone}}, true},
+        {Dacl{Allow(0x1F01FF, kBob)}, false}, {std::nullopt, true},
     };
-    const std::vector<Case> cases = {
-        {"SYSTEM full control", Dacl{Allow(0x1F01FF, kSystem, kOI | kCI)}, true},
-        {"through Administrators, generic all", Dacl{Allow(0x10000000, kAdmins)}, true},
-        {"read and execute only", Dacl{Allow(0x1200A9, kSystem)}, false},
-        {"only for what is created in it", Dacl{Allow(0x1F01FF, kSystem, kOI | kCI | kIO)}, false},
-        {"a deny before the grant", Dacl{{Kind::Deny, 0, 0x2, kEveryone}, Allow(0x1F01FF, kSystem)}, false},
-        {"a deny after the grant", Dacl{Allow(0x1F01FF, kSystem), {Kind::Deny, 0, 0x2, kEveryone}}, true},
-        {"someone else's grant", Dacl{Allow(0x1F01FF, kBob)}, false},
-        {"no DACL", std::nullopt, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ((GrantedRights({true, kSystem, c.dacl}, PrintHostSids()) & hookNeeds) == hookNeeds, c.granted);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ((GrantedRights({true, kSystem, c.first}, PrintHostSids()) & kHookNeeds) == kHookNeeds, c.second)
+            << "row " << &c - cases;
 }
 
 // A file system of paths (folders ending in a backslash) that records what the walk read.

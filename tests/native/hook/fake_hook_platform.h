@@ -40,7 +40,7 @@ public:
     bool processCloseSucceeds = true;
     std::uint32_t closeError = 6;
     std::string commandLine;                     // of the last start
-    std::vector<int> closedHandles;              // kProcess and kThread, as closed
+    std::size_t closedHandles = 0;               // the monitor's process and thread handles
     std::vector<events::Event> events;           // written to the Application log
     contract::LeadBytes leadBytes;               // of the ANSI code page: none by default
 
@@ -50,9 +50,6 @@ public:
     std::uint32_t lookCostMs = 0;
     // An operation whose trace entry starts with this text throws instead.
     std::string throwAt;
-
-    static constexpr int kProcess = 0x11;
-    static constexpr int kThread = 0x22;
 
     void SetSetting(const std::string& key, const std::string& value) {
         profiles["Tallyhorn.ini"]["Tallyhorn/" + key] = value;
@@ -159,7 +156,7 @@ private:
         CallResult Close() noexcept override {
             if (std::exchange(closed, true)) return {};
             platform.trace.push_back("close");
-            platform.closedHandles.insert(platform.closedHandles.end(), {kProcess, kThread});
+            platform.closedHandles += 2;
             return {platform.processCloseSucceeds, platform.processCloseSucceeds ? 0 : platform.closeError};
         }
         FakeHookPlatform& platform;

@@ -2,6 +2,8 @@
 // the pruning of old logs.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "hook/Tallyhorn_DLL.h"
 #include "tests/native/hook/fake_hook_platform.h"
 
@@ -10,37 +12,37 @@ namespace {
 
 using testing::FakeHookPlatform;
 
-TEST(HookSettings, MissingFileGivesDriveCLoggingOnAndNoServer) {
-    FakeHookPlatform platform;
-    const HookSettings settings = Read_Hook_Settings(platform);
-    EXPECT_EQ(settings.ProgDir, "c:\\");
-    EXPECT_TRUE(settings.WriteToLog);
-    EXPECT_EQ(settings.ServerIP, "");
-    EXPECT_EQ(settings.LogDays, 0);
-    EXPECT_FALSE(settings.FailClosed);
-}
-
-TEST(HookSettings, ProgDirGetsOneTrailingBackslashUnlessEmpty) {
-    EXPECT_EQ(NormalisedProgDir("D:\\Jobs"), "D:\\Jobs\\");
-    EXPECT_EQ(NormalisedProgDir("D:\\Jobs\\"), "D:\\Jobs\\");
-    EXPECT_EQ(NormalisedProgDir("D:\\Jobs/"), "D:\\Jobs/\\");
-    EXPECT_EQ(NormalisedProgDir(""), "");
-    FakeHookPlatform platform;
-    platform.SetSetting("ProgDir", "");
-    EXPECT_EQ(Read_Hook_Settings(platform).ProgDir, "");
-    platform.SetSetting("ProgDir", std::string(3000, 'p'));
-    EXPECT_EQ(Read_Hook_Settings(platform).ProgDir, std::string(2047, 'p') + "\\");
-}
-
-// The number rule itself is ProfileNumber's; here only that the flags are read by it.
-TEST(HookSettings, WriteToLogAndFailClosedAreReadByTheNumberRule) {
-    FakeHookPlatform platform;
-    platform.SetSetting("WriteToLog", "0x0");
-    platform.SetSetting("FailClosed", "$1");
-    EXPECT_FALSE(Read_Hook_Settings(platform).WriteToLog);
-    EXPECT_TRUE(Read_Hook_Settings(platform).FailClosed);
-    platform.SetSetting("FailClosed", "true");  // no number: the default, off
-    EXPECT_FALSE(Read_Hook_Settings(platform).FailClosed);
+// The settings with their defaults (no settings file: drive C, logging on, no server),
+// ProgDir with one trailing backslash unless empty, the numbers by the number rule (which
+// is ProfileNumber's), a flag on for any number but 0 and at its default for no number.
+TEST(HookSettings, DefaultsProgDirAndTheNumberRule) {
+    const struct {
+        std::map<std::string, std::string> values;
+        std::string progDir;
+        bool writeToLog;
+        std::int32_t logDays;
+        bool failClosed;
+    } cases[] = {
+        {{}, "c:\\", true, 0, false},
+        {{{"WriteToLog", "0x0"}, {"LogDays", "$1E"}, {"FailClosed", "-1"}}, "c:\\", false, 30, true},
+        {{{"WriteToLog", "yes"}, {"LogDays", "five"}, {"FailClosed", "true"}}, "c:\\", true, 0, false},
+        {{{"ProgDir", "D:\\Jobs"}}, "D:\\Jobs\\", true, 0, false},
+        {{{"ProgDir", "D:\\Jobs\\"}}, "D:\\Jobs\\", true, 0, false},
+        {{{"ProgDir", "D:\\Jobs/"}}, "D:\\Jobs/\\", true, 0, false},
+        {{{"ProgDir", ""}}, "", true, 0, false},
+        {{{"ProgDir", std::string(3000, 'p')}}, std::string(2047, 'p') + "\\", true, 0, false},
+    };
+    for (const auto& c : cases) {
+        FakeHookPlatform platform;
+        for (const auto& [key, value] : c.values) platform.SetSetting(key, value);
+        const HookSettings settings = Read_Hook_Settings(platform);
+        SCOPED_TRACE("row " + std::to_string(&c - cases));
+        EXPECT_EQ(settings.ProgDir, c.progDir);
+        EXPECT_EQ(settings.WriteToLog, c.writeToLog);
+        EXPECT_EQ(settings.ServerIP, "");
+        EXPECT_EQ(settings.LogDays, c.logDays);
+        EXPECT_EQ(settings.FailClosed, c.failClosed);
+    }
 }
 
 TEST(HookSettings, AFailureWhileReadingKeepsWhatWasReadBefore) {
@@ -67,15 +69,6 @@ TEST(HookLog, PathAndLineLayout) {
     EXPECT_EQ(HookLogLine(now, '.', -1, ""), "14.03.27  [-1]\t\r\n");
     const std::string longName(100000, 'n');
     EXPECT_EQ(HookLogLine(now, ':', 0, longName).size(), 100000u + 16);
-}
-
-TEST(HookLog, EachLineTriesBothFoldersThenAppendsToTheDaysFile) {
-    FakeHookPlatform platform;
-    const HookSettings settings{"D:\\Jobs\\", true, "srv"};
-    Write_Hook_Log(platform, settings, "one", 7);
-    Write_Hook_Log(platform, settings, "two", 7);
-    const std::string path = "D:\\Jobs\\Debug\\Tallyhorn_Hk_07_12_2026.log";
-    EXPECT_EQ(platform.Log(path), "14:03:27  [7]\tone\r\n14:03:27  [7]\ttwo\r\n");
 }
 
 TEST(HookLog, AFolderThatLeadsElsewhereLosesTheLineButNotTheJob) {
@@ -108,15 +101,16 @@ TEST(HookLog, DateNamesTheFileAndASecondReadingStampsTheLine) {
     EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_08_12_2026.log"), "00.00.01  [1]\tearly\r\n");
 }
 
-// A failure anywhere in the writer, its folders included, costs that line only.
-TEST(HookLog, FailuresStayInsideTheWriter) {
+// Each line is appended to the day's file; a failure anywhere in the writer, its folders
+// included, costs that line only.
+TEST(HookLog, EachLineIsAppendedAndAFailureCostsThatLineOnly) {
     FakeHookPlatform platform;
     const HookSettings settings{"c:\\", true, "srv"};
-    for (const char* at : {"mkdir c:\\Debug", "append", ""}) {
+    for (const char* at : {"", "mkdir c:\\Debug", "append", ""}) {
         platform.throwAt = at;
         Write_Hook_Log(platform, settings, at[0] ? "lost" : "kept", 1);
     }
-    EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"), "14:03:27  [1]\tkept\r\n");
+    EXPECT_EQ(platform.Log("c:\\Debug\\Tallyhorn_Hk_07_12_2026.log"), "14:03:27  [1]\tkept\r\n14:03:27  [1]\tkept\r\n");
 }
 
 // Only the line that begins a day's file prunes, and only with LogDays a positive number.

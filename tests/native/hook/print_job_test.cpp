@@ -18,6 +18,7 @@ namespace tallyhorn::hook {
 namespace {
 
 using testing::FakeHookPlatform;
+using Lines = std::vector<std::string>;
 
 constexpr char kLog[] = "C:\\Tallyhorn\\Debug\\Tallyhorn_Hk_07_12_2026.log";
 constexpr char kJobFile[] = "C:\\Tallyhorn\\Temp\\5000_42.txt";
@@ -77,7 +78,7 @@ protected:
         platform.tick = 5000;
         platform.logs.clear();
         platform.trace.clear();
-        platform.closedHandles.clear();
+        platform.closedHandles = 0;
         platform.files.clear();
     }
 
@@ -90,177 +91,162 @@ protected:
     std::optional<EventThrottle> events{std::in_place};  // the process's
 };
 
-TEST_F(PrintJob, WithoutServerAddressOnlyThatIsLoggedAndTheAnswerIsTrue) {
-    platform.SetSetting("Tallyhorn ServerIP", "");
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(Messages(), std::vector<std::string>{"Server IP is empty"});
-    EXPECT_EQ(platform.Count("start"), 0);
-}
-
-TEST_F(PrintJob, MonitorThatCannotStartIsLoggedWithErrorAndCommandLineWithoutWait) {
-    platform.startSucceeds = false;
-    platform.startError = 2;
-    EXPECT_TRUE(Call());
-    const std::vector<std::string> expected = {
-        kFirstLine, kStartingLine, std::string("Error creating Monitor,   error 2, Command Line=") + kCommandLine,
-        "Result = 1"};
-    EXPECT_EQ(Messages(), expected);
-    EXPECT_EQ(platform.commandLine, kCommandLine);
-    EXPECT_EQ(platform.Count("pause"), 0);
-    EXPECT_TRUE(platform.closedHandles.empty());
-
-    NextJob();
-    platform.startError = 0xFFFFFFFFu;  // written unsigned
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(Messages()[2].substr(0, 43), "Error creating Monitor,   error 4294967295,");
-}
-
-TEST_F(PrintJob, ResultZeroIsReadDeletedAndAnswered) {
-    ResultAfter(500, "0");
-    EXPECT_FALSE(Call());
-    const std::vector<std::string> expected = {kFirstLine,
-                                               kStartingLine,
-                                               "Monitor created OK",
-                                               "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt found",
-                                               "Monitor Handle closed OK",
-                                               "Result = 0"};
-    EXPECT_EQ(Messages(), expected);
-    EXPECT_EQ(platform.commandLine, kCommandLine);
-    EXPECT_EQ(platform.files.count(kResultFile), 0u);
-    EXPECT_EQ(platform.closedHandles, (std::vector<int>{FakeHookPlatform::kProcess, FakeHookPlatform::kThread}));
-    EXPECT_EQ(platform.Count("pause"), 1);
-}
-
-TEST_F(PrintJob, NoResultWithinTheBoundIsLoggedAndAnswersTrue) {
-    EXPECT_TRUE(Call());
-    const std::vector<std::string> expected = {kFirstLine,
-                                               kStartingLine,
-                                               "Monitor created OK",
-                                               "Rslt file C:\\Tallyhorn\\Temp\\5000_42.txt.rslt not found",
-                                               "Monitor Handle closed OK",
-                                               "Result = 1"};
-    EXPECT_EQ(Messages(), expected);
-    EXPECT_EQ(platform.closedHandles.size(), 2u);
-    EXPECT_EQ(platform.Count("remove"), 0);
-}
-
-TEST_F(PrintJob, HandleCloseFailureIsAWarningAndBothHandlesAreStillClosed) {
-    platform.processCloseSucceeds = false;
-    platform.closeError = 6;
-    ResultAfter(1000, "0");
-    EXPECT_FALSE(Call());
-    const std::vector<std::string> messages = Messages();
-    ASSERT_EQ(messages.size(), 6u);
-    EXPECT_EQ(messages[4], "Warning: Monitor Handle close error 6");
-    EXPECT_EQ(messages[5], "Result = 0");
-    EXPECT_EQ(platform.closedHandles, (std::vector<int>{FakeHookPlatform::kProcess, FakeHookPlatform::kThread}));
-}
-
-TEST_F(PrintJob, PollsEvery500MsAndSeesAResultAtTheNextLook) {
-    ResultAfter(1001, "0");  // just after the second look
-    EXPECT_FALSE(Call());
-    EXPECT_EQ(platform.Count("pause 500"), 3);
-    EXPECT_EQ(platform.Count("exists " + std::string(kResultFile)), 3);
-}
-
-TEST_F(PrintJob, WaitEndsAtTheFirstLookAfterMoreThan120000Ms) {
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.Count("pause 500"), 241);  // 240 looks leave exactly 120000 ms: not yet more
-    NextJob();
-    platform.lookCostMs = 100;                   // 200 looks of 600 ms leave exactly 120000 ms
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.Count("pause 500"), 201);
-}
-
-TEST_F(PrintJob, AResultAtTheLastLookIsFoundOneAfterItIsNot) {
-    ResultAfter(120500, "0");
-    EXPECT_FALSE(Call());
-    EXPECT_EQ(platform.Count("pause 500"), 241);
-
-    NextJob();
-    ResultAfter(121000, "0");
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(platform.Count("pause"), 241);
-    EXPECT_EQ(platform.Count("remove"), 0);
-}
-
-TEST_F(PrintJob, WaitLastsItsFullLengthWhereverTheTickCounterStands) {
-    for (const std::uint32_t startTick :
-         {0u, 1u, 2147483647u, 2147483648u, 4294967295u - 60000u, 4294967295u - 120000u, 4294967295u - 499u, 4294967295u}) {
-        SCOPED_TRACE(startTick);
-        platform.tick = startTick;
-        platform.trace.clear();
-        platform.logs.clear();
-        EXPECT_TRUE(Call());
-        EXPECT_EQ(platform.Count("pause 500"), 241);
-        EXPECT_EQ(platform.tick - startTick, 241u * 500u);
-        const std::string jobFile = "C:\\Tallyhorn\\Temp\\" + contract::TickNumber(startTick) + "_42.txt";
-        EXPECT_EQ(Messages()[1], "Starting the Tallyhorn monitor, Job file is " + jobFile);
+// Each way a job goes: its lines, its answer, the looks and the handles closed, and the
+// event of a job without the monitor's verdict (the reason's id, the job, the printer, the
+// outcome and the detail, never the document name). FailClosed holds the job where the
+// monitor failed to give a verdict, but not for an empty server address (the hook
+// switched off) or a failure inside the call, which answers true with a line of its own.
+TEST_F(PrintJob, EachPathsLinesAnswerAndEvent) {
+    const std::string rslt = std::string("Rslt file ") + kResultFile,
+                      inside = "Error in Handle_Print_Job, the job is printed: ", failed = inside + "injected: ";
+    const Lines created = {kFirstLine, kStartingLine, "Monitor created OK"};
+    const auto after = [](Lines lines, std::initializer_list<std::string> more) {
+        lines.insert(lines.end(), more);
+        return lines;
+    };
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        Lines lines;   // as logged without FailClosed
+        bool printed;  // the answer without FailClosed
+        std::optional<std::uint32_t> event;
+        std::string detail;
+        bool held;  // with FailClosed
+        int pauses;
+        std::size_t handlesClosed;
+    } cases[] = {
+        {"no server address", [this] { platform.SetSetting("Tallyhorn ServerIP", ""); }, {"Server IP is empty"},
+         true, events::kServerAddressEmpty, "", false, 0, 0},
+        {"the monitor cannot start", [this] { platform.startSucceeds = false; },
+         {kFirstLine, kStartingLine, std::string("Error creating Monitor,   error 2, Command Line=") + kCommandLine,
+          "Result = 1"},
+         true, events::kMonitorNotStarted, "2", true, 0, 0},
+        {"its error written unsigned", [this] { platform.startSucceeds = false, platform.startError = 0xFFFFFFFFu; },
+         {kFirstLine, kStartingLine,
+          std::string("Error creating Monitor,   error 4294967295, Command Line=") + kCommandLine, "Result = 1"},
+         true, events::kMonitorNotStarted, "4294967295", true, 0, 0},
+        {"Result 0", [this] { ResultAfter(500, "0"); },
+         after(created, {rslt + " found", "Monitor Handle closed OK", "Result = 0"}), false, {}, "", false, 1, 2},
+        {"logging off", [this] { platform.SetSetting("WriteToLog", "0"), ResultAfter(500, "0"); }, {}, false, {}, "",
+         false, 1, 2},
+        {"a handle that cannot be closed", [this] { platform.processCloseSucceeds = false, ResultAfter(1000, "0"); },
+         after(created, {rslt + " found", "Warning: Monitor Handle close error 6", "Result = 0"}), false, {}, "", false,
+         2, 2},
+        {"no result in time", [] {}, after(created, {rslt + " not found", "Monitor Handle closed OK", "Result = 1"}),
+         true, events::kNoResultInTime, "", true, 241, 2},
+        // A failure inside: the event's detail is what its line says.
+        {"narrowing the names", [this] { platform.throwAt = "narrow"; }, {failed + "narrow", "Result = 1"}, true, {},
+         "", false, 0, 0},  // nor can the event name the printer
+        {"starting the monitor", [this] { platform.throwAt = "start"; },
+         {kFirstLine, kStartingLine, failed + "start", "Result = 1"}, true, events::kCallFailed, "", false, 0, 0},
+        {"waiting", [this] { platform.throwAt = "pause"; }, after(created, {failed + "pause 500", "Result = 1"}), true,
+         events::kCallFailed, "", false, 1, 2},
+        {"looking", [this] { platform.throwAt = "exists"; },
+         after(created, {failed + "exists " + kResultFile, "Result = 1"}), true, events::kCallFailed, "", false, 1, 2},
+        {"reading", [this] { platform.throwAt = "read C:\\Tallyhorn\\Temp", ResultAfter(500, "0"); },
+         after(created, {rslt + " found", failed + "read " + kResultFile + " PrintJob/Result", "Result = 1"}), true,
+         events::kCallFailed, "", false, 1, 2},
+        {"deleting", [this] { platform.throwAt = "remove", ResultAfter(500, "0"); },
+         after(created, {rslt + " found", failed + "remove " + kResultFile, "Result = 1"}), true, events::kCallFailed,
+         "", false, 1, 2},
+    };
+    for (const auto& c : cases) for (const bool failClosed : {false, true}) {
+        SCOPED_TRACE(std::string(c.name) + (failClosed ? ", FailClosed" : ""));
+        platform = FakeHookPlatform();
+        SetUp();
+        NextJob();
+        platform.SetSetting("FailClosed", failClosed ? "1" : "0");
+        c.arrange();
+        const bool answer = c.printed && !(failClosed && c.held);
+        EXPECT_EQ(Call(), answer);
+        Lines expected = c.lines;
+        if (answer != c.printed) expected.back() = "Result = 0";
+        EXPECT_EQ(Messages(), expected);
+        const std::string detail = c.event == events::kCallFailed ? c.lines.rbegin()[1].substr(inside.size())
+                                                                   : c.detail;
+        EXPECT_EQ(platform.events, c.event ? EventOf(*c.event, answer, detail) : std::vector<events::Event>{});
+        EXPECT_EQ(platform.Count("pause 500"), c.pauses);
+        EXPECT_EQ(platform.closedHandles, c.handlesClosed);
     }
 }
 
-// The job file's tick number at the edges of the counter, a negative JobId and null names,
-// in the log (every line tagged with the JobId) and on the command line.
-TEST_F(PrintJob, JobFileAndCommandLineAtTheEdges) {
-    const struct {
-        const char16_t *device, *document;
-        std::int32_t jobId, jobType;
-        std::uint32_t tick;
-        std::string jobFile, firstLine, arguments;  // arguments: after the job file's
-    } cases[] = {
-        {u"P", u"D", 42, 1, 4294967295u, "1_42.txt", "P,  JobType = 1,  pDocumentName = D", "\"P\" \"D\" 42 1"},
-        {u"P", u"D", 42, 1, 2147483648u, "-2147483648_42.txt", "P,  JobType = 1,  pDocumentName = D", "\"P\" \"D\" 42 1"},
-        {u"P", u"D", -5, -3, 5000, "5000_-5.txt", "P,  JobType = -3,  pDocumentName = D", "\"P\" \"D\" -5 -3"},
-        {nullptr, nullptr, 42, 1, 5000, "5000_42.txt", ",  JobType = 1,  pDocumentName = ", "\"\" \"\" 42 1"},
+// Looks every 500 ms until more than 120000 ms have passed since the call began, wherever
+// the tick counter stands: a result is seen at the next look, one at the last look is
+// found, one after it is not.
+TEST_F(PrintJob, TheWaitLooksEvery500MsUntilMoreThan120000MsHavePassed) {
+    struct Case {
+        std::uint32_t startTick;
+        std::optional<std::uint32_t> resultAfter;
+        std::uint32_t lookCostMs;
+        int looks;
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.jobFile);
+    std::vector<Case> cases = {
+        {5000, 1001, 0, 3},      // just after the second look
+        {5000, {}, 0, 241},      // 240 looks leave exactly 120000 ms: not yet more
+        {5000, {}, 100, 201},    // 200 looks of 600 ms leave exactly 120000 ms
+        {5000, 120500, 0, 241},  // at the last look
+        {5000, 121000, 0, 241},  // after it
+    };
+    for (const std::uint32_t tick : {0u, 1u, 2147483647u, 2147483648u, 4294967295u - 60000u, 4294967295u - 120000u,
+                                     4294967295u - 499u, 4294967295u})
+        cases.push_back({tick, {}, 0, 241});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.startTick << " " << c.resultAfter.value_or(0) << " " << c.lookCostMs);
         NextJob();
-        platform.startSucceeds = false;
-        platform.tick = c.tick;
-        EXPECT_TRUE(Call(c.device, c.document, c.jobId, c.jobType));
-        const std::string jobFile = "C:\\Tallyhorn\\Temp\\" + c.jobFile;
-        EXPECT_EQ(platform.commandLine, "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"" + jobFile + "\" " + c.arguments);
-        const std::vector<std::string> messages = Messages(kLog, c.jobId);
-        ASSERT_EQ(messages.size(), 4u);
-        EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + c.firstLine);
-        EXPECT_EQ(messages[1], "Starting the Tallyhorn monitor, Job file is " + jobFile);
+        platform.tick = c.startTick;
+        platform.lookCostMs = c.lookCostMs;
+        platform.afterPause = {};
+        if (c.resultAfter) ResultAfter(*c.resultAfter, "0");
+        EXPECT_EQ(Call(), !(c.resultAfter && *c.resultAfter <= 120500));
+        const std::string jobFile = "C:\\Tallyhorn\\Temp\\" + contract::TickNumber(c.startTick) + "_42.txt";
+        EXPECT_EQ(Messages()[1], "Starting the Tallyhorn monitor, Job file is " + jobFile);
+        EXPECT_EQ(platform.commandLine,
+                  "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"" + jobFile + "\" \"Office Laser\" \"Report.docx\" 42 1");
+        EXPECT_EQ(platform.Count("pause 500"), c.looks);
+        EXPECT_EQ(platform.Count("exists " + jobFile + ".rslt"), c.looks);
+        EXPECT_EQ(platform.tick - c.startTick, static_cast<std::uint32_t>(c.looks) * (500u + c.lookCostMs));
     }
 }
 
 // The monitor gets the names mended for its command line: quotes as ', control characters
 // blanked, cut to 2047 bytes of whole characters. The log shows them as given but cut with
 // ... and control characters blanked, in the first line and in its copy of the command
-// line, so no line is forged.
+// line, so no line is forged. A negative JobId and JobType, and null names, go as they are.
 TEST_F(PrintJob, NamesAreMendedForTheCommandLineAndTheLogEachItsOwnWay) {
     platform.startSucceeds = false;
     const std::string n2046(2046, 'n');
     const std::string n2047 = n2046 + "n";
     const struct {
-        std::u16string device, document;
+        std::optional<std::u16string> device, document;
         std::string loggedDevice, loggedDocument, monitorDevice, monitorDocument;
         bool shiftJis = false;  // the fake narrows code units below 0x100 to their bytes
+        std::int32_t jobId = 42, jobType = 1;
     } cases[] = {
         {u"Laser \"2\"", u"a\" \"b", "Laser \"2\"", "a\" \"b", "Laser '2'", "a' 'b"},
         {std::u16string(2047, u'n'), std::u16string(100000, u'n'), n2047, n2047 + "...", n2047, n2047},
         {u"Laser\t1", u"a\r\n00:00:00  [22]\tResult = 0\x1A", "Laser 1", "a  00:00:00  [22] Result = 0 ", "Laser 1",
          "a  00:00:00  [22] Result = 0 "},
         {u"List\x95\\", std::u16string(2046, u'n') + u"\x95\\", "List\x95\\", n2046 + "...", "List\x95\\", n2046, true},
+        {u"P", u"D", "P", "D", "P", "D", false, -5, -3},
+        {std::nullopt, std::nullopt, "", "", "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loggedDevice);
         NextJob();
         platform.leadBytes = c.shiftJis ? windows_rules::ShiftJisLeadBytes() : contract::LeadBytes{};
-        EXPECT_TRUE(Call(c.device.c_str(), c.document.c_str()));
-        const std::string start = "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"C:\\Tallyhorn\\Temp\\5000_42.txt\" \"";
-        EXPECT_EQ(platform.commandLine, start + c.monitorDevice + "\" \"" + c.monitorDocument + "\" 42 1");
+        EXPECT_TRUE(Call(c.device ? c.device->c_str() : nullptr, c.document ? c.document->c_str() : nullptr, c.jobId,
+                         c.jobType));
+        const std::string jobFile = "C:\\Tallyhorn\\Temp\\5000_" + std::to_string(c.jobId) + ".txt";
+        EXPECT_EQ(platform.commandLine, "\"C:\\Tallyhorn\\Tallyhorn_Mon.exe\" \"" + jobFile + "\" \"" +
+                                            c.monitorDevice + "\" \"" + c.monitorDocument + "\" " +
+                                            std::to_string(c.jobId) + " " + std::to_string(c.jobType));
         std::string logged = platform.commandLine;
         std::replace_if(logged.begin(), logged.end(), [](char b) { return b >= 0 && b < 0x20; }, ' ');
-        const std::vector<std::string> messages = Messages();
-        ASSERT_EQ(messages.size(), 4u);
-        EXPECT_EQ(messages[0], "Handle_Print_Job, DeviceName = " + c.loggedDevice +
-                                   ",  JobType = 1,  pDocumentName = " + c.loggedDocument);
-        EXPECT_EQ(messages[2], "Error creating Monitor,   error 2, Command Line=" + logged);
+        const Lines expected = {"Handle_Print_Job, DeviceName = " + c.loggedDevice + ",  JobType = " +
+                                    std::to_string(c.jobType) + ",  pDocumentName = " + c.loggedDocument,
+                                "Starting the Tallyhorn monitor, Job file is " + jobFile,
+                                "Error creating Monitor,   error 2, Command Line=" + logged, "Result = 1"};
+        EXPECT_EQ(Messages(kLog, c.jobId), expected);
     }
 }
 
@@ -321,40 +307,6 @@ TEST_F(PrintJob, WhatAResultFileAnswers) {
     }
 }
 
-// Each other way a job goes without the monitor's verdict writes its event too: the
-// reason's id, the job, the printer, the outcome and the detail, never the document name.
-// FailClosed holds the job where the monitor failed to give a verdict, but not for an
-// empty server address (the hook switched off) or a failure inside.
-TEST_F(PrintJob, EachPathWithoutAVerdictWritesItsEventAndFailClosedHoldsTheMonitorsFailures) {
-    const struct {
-        std::function<void()> arrange;
-        std::uint32_t id;
-        std::string detail;
-        bool held;  // with FailClosed
-    } cases[] = {
-        {[this] { platform.SetSetting("Tallyhorn ServerIP", ""); }, events::kServerAddressEmpty, "", false},
-        {[this] { platform.startSucceeds = false; }, events::kMonitorNotStarted, "2", true},
-        {[] {}, events::kNoResultInTime, "", true},
-        {[this] { platform.holdErrors[kResultFile] = 32, ResultAfter(500, "0"); },  // held by its writer to the end
-         events::kResultFileUnusable, "could not be opened, error 32", true},
-        {[this] { platform.throwAt = "start"; }, events::kCallFailed, "injected: start", false},
-    };
-    for (const auto& c : cases) for (const bool failClosed : {false, true}) {
-        SCOPED_TRACE("row " + std::to_string(&c - cases) + (failClosed ? ", FailClosed" : ""));
-        platform = FakeHookPlatform();
-        SetUp();
-        NextJob();
-        platform.SetSetting("FailClosed", failClosed ? "1" : "0");
-        c.arrange();
-        const bool answer = !(failClosed && c.held);
-        EXPECT_EQ(Call(), answer);
-        EXPECT_EQ(platform.events, EventOf(c.id, answer, c.detail));
-        EXPECT_EQ(Messages().back(), c.id == events::kServerAddressEmpty ? "Server IP is empty"
-                                     : answer                           ? "Result = 1"
-                                                                        : "Result = 0");
-    }
-}
-
 // A reason writes one event a minute in a process, the next one counting the jobs that
 // went without; another reason has its own minute. The tick counter may wrap meanwhile, and
 // a tick read a moment before the last event's (on another thread) is within the minute.
@@ -396,35 +348,6 @@ TEST(EventThrottle, OfCallsAtOnceOneWritesTheEventAndTheOthersAreCountedOnce) {
         calls.clear();  // joins them
         ASSERT_EQ(written, 1u) << "round " << round;
         ASSERT_EQ(counted + throttle.Claim(UncheckedReason::NoResultInTime, 61000).value_or(99), 7u) << "round " << round;
-    }
-}
-
-TEST_F(PrintJob, LoggingOffStillRunsTheJob) {
-    platform.SetSetting("WriteToLog", "0");
-    ResultAfter(500, "0");
-    EXPECT_FALSE(Call());
-    EXPECT_TRUE(platform.logs.empty());
-    EXPECT_EQ(platform.Count("mkdir"), 0);
-}
-
-TEST_F(PrintJob, AFailureInsideTheCallAnswersTrueWithALineAndClosesTheHandles) {
-    struct Case {
-        const char* at;
-        std::size_t handlesClosed;
-    };
-    for (const Case& c : {Case{"narrow", 0}, Case{"start", 0}, Case{"pause", 2}, Case{"exists", 2},
-                          Case{"read C:\\Tallyhorn\\Temp", 2}, Case{"remove", 2}}) {
-        SCOPED_TRACE(c.at);
-        NextJob();
-        ResultAfter(500, "0");
-        platform.throwAt = c.at;
-        EXPECT_TRUE(Call());
-        const std::vector<std::string> messages = Messages();
-        ASSERT_GE(messages.size(), 2u);
-        EXPECT_EQ(messages[messages.size() - 2].rfind("Error in Handle_Print_Job, the job is printed: injected: ", 0), 0u)
-            << messages[messages.size() - 2];
-        EXPECT_EQ(messages.back(), "Result = 1");
-        EXPECT_EQ(platform.closedHandles.size(), c.handlesClosed);
     }
 }
 

@@ -44,8 +44,6 @@ TEST(SettingsCheck, EachPropertyGivenWronglyIsNamedWithItsReason) {
         {{"192.0.2.10", "", "0030", "", "", false}, ""},     {{"", "", "", "", "", true}, ""},
         {{"", "", "", "", "", false}, missing},
         {{"  ", "", "", "", "", true}, "SERVERIP holds no address, only blanks or quotes: " + wanted + "."},
-        {{"printserver", "", "", "", "", true},
-         "SERVERIP is a host name, and the dialogs look up no names: " + wanted + "."},
         {{"192.0.2.10", "0x1", "", "", "", false}, writeToLog}, {{"192.0.2.10", "", "3651", "", "", false}, logDays},
         {{"192.0.2.10", "", "-1", "", "", false}, logDays},     {{"192.0.2.10", "", "99999999999999999999", "", "", false}, logDays},
         {{"192.0.2.10", "", "", "2", "", false}, failClosed},   {{"192.0.2.10", "", "", "", "yes", false}, clientLog},
