@@ -3,21 +3,20 @@
 
     python3 tests/docs/check_docs.py [SOURCE-ROOT]
 
-The docs' quotes of the hook log, the dialog and the installation check (log lines and
-lines beginning like a code text in code blocks; such `code spans`, those in a "FAIL line"
-column and "double-quoted" dialog texts in the text) must be made of the code's strings
-and the installation's facts, in whole pieces with only values between them, a piece cut
-short only before "..." or at the end of a quote in the text. Every property named must be
-the package's, and the Properties table must say what the package writes. Prints one line
-per finding; exits 1 when there is any.
+The docs' quotes of the hook log, the dialog and the installation check must be made of
+the code's strings and the installation's facts, in whole pieces with values between them;
+a piece may be cut short only before "..." or at the end of a quote in the text. Every
+property named must be the package's, and the Properties table must say what it writes.
+Prints one line per finding; exits 1 when there is any.
 """
 import os
 import pathlib
 import re
 import sys
 
-# How the docs' quotes begin: a quote that begins so is checked. Each must still begin a
-# string of the code, so that a text changed there cannot leave its old quotes unchecked.
+# How the docs' quotes begin: a code block line, `code span` or "double-quoted" dialog text that begins
+# so is checked. Each must still begin a string of the code, so that a text changed there cannot leave
+# its old quotes unchecked.
 HEADS = {
     "hook log": ["Server IP is empty", "Handle_Print_Job, DeviceName = ", "Starting the Tallyhorn monitor",
                  "Monitor created OK", "Rslt file ", "Monitor Handle closed OK", "Warning: Monitor Handle close error",
@@ -83,13 +82,11 @@ def literals(path):
     """The string literals of a C++ file, adjacent ones joined, cut at printf formats; each
     piece also without a separator at its front (a mend that comes first)."""
     text = re.sub(r'^\s*#\s*include.*$|//[^\n"]*$', "", read(path), flags=re.M)
-    pieces = []
     for run in re.finditer(LITERAL + r"(?:\s*" + LITERAL + ")*", text):
         value = "".join(re.sub(r"\\(.)", lambda m: {"n": "\n", "t": "\t", "r": "\r", "0": "\0"}.get(m[1], m[1]), s)
                         for s in re.findall(LITERAL, run.group(0)))
         for piece in (p.strip("\n") for p in re.split(r"%[-+ #0]*\d*(?:\.\d+)?[lhz]*[diuxXsc]", value)):
-            pieces += [piece, re.sub(r"^[;,:]? ", "", piece)]
-    return pieces
+            yield from (piece, re.sub(r"^[;,:]? ", "", piece))
 
 
 def facts(root):
@@ -160,8 +157,7 @@ class Review:
             self.quote(where, said, {"dialog": HEADS["dialog"]}, open_end=True)
 
     def document(self, path):
-        name = path.relative_to(self.root)
-        fenced = block = False
+        name, fenced, block = path.relative_to(self.root), False, False
         previous, fail_columns, paragraph = "", None, []  # paragraph: (line number, text), since a quote may wrap
         for number, line in enumerate(read(path).splitlines() + [""], 1):
             where, stripped = f"{name}:{number}", line.strip()
