@@ -9,14 +9,15 @@ a piece may be cut short only before "..." or at the end of a quote in the text.
 property named must be the package's, and the Properties table must say what it writes.
 Prints one line per finding; exits 1 when there is any.
 """
+import difflib
 import os
 import pathlib
 import re
 import sys
 
 # How the docs' quotes begin: a code block line, `code span` or "double-quoted" dialog text that begins
-# so is checked. Each must still begin a string of the code, so that a text changed there cannot leave
-# its old quotes unchecked.
+# so (or nearly so: a letter or two changed) is checked. Each must still begin a string of the code, so
+# that a text changed there cannot leave its old quotes unchecked.
 HEADS = {
     "hook log": ["Server IP is empty", "Handle_Print_Job, DeviceName = ", "Starting the Tallyhorn monitor",
                  "Monitor created OK", "Rslt file ", "Monitor Handle closed OK", "Warning: Monitor Handle close error",
@@ -116,6 +117,12 @@ def tiles(text, pool, open_end):
     return reach[n] and used, text[:max(i for i in range(n + 1) if reach[i])]
 
 
+def begins_like(text, head):
+    """Whether the text begins with the head or, for a long head, with the head a letter or two changed."""
+    return text.startswith(head) or (len(head) >= 15 and text[:4] == head[:4]
+                                     and difflib.SequenceMatcher(None, text[:len(head)], head).ratio() >= .9)
+
+
 def table_cells(line):
     cells, ticks = [""], 0
     for ch in line.strip().strip("|"):
@@ -140,8 +147,8 @@ class Review:
                                          f"\"{head}\", and no string of the code begins so any more")
 
     def quote(self, where, text, heads=HEADS, open_end=False, kind=None):
-        """Checks the text as the kind of quote whose head it begins with, or as the kind given."""
-        kind = kind or next((k for k, h in heads.items() if text.startswith(tuple(h))), None)
+        """Checks the text as the kind of quote whose head it begins like, or as the kind given."""
+        kind = kind or next((k for k, h in heads.items() if any(begins_like(text, head) for head in h)), None)
         if not kind:
             return
         text = text.rstrip()
