@@ -6,7 +6,8 @@
 The docs' quotes of the hook log, the dialog and the installation check must be made of
 the code's strings and the installation's facts, in whole pieces with values between them;
 a piece may be cut short only before "..." or at the end of a quote in the text. Every
-property named must be the package's, and the Properties table must say what it writes.
+property named must be the package's, and the Properties table must say what it writes;
+every GUID and packed code named must be one of the packages' upgrade codes.
 Prints one line per finding; exits 1 when there is any.
 """
 import difflib
@@ -52,6 +53,7 @@ NOT_OURS = {"REINSTALL", "REINSTALLMODE", "REBOOT", "REMOVE", "ALLUSERS", "TRANS
 ENVIRONMENT = ("TALLYHORN_", "WINE")  # the build's and Wine's environment variables
 PACKAGE_MIXED = ["SettingsRefusal", "SecureHistory"]  # mixed-case properties of the package
 LIST_ITEM = r"\s*(?:[-*]|\d+\.)\s"
+GUID = r"[0-9A-Fa-f]{8}(?:-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}"
 
 # Values between the code's pieces, and whether a piece of the code may be glued to the
 # value's end ("<folder>Tallyhorn_Mon.exe", "C:\\PF\\Tallyhorn\\Tallyhorn.dll: x86").
@@ -190,6 +192,15 @@ class Review:
             if prose:
                 paragraph.append((number, stripped))
 
+    @property
+    def upgrade_codes(self):
+        """The upgrade codes, as written and in Windows Installer's packed form (each group of
+        the first three reversed, each byte of the rest with its two digits swapped)."""
+        codes = [v for k, v in self.facts.items() if k.startswith("UpgradeCode")]
+        packed = ["".join(g[::-1] for g in c.split("-")[:3]) + re.sub(r"(.)(.)", r"\2\1", c[19:].replace("-", ""))
+                  for c in codes]
+        return codes + packed
+
     def idt_rows(self, table):
         """A package table's rows, the facts filled in where the table is made from them."""
         for path in files(self.root, [f"packaging/{table}.idt*"]):
@@ -212,6 +223,9 @@ class Review:
                     named.update(re.findall(r"\b([A-Z][A-Z0-9_]{3,})=", line))
                 for prop in sorted(p for p in named - names - NOT_OURS if not p.startswith(ENVIRONMENT)):
                     self.findings.append(f"{name}:{number}: `{prop}` is no property of the package")
+                for code in re.findall(GUID, line) + re.findall(r"\b[0-9A-F]{32}\b", line):
+                    if code not in self.upgrade_codes:
+                        self.findings.append(f"{name}:{number}: {code} is no upgrade code of the packages")
             # A paragraph or list item that names the upgrade searches' results names them all.
             for block in re.split(r"\n\s*\n|\n(?=" + LIST_ITEM + ")", page):
                 shown = {p for p in searched if f"`{p}`" in block}
