@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -193,12 +194,9 @@ TEST_F(HookUnderWine, ResultZeroIsTheVerdictWithEveryLineAndTheMonitorsCommandLi
     EXPECT_EQ(Verdict(run, 42), 0);
 
     const std::vector<std::string> messages = Messages(42);
-    const std::string jobFile = LoggedJobFile(messages);
-    ASSERT_EQ(jobFile.rfind(progDir + "Temp\\", 0), 0u) << jobFile;
-    const std::string tick = jobFile.substr(progDir.size() + 5, jobFile.size() - progDir.size() - 5 - 7);
-    EXPECT_EQ(jobFile.substr(jobFile.size() - 7), "_42.txt");
-    EXPECT_FALSE(tick.empty());
-    EXPECT_EQ(tick.find_first_not_of("0123456789"), std::string::npos) << tick;
+    const std::string jobFile = LoggedJobFile(messages);  // in Temp\, named for the tick number and the JobId
+    ASSERT_EQ(jobFile.rfind(progDir, 0), 0u) << jobFile;
+    EXPECT_TRUE(std::regex_match(jobFile.substr(progDir.size()), std::regex(R"(Temp\\[0-9]+_42\.txt)"))) << jobFile;
     const std::vector<std::string> expected = {
         "Handle_Print_Job, DeviceName = Office Laser,  JobType = 1,  pDocumentName = Report 2026.docx",
         "Starting the Tallyhorn monitor, Job file is " + jobFile,
@@ -380,10 +378,19 @@ TEST_F(HookUnderWine, AResultFileHeldByTheMonitorOrHardLinkedIsLookedAtAgain) {
 // The day's log: a hard link at its name to a file elsewhere is made a file of its own (the
 // file elsewhere keeps every byte, its Ctrl-Z included); while another writer holds it, a
 // line is lost; a Ctrl-Z cuts the tail off before the next line. The time separator is the
-// thread locale's when the library is loaded: Finnish has ".".
-TEST_F(HookUnderWine, TheDaysLogIsAFileOfItsOwnThatLosesOnlyLinesItCannotTake) {
-    Settings({"ProgDir=" + progDir});
+// thread locale's when the library is loaded: Finnish has ".". With LogDays the line that
+// begins the day's file deletes the hook's logs dated more than that many days back (which
+// names count is tested natively): counted to 1 January 2020, that log stays, the one of
+// the day before goes.
+TEST_F(HookUnderWine, TheDaysLogIsAFileOfItsOwnThatLosesOnlyLinesItCannotTakeAndPrunesOldLogs) {
+    SYSTEMTIME today{};
+    GetLocalTime(&today);
+    const auto logDays = DayNumber(today.wYear, today.wMonth, today.wDay) - DayNumber(2020, 1, 1);
+    Settings({"ProgDir=" + progDir, "LogDays=" + std::to_string(logDays)});
     ASSERT_TRUE(CreateDirectoryA((progDir + "Debug").c_str(), nullptr));
+    const std::pair<std::string, bool> oldLogs[] = {{"Tallyhorn_Hk_01_01_2020.log", true},
+                                                    {"Tallyhorn_Hk_31_12_2019.log", false}};
+    for (const auto& [name, kept] : oldLogs) ASSERT_TRUE(WriteBytes(progDir + "Debug\\" + name, "old"));
     const std::string outside = progDir + "outside.txt";
     const std::string elsewhere = "someone else's file\r\n\x1A and its tail";
     ASSERT_TRUE(WriteBytes(outside, elsewhere));
@@ -391,6 +398,7 @@ TEST_F(HookUnderWine, TheDaysLogIsAFileOfItsOwnThatLosesOnlyLinesItCannotTake) {
     EXPECT_EQ(Verdict(Harness("P D 20 1"), 20), 1);
     EXPECT_EQ(ReadBytes(outside), elsewhere);
     EXPECT_EQ(Messages(20), std::vector<std::string>{"Server IP is empty"});
+    for (const auto& [name, kept] : oldLogs) EXPECT_EQ(Exists(progDir + "Debug\\" + name), kept) << name;
 
     const std::string earlier = "10:00:00  [1]\tearlier\r\n", tail = "\x1A" "junk after the end mark";
     ASSERT_TRUE(WriteBytes(LogPath(), earlier + tail));
@@ -412,22 +420,6 @@ TEST_F(HookUnderWine, TheDaysLogIsAFileOfItsOwnThatLosesOnlyLinesItCannotTake) {
         if (const auto parsed = ParseLogLine(line)) separators[parsed->jobId] = parsed->separator;
     EXPECT_EQ(separators["21"], '.');
     EXPECT_EQ(separators["22"], ':');
-}
-
-// With LogDays the first line of a day deletes the hook's logs dated more than that many
-// days back (which names count is tested natively). The days are counted to 1 January
-// 2020: that log stays, the one of the day before goes.
-TEST_F(HookUnderWine, TheFirstLineOfADayDeletesLogsOlderThanLogDays) {
-    SYSTEMTIME today{};
-    GetLocalTime(&today);
-    const auto logDays = DayNumber(today.wYear, today.wMonth, today.wDay) - DayNumber(2020, 1, 1);
-    Settings({"ProgDir=" + progDir, "LogDays=" + std::to_string(logDays)});
-    ASSERT_TRUE(CreateDirectoryA((progDir + "Debug").c_str(), nullptr));
-    const std::pair<std::string, bool> files[] = {{"Tallyhorn_Hk_01_01_2020.log", true},
-                                                  {"Tallyhorn_Hk_31_12_2019.log", false}};
-    for (const auto& [name, kept] : files) ASSERT_TRUE(WriteBytes(progDir + "Debug\\" + name, "old"));
-    EXPECT_EQ(Verdict(Harness("P D 23 1"), 23), 1);
-    for (const auto& [name, kept] : files) EXPECT_EQ(Exists(progDir + "Debug\\" + name), kept) << name;
 }
 
 // The registry values that the package writes, set here for the installation check: texts,
