@@ -123,67 +123,68 @@ TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
     EXPECT_FALSE(Exists(run.Folder() + "Debug\\Tallyhorn_Client_" + TodaysLogDate() + ".log"));
 }
 
-TEST(DialogWindow, RejectModeTellsWhyTheJobWillNotPrint) {
+// Reject mode under a black high-contrast scheme: every colour comes from the system's
+// scheme, so the lines are white on black, "will not be printed" too. Enter presses the
+// focused OK button, which closes the dialog: the whole job's test.
+TEST(DialogWindow, RejectModeTellsWhyTheJobWillNotPrintInTheSchemesColours) {
+    const HighContrastBlack scheme;
     ClientRun run;
     ASSERT_TRUE(run.Show(Job("REJECT", "5"), kRejectCaption));
     ExpectControls(run, ArrangementOf(&InEachMode::reject));
-    // Enter presses the focused OK button, which closes the dialog: the whole job's test.
     EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdOKBtn);
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=REJECT", "JobID=5"}));
+    const RECT label3 = driver::ClientRectOnScreen(run.ControlWindow(kIdLabel3));
+    std::set<COLORREF> colours;
+    EXPECT_TRUE(WaitUntil([&] {
+        const ::tallyhorn::win::WindowDc screen(nullptr);
+        colours.clear();
+        for (int y = label3.top; y < label3.bottom; ++y)
+            for (int x = label3.left; x < label3.right; ++x) colours.insert(GetPixel(screen.get(), x, y));
+        return colours.size() > 1;
+    }, 5000));
+    EXPECT_EQ(colours, (std::set<COLORREF>{RGB(0, 0, 0), RGB(255, 255, 255)}));
 }
 
-struct QuotaCase {
-    const char* action;
-    const char* quotaType;
-    const char* label1;
-    bool buttonsEnabled;
-};
-
-void PrintTo(const QuotaCase& c, std::ostream* out) { *out << '"' << c.action << '"'; }
-
-class QuotaMode : public ::testing::TestWithParam<QuotaCase> {};
-
-TEST_P(QuotaMode, AsksToConfirmAgainstTheCountdown) {
-    const QuotaCase& c = GetParam();
-    ClientRun run;
-    ASSERT_TRUE(run.Show(Job(c.action, "9"), kQuotaCaption));
-    const bool wait = std::string(c.quotaType) == "WAIT ";
-    Arrangement quota = ArrangementOf(&InEachMode::quota);
-    for (auto& [id, seen] : quota) {
-        if (id == kIdLabel1) seen.text = c.label1;
-        if (id == kIdLabel3) seen.visible = !wait;
+// Each quota type: Label1's text, and whether the buttons take clicks (not while the job
+// waits for the administrator, when Label3 hides too).
+TEST(QuotaMode, AsksToConfirmAgainstTheCountdown) {
+    const struct {
+        const char* action;
+        const char* quotaType;
+        const char* label1;
+        bool buttonsEnabled;
+    } cases[] = {
+        {"ADMIN QUOTA", "ADMIN", "Click OK within 30 seconds to allow the user to go on with the Printing,", true},
+        {"USER QUOTA", "USER ", "Click OK within 30 seconds to go on with the Printing,", true},
+        {"WAIT QUOTA", "WAIT ", "Waiting for the Administrator approval to go on with the Printing (30)", false},
+        {"QUOTA", "QUOTA", "Comment:", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        ClientRun run;
+        ASSERT_TRUE(run.Show(Job(c.action, "9"), kQuotaCaption));
+        Arrangement quota = ArrangementOf(&InEachMode::quota);
+        for (auto& [id, seen] : quota) {
+            if (id == kIdLabel1) seen.text = c.label1;
+            if (id == kIdLabel3) seen.visible = c.buttonsEnabled;
+        }
+        ExpectControls(run, quota);
+        EXPECT_EQ(run.Control(kIdOKBtn).enabled, c.buttonsEnabled);
+        EXPECT_EQ(run.Control(kIdCancelBtn).enabled, c.buttonsEnabled);
+        // OK has the focus and looks like the button Enter presses; while both buttons wait,
+        // the dialog itself holds the focus.
+        EXPECT_EQ((GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0, c.buttonsEnabled);
+        EXPECT_EQ(driver::FocusedWindow(run.Dialog()), c.buttonsEnabled ? run.ControlWindow(kIdOKBtn) : run.Dialog());
+        EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=QUOTA", "JobID=9",
+                                                              std::string("QuotaType=") + c.quotaType}));
+        if (c.buttonsEnabled) continue;
+        // An arrow key finds nothing to move to; Escape, which the dialog takes, still asks.
+        run.Press(VK_RIGHT);
+        run.Press(VK_ESCAPE);
+        ASSERT_TRUE(run.AnswerBox("The Print job will be canceled, ok to go on ?", IDNO));
+        EXPECT_TRUE(WaitUntil([&] { return driver::FocusedWindow(run.Dialog()) == run.Dialog(); }, 2000));
     }
-    ExpectControls(run, quota);
-    EXPECT_EQ(run.Control(kIdOKBtn).enabled, c.buttonsEnabled);
-    EXPECT_EQ(run.Control(kIdCancelBtn).enabled, c.buttonsEnabled);
-    // OK has the focus and looks like the button Enter presses; while both buttons wait,
-    // the dialog itself holds the focus.
-    EXPECT_EQ((GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0, c.buttonsEnabled);
-    EXPECT_EQ(driver::FocusedWindow(run.Dialog()), c.buttonsEnabled ? run.ControlWindow(kIdOKBtn) : run.Dialog());
-    EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=QUOTA", "JobID=9",
-                                                          std::string("QuotaType=") + c.quotaType}));
-    if (!wait) return;
-    // An arrow key finds nothing to move to; Escape, which the dialog takes, still asks.
-    run.Press(VK_RIGHT);
-    run.Press(VK_ESCAPE);
-    ASSERT_TRUE(run.AnswerBox("The Print job will be canceled, ok to go on ?", IDNO));
-    EXPECT_TRUE(WaitUntil([&] { return driver::FocusedWindow(run.Dialog()) == run.Dialog(); }, 2000));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EachQuotaType, QuotaMode,
-    ::testing::Values(
-        QuotaCase{"ADMIN QUOTA", "ADMIN", "Click OK within 30 seconds to allow the user to go on with the Printing,",
-                  true},
-        QuotaCase{"USER QUOTA", "USER ", "Click OK within 30 seconds to go on with the Printing,", true},
-        QuotaCase{"WAIT QUOTA", "WAIT ", "Waiting for the Administrator approval to go on with the Printing (30)",
-                  false},
-        QuotaCase{"QUOTA", "QUOTA", "Comment:", true}),
-    [](const ::testing::TestParamInfo<QuotaCase>& info) {
-        std::string name = info.param.quotaType;
-        while (!name.empty() && name.back() == ' ') name.pop_back();
-        return name;
-    });
 
 TEST(DialogStart, WithoutAJobToShowTheProgramClosesThroughTheCloseCheck) {
     const struct {
@@ -303,44 +304,20 @@ TEST(DialogScaling, At144DpiEverythingIsHalfAsLargeAgain) {
     EXPECT_GE(Height(label4), MulDiv(13, 144, 96) * 7 / 8);
 }
 
-// Every colour comes from the system's scheme: under a black high-contrast scheme the
-// lines are white on black, "will not be printed" too.
-TEST(DialogColours, FollowAHighContrastScheme) {
-    const HighContrastBlack scheme;
-    ClientRun run;
-    ASSERT_TRUE(run.Show(Job("REJECT"), kRejectCaption));
-    const RECT label3 = driver::ClientRectOnScreen(run.ControlWindow(kIdLabel3));
-    std::set<COLORREF> colours;
-    EXPECT_TRUE(WaitUntil([&] {
-        const ::tallyhorn::win::WindowDc screen(nullptr);
-        colours.clear();
-        for (int y = label3.top; y < label3.bottom; ++y)
-            for (int x = label3.left; x < label3.right; ++x) colours.insert(GetPixel(screen.get(), x, y));
-        return colours.size() > 1;
-    }, 5000));
-    EXPECT_EQ(colours, (std::set<COLORREF>{RGB(0, 0, 0), RGB(255, 255, 255)}));
-}
-
-class ShowState : public ::testing::TestWithParam<int> {};
-
 // Maximised is honoured; hidden, minimised (also of the older kind) and not activated
 // show the designed dialog.
-TEST_P(ShowState, ShowsTheDesignedDialogOrMaximised) {
-    ClientRun run;
-    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption, GetParam()));
-    const bool maximised = GetParam() == SW_SHOWMAXIMIZED;
-    EXPECT_TRUE(IsWindowVisible(run.Dialog()));
-    EXPECT_FALSE(IsIconic(run.Dialog()));
-    EXPECT_EQ(IsZoomed(run.Dialog()) != FALSE, maximised);
-    if (!maximised) {
-        EXPECT_EQ(driver::WindowPlace(run.Dialog()).left, 322);
+TEST(DialogStart, EachShowStateShowsTheDesignedDialogOrMaximised) {
+    for (const int showState : {SW_SHOWMAXIMIZED, SW_HIDE, SW_SHOWMINIMIZED, SW_MINIMIZE, SW_SHOWNOACTIVATE}) {
+        SCOPED_TRACE(showState);
+        ClientRun run;
+        ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption, showState));
+        EXPECT_TRUE(IsWindowVisible(run.Dialog()));
+        EXPECT_FALSE(IsIconic(run.Dialog()));
+        EXPECT_EQ(IsZoomed(run.Dialog()) != FALSE, showState == SW_SHOWMAXIMIZED);
+        EXPECT_TRUE(showState == SW_SHOWMAXIMIZED || driver::WindowPlace(run.Dialog()).left == 322);
+        EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
     }
-    EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
 }
-
-INSTANTIATE_TEST_SUITE_P(EachKind, ShowState,
-                         ::testing::Values(SW_SHOWMAXIMIZED, SW_HIDE, SW_SHOWMINIMIZED, SW_MINIMIZE,
-                                           SW_SHOWNOACTIVATE));
 
 TEST(DialogStart, ShowStateMinimisedWithoutActivationWaitsForTheRestore) {
     ClientRun run;
