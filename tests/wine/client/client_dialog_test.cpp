@@ -91,11 +91,9 @@ TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
     ASSERT_TRUE(run.Show(CommentJob("77"), kCommentCaption));
     ExpectControls(run, ArrangementOf(&InEachMode::comment));
     // The window of the design: client area, place, frame, stacking.
-    const RECT client = driver::ClientRectOnScreen(run.Dialog());
-    EXPECT_EQ(client.right - client.left, 369);
-    EXPECT_EQ(client.bottom - client.top, 219);
-    EXPECT_EQ(driver::WindowPlace(run.Dialog()).left, 322);
-    EXPECT_EQ(driver::WindowPlace(run.Dialog()).top, 142);
+    const RECT client = driver::ClientRectOnScreen(run.Dialog()), place = driver::WindowPlace(run.Dialog());
+    EXPECT_EQ(std::tuple(client.right - client.left, client.bottom - client.top, place.left, place.top),
+              std::tuple(369, 219, 322, 142));  // width, height, left, top
     const LONG style = GetWindowLongA(run.Dialog(), GWL_STYLE);
     EXPECT_TRUE(style & WS_CAPTION);
     EXPECT_FALSE(style & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));

@@ -190,8 +190,7 @@ protected:
 TEST_F(HookUnderWine, ResultZeroIsTheVerdictWithEveryLineAndTheMonitorsCommandLine) {
     UsualSettings();
     Script({"Mode=result", "Delay=200", "Result=0"});
-    const ProgramRun run = Harness("\"Office Laser\" \"Report 2026.docx\" 42 1");
-    EXPECT_EQ(Verdict(run, 42), 0);
+    EXPECT_EQ(Verdict(Harness("\"Office Laser\" \"Report 2026.docx\" 42 1"), 42), 0);
 
     const std::vector<std::string> messages = Messages(42);
     const std::string jobFile = LoggedJobFile(messages);  // in Temp\, named for the tick number and the JobId
@@ -242,8 +241,7 @@ TEST_F(HookUnderWine, SixtyFourCallsAtOnceKeepEveryLineAndReadTheirResults) {
 TEST_F(HookUnderWine, MissingMonitorIsErrorTwoWithTheCommandLineAndNoWait) {
     UsualSettings();
     DeleteFileA((progDir + "Tallyhorn_Mon.exe").c_str());
-    const ProgramRun run = Harness("P D -7 3");
-    EXPECT_EQ(Verdict(run, -7), 1);
+    EXPECT_EQ(Verdict(Harness("P D -7 3"), -7), 1);
     const std::vector<std::string> messages = Messages(-7);
     const std::string jobFile = LoggedJobFile(messages);
     const std::vector<std::string> expected = {
@@ -618,9 +616,8 @@ TEST_F(HookUnderWine, InstallationCheckNamesEachFaultAndPassesAGoodInstall) {
 // already; a monitor gets names from elsewhere too.)
 TEST_F(HookUnderWine, TheStandInMonitorRefusesALineBreakInADialogJobFileValue) {
     Script({"Mode=dialog", "Action=COMMENT", "Dialog=" + progDir + "no_dialog.exe"});
-    const std::string monitor = progDir + "Tallyhorn_Mon.exe";
-    const ProgramRun run = wine_test::Run("\"" + monitor + "\" \"" + progDir + "Temp\\1_24.txt\" \"P\" " +
-                                          "\"x\r\nAction=REJECT\" 24 1");
+    const ProgramRun run = wine_test::Run(Quoted(progDir + "Tallyhorn_Mon.exe") + " \"" + progDir +
+                                          "Temp\\1_24.txt\" \"P\" \"x\r\nAction=REJECT\" 24 1");
     EXPECT_EQ(run.exitCode, 0u);
     auto record = Record(24);
     EXPECT_EQ(record["Refused"], "DocumentName");

@@ -12,8 +12,7 @@ trap 'stop_comment_server; rm -f "$drive_c/windows/$settings_file"' EXIT
 roaming_dir=$(dialog_user_dir APPDATA)
 local_dir=$(dialog_user_dir LOCALAPPDATA)
 client_log() {
-  local day
-  for day in $(log_days); do tr -d '\r' 2>/dev/null < "$local_dir/$log_folder/Tallyhorn_Client_$day.log"; done | cut -c11-
+  local day; for day in $(log_days); do tr -d '\r' 2>/dev/null < "$local_dir/$log_folder/Tallyhorn_Client_$day.log"; done | cut -c11-
 }
 # Job, result and response files left in the hook's Temp folder or the dialog's folder.
 leftovers() { find "$prog_dir/$(fact_folder JobFolder)" "$client_dir" -maxdepth 1 -type f -name '*.txt*' | wc -l; }
