@@ -144,7 +144,8 @@ TEST(DialogWindow, RejectModeTellsWhyTheJobWillNotPrintInTheSchemesColours) {
 }
 
 // Each quota type: Label1's text, and whether the buttons take clicks (not while the job
-// waits for the administrator, when Label3 hides too).
+// waits for the administrator, when Label3 hides too). The keys go to the first dialog that
+// this test program shows, as they did when each type ran in a program of its own.
 TEST(QuotaMode, AsksToConfirmAgainstTheCountdown) {
     const struct {
         const char* action;
@@ -152,9 +153,9 @@ TEST(QuotaMode, AsksToConfirmAgainstTheCountdown) {
         const char* label1;
         bool buttonsEnabled;
     } cases[] = {
+        {"WAIT QUOTA", "WAIT ", "Waiting for the Administrator approval to go on with the Printing (30)", false},
         {"ADMIN QUOTA", "ADMIN", "Click OK within 30 seconds to allow the user to go on with the Printing,", true},
         {"USER QUOTA", "USER ", "Click OK within 30 seconds to go on with the Printing,", true},
-        {"WAIT QUOTA", "WAIT ", "Waiting for the Administrator approval to go on with the Printing (30)", false},
         {"QUOTA", "QUOTA", "Comment:", true},
     };
     for (const auto& c : cases) {
@@ -180,7 +181,7 @@ TEST(QuotaMode, AsksToConfirmAgainstTheCountdown) {
         run.Press(VK_RIGHT);
         run.Press(VK_ESCAPE);
         ASSERT_TRUE(run.AnswerBox("The Print job will be canceled, ok to go on ?", IDNO));
-        EXPECT_TRUE(WaitUntil([&] { return driver::FocusedWindow(run.Dialog()) == run.Dialog(); }, 2000));
+        EXPECT_TRUE(WaitUntil([&] { return driver::FocusedWindow(run.Dialog()) == run.Dialog(); }, 5000));
     }
 }
 
