@@ -3,11 +3,10 @@
 # architecture, imports only KnownDLLs (never a compiler runtime, never a DLL that
 # Windows would look for in the program's own folder first) and is marked for a random
 # base address and non-executable data (x64: high-entropy addresses; programs:
-# terminal-server aware);
-# Tallyhorn.dll exports the installation facts' export name at their ordinal and nothing
-# else (contract/installation_facts.txt), and carries a message for every event id of the
-# header that the message compiler made; the hook and
-# every program given carries the project's version, and the dialog's manifest names its architecture.
+# terminal-server aware) and carries the project's version; Tallyhorn.dll exports the
+# installation facts' export name at their ordinal and nothing else
+# (contract/installation_facts.txt), and carries a message for every event id of the header
+# that the message compiler made; the dialog's manifest names its architecture.
 #   check_binaries.sh OBJDUMP WINDRES VERSION EVENT_IDS.H TALLYHORN.DLL TALLYHORNCLIENT.EXE [PROGRAM...]
 set -euo pipefail
 objdump=$1 windres=$2 version=$3 event_ids=$4 dll=$5 client=$6
@@ -49,6 +48,13 @@ for binary in "$@"; do
   for flag in "${wanted[@]}"; do
     (( 0x${characteristics:-0} & ${!flag} )) || fail "$name is not marked $flag (DllCharacteristics ${characteristics:-none})"
   done
+  # The version resource, read back as resource script text.
+  resources=$("$windres" -i "$binary" -O rc 2>&1) || fail "$name: resources not readable: $resources"
+  for line in "FILEVERSION ${version//./, }" "PRODUCTVERSION ${version//./, }" "FILEOS 0x40004" \
+              "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
+              "VALUE \"OriginalFilename\", \"$name\""; do
+    grep -qF -- "$line" <<<"$resources" || fail "$name: no '$line' in its version resource"
+  done
 done
 
 # The export: by name at its ordinal, alone, in a table named Tallyhorn.dll.
@@ -65,31 +71,18 @@ grep -qE "^\s*\[\s*0\] \+base\[\s*$ordinal\]" <<<"$table" || fail "$export_name 
 
 # The message table of the events (English, US), read back as resource script text: a
 # count of blocks, then each block's first id, last id and offset.
-table=$("$windres" -i "$dll" -O rc 2>&1 | sed -n '/^LANGUAGE 9, 1$/,/^END/p' | sed -n '/RT_MESSAGETABLE/,/^END/p')
-read -r -a words <<<"$(grep -o '0x[0-9a-f]*' <<<"$table" | tr '\n' ' ')"
+read -r -a words <<<"$("$windres" -i "$dll" -O rc 2>&1 | sed -n '/^LANGUAGE 9, 1$/,/^END/p' |
+                       sed -n '/RT_MESSAGETABLE/,/^END/p' | grep -o '0x[0-9a-f]*' | xargs)"
 ids=$(sed -n 's/^#define TALLYHORN_EVENT_[A-Z_]* *\(0x[0-9a-f]*\)$/\1/p' "$event_ids")
 [ -n "$ids" ] || fail "no event ids in $event_ids"
-[ ${#words[@]} -gt 0 ] || fail "$(basename "$dll") carries no English message table"
 for id in $ids; do
-  found=
   for ((block = 0; block < ${words[0]:-0}; block++)); do
-    (( id >= words[1 + 3 * block] && id <= words[2 + 3 * block] )) && found=1
+    (( id >= words[1 + 3 * block] && id <= words[2 + 3 * block] )) && continue 2
   done
-  [ -n "$found" ] || fail "$(basename "$dll") has no message for event id $id"
+  fail "$(basename "$dll") has no message for event id $id"
 done
 echo "$(basename "$dll") message table:" $(for id in $ids; do echo $(( id & 0xFFFF )); done)
 
-# Version resources, read back as resource script text.
-numbers=${version//./, }
-for binary in "$@"; do
-  name=$(basename "$binary")
-  resources=$("$windres" -i "$binary" -O rc 2>&1) || { fail "$name: resources not readable: $resources"; continue; }
-  for line in "FILEVERSION $numbers" "PRODUCTVERSION $numbers" "FILEOS 0x40004" \
-              "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
-              "VALUE \"OriginalFilename\", \"$name\""; do
-    grep -qF -- "$line" <<<"$resources" || fail "$name: no '$line' in its version resource"
-  done
-done
 grep -qF "version=\"\"$version\"\" processorArchitecture=\"\"$manifest_architecture\"\"" \
   <<<"$("$windres" -i "$client" -O rc)" || fail "$(basename "$client"): manifest does not name $version, $manifest_architecture"
 

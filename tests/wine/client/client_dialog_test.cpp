@@ -9,6 +9,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -90,25 +91,17 @@ TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
     ASSERT_TRUE(run.Show(CommentJob("77"), kCommentCaption));
     ExpectControls(run, ArrangementOf(&InEachMode::comment));
     // The window of the design: client area, place, frame, stacking.
-    const RECT client = driver::ClientRectOnScreen(run.Dialog());
-    EXPECT_EQ(client.right - client.left, 369);
-    EXPECT_EQ(client.bottom - client.top, 219);
-    EXPECT_EQ(driver::WindowPlace(run.Dialog()).left, 322);
-    EXPECT_EQ(driver::WindowPlace(run.Dialog()).top, 142);
+    const RECT client = driver::ClientRectOnScreen(run.Dialog()), place = driver::WindowPlace(run.Dialog());
+    EXPECT_EQ(std::tuple(client.right - client.left, client.bottom - client.top, place.left, place.top),
+              std::tuple(369, 219, 322, 142));  // width, height, left, top
     const LONG style = GetWindowLongA(run.Dialog(), GWL_STYLE);
     EXPECT_TRUE(style & WS_CAPTION);
     EXPECT_FALSE(style & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
     EXPECT_TRUE(GetWindowLongA(run.Dialog(), GWL_EXSTYLE) & WS_EX_TOPMOST);
     // Labels size themselves to their captions (MS Sans Serif 8 pt gives the designed widths).
-    EXPECT_EQ(Width(run.Control(kIdLabel4)), 321);
-    EXPECT_EQ(Width(run.Control(kIdLabel2)), 272);
-    EXPECT_EQ(Width(run.Control(kIdLabel1)), 47);
-    EXPECT_EQ(Height(run.Control(kIdLabel1)), 13);
-    EXPECT_EQ(Width(run.Control(kIdComments_ComboBox)), 236);
-    EXPECT_EQ(Height(run.Control(kIdComments_ComboBox)), 21);
-    EXPECT_EQ(Width(run.Control(kIdOKBtn)), 75);
-    EXPECT_EQ(Height(run.Control(kIdOKBtn)), 25);
-    EXPECT_EQ(Width(run.Control(kIdComment_Image)), 25);
+    for (const auto& [id, width, height] : {std::tuple{kIdLabel4, 321, 13}, {kIdLabel2, 272, 13}, {kIdLabel1, 47, 13},
+                                            {kIdComments_ComboBox, 236, 21}, {kIdOKBtn, 75, 25}, {kIdComment_Image, 25, 25}})
+        EXPECT_EQ(std::pair(Width(run.Control(id)), Height(run.Control(id))), std::pair(width, height)) << id;
     // The comment box is an editable, sorted drop-down with the keyboard focus.
     const LONG comboStyle = GetWindowLongA(run.ControlWindow(kIdComments_ComboBox), GWL_STYLE);
     EXPECT_EQ(comboStyle & 3, CBS_DROPDOWN);
@@ -128,71 +121,69 @@ TEST(DialogWindow, CommentModeShowsTheJobAndAsksForAComment) {
     EXPECT_FALSE(Exists(run.Folder() + "Debug\\Tallyhorn_Client_" + TodaysLogDate() + ".log"));
 }
 
-TEST(DialogWindow, RejectModeTellsWhyTheJobWillNotPrint) {
+// Reject mode under a black high-contrast scheme: every colour comes from the system's
+// scheme, so the lines are white on black, "will not be printed" too. Enter presses the
+// focused OK button, which closes the dialog: the whole job's test.
+TEST(DialogWindow, RejectModeTellsWhyTheJobWillNotPrintInTheSchemesColours) {
+    const HighContrastBlack scheme;
     ClientRun run;
     ASSERT_TRUE(run.Show(Job("REJECT", "5"), kRejectCaption));
     ExpectControls(run, ArrangementOf(&InEachMode::reject));
     EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdOKBtn);
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=REJECT", "JobID=5"}));
-
-    // Enter presses the focused OK button, which closes the dialog.
-    run.Press(VK_RETURN);
-    EXPECT_TRUE(run.WaitForExit());
-    EXPECT_EQ(run.LogMessages().at(2), "OKBtn Click");
+    const RECT label3 = driver::ClientRectOnScreen(run.ControlWindow(kIdLabel3));
+    std::set<COLORREF> colours;
+    EXPECT_TRUE(WaitUntil([&] {
+        const ::tallyhorn::win::WindowDc screen(nullptr);
+        colours.clear();
+        for (int y = label3.top; y < label3.bottom; ++y)
+            for (int x = label3.left; x < label3.right; ++x) colours.insert(GetPixel(screen.get(), x, y));
+        return colours.size() > 1;
+    }, 5000));
+    EXPECT_EQ(colours, (std::set<COLORREF>{RGB(0, 0, 0), RGB(255, 255, 255)}));
 }
 
-struct QuotaCase {
-    const char* action;
-    const char* quotaType;
-    const char* label1;
-    bool buttonsEnabled;
-};
-
-void PrintTo(const QuotaCase& c, std::ostream* out) { *out << '"' << c.action << '"'; }
-
-class QuotaMode : public ::testing::TestWithParam<QuotaCase> {};
-
-TEST_P(QuotaMode, AsksToConfirmAgainstTheCountdown) {
-    const QuotaCase& c = GetParam();
-    ClientRun run;
-    ASSERT_TRUE(run.Show(Job(c.action, "9"), kQuotaCaption));
-    const bool wait = std::string(c.quotaType) == "WAIT ";
-    Arrangement quota = ArrangementOf(&InEachMode::quota);
-    for (auto& [id, seen] : quota) {
-        if (id == kIdLabel1) seen.text = c.label1;
-        if (id == kIdLabel3) seen.visible = !wait;
+// Each quota type: Label1's text, and whether the buttons take clicks (not while the job
+// waits for the administrator, when Label3 hides too). The keys go to the first dialog that
+// this test program shows, as they did when each type ran in a program of its own.
+TEST(QuotaMode, AsksToConfirmAgainstTheCountdown) {
+    const struct {
+        const char* action;
+        const char* quotaType;
+        const char* label1;
+        bool buttonsEnabled;
+    } cases[] = {
+        {"WAIT QUOTA", "WAIT ", "Waiting for the Administrator approval to go on with the Printing (30)", false},
+        {"ADMIN QUOTA", "ADMIN", "Click OK within 30 seconds to allow the user to go on with the Printing,", true},
+        {"USER QUOTA", "USER ", "Click OK within 30 seconds to go on with the Printing,", true},
+        {"QUOTA", "QUOTA", "Comment:", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        ClientRun run;
+        ASSERT_TRUE(run.Show(Job(c.action, "9"), kQuotaCaption));
+        Arrangement quota = ArrangementOf(&InEachMode::quota);
+        for (auto& [id, seen] : quota) {
+            if (id == kIdLabel1) seen.text = c.label1;
+            if (id == kIdLabel3) seen.visible = c.buttonsEnabled;
+        }
+        ExpectControls(run, quota);
+        EXPECT_EQ(run.Control(kIdOKBtn).enabled, c.buttonsEnabled);
+        EXPECT_EQ(run.Control(kIdCancelBtn).enabled, c.buttonsEnabled);
+        // OK has the focus and looks like the button Enter presses; while both buttons wait,
+        // the dialog itself holds the focus.
+        EXPECT_EQ((GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0, c.buttonsEnabled);
+        EXPECT_EQ(driver::FocusedWindow(run.Dialog()), c.buttonsEnabled ? run.ControlWindow(kIdOKBtn) : run.Dialog());
+        EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=QUOTA", "JobID=9",
+                                                              std::string("QuotaType=") + c.quotaType}));
+        if (c.buttonsEnabled) continue;
+        // An arrow key finds nothing to move to; Escape, which the dialog takes, still asks.
+        run.Press(VK_RIGHT);
+        run.Press(VK_ESCAPE);
+        ASSERT_TRUE(run.AnswerBox("The Print job will be canceled, ok to go on ?", IDNO));
+        EXPECT_TRUE(WaitUntil([&] { return driver::FocusedWindow(run.Dialog()) == run.Dialog(); }, 5000));
     }
-    ExpectControls(run, quota);
-    EXPECT_EQ(run.Control(kIdOKBtn).enabled, c.buttonsEnabled);
-    EXPECT_EQ(run.Control(kIdCancelBtn).enabled, c.buttonsEnabled);
-    // OK has the focus and looks like the button Enter presses; while both buttons wait,
-    // the dialog itself holds the focus.
-    EXPECT_EQ((GetWindowLongA(run.ControlWindow(kIdOKBtn), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0, c.buttonsEnabled);
-    EXPECT_EQ(driver::FocusedWindow(run.Dialog()), c.buttonsEnabled ? run.ControlWindow(kIdOKBtn) : run.Dialog());
-    EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=QUOTA", "JobID=9",
-                                                          std::string("QuotaType=") + c.quotaType}));
-    if (!wait) return;
-    // An arrow key finds nothing to move to; Escape, which the dialog takes, still asks.
-    run.Press(VK_RIGHT);
-    run.Press(VK_ESCAPE);
-    ASSERT_TRUE(run.AnswerBox("The Print job will be canceled, ok to go on ?", IDNO));
-    EXPECT_TRUE(WaitUntil([&] { return driver::FocusedWindow(run.Dialog()) == run.Dialog(); }, 2000));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EachQuotaType, QuotaMode,
-    ::testing::Values(
-        QuotaCase{"ADMIN QUOTA", "ADMIN", "Click OK within 30 seconds to allow the user to go on with the Printing,",
-                  true},
-        QuotaCase{"USER QUOTA", "USER ", "Click OK within 30 seconds to go on with the Printing,", true},
-        QuotaCase{"WAIT QUOTA", "WAIT ", "Waiting for the Administrator approval to go on with the Printing (30)",
-                  false},
-        QuotaCase{"QUOTA", "QUOTA", "Comment:", true}),
-    [](const ::testing::TestParamInfo<QuotaCase>& info) {
-        std::string name = info.param.quotaType;
-        while (!name.empty() && name.back() == ' ') name.pop_back();
-        return name;
-    });
 
 TEST(DialogStart, WithoutAJobToShowTheProgramClosesThroughTheCloseCheck) {
     const struct {
@@ -200,7 +191,6 @@ TEST(DialogStart, WithoutAJobToShowTheProgramClosesThroughTheCloseCheck) {
         bool withArgument;
         std::vector<std::string> log;
     } cases[] = {
-        {nullptr, true, {}},
         {nullptr, false, {}},
         {"comment", true, {"ActionType=comment", "JobID=1234"}},  // lower case is none of the three
     };
@@ -215,30 +205,11 @@ TEST(DialogStart, WithoutAJobToShowTheProgramClosesThroughTheCloseCheck) {
     }
 }
 
-TEST(DialogStart, NoLogFolderBesideTheProgramMeansNoLog) {
-    ClientRun run(/*withLogFolder=*/false);
-    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
-    EXPECT_FALSE(Exists(run.Folder() + "Debug"));
-    EXPECT_FALSE(Exists(ClientRun::LogFolder()));
-}
-
-TEST(CommentHistory, LoadsSortedIntoTheDropDown) {
-    ClientRun run;
-    // Mixed line ends, an unsorted order, two entries that differ only in case.
-    ASSERT_TRUE(run.WriteHistory("pears\nApples\r\nbananas\rapples\r\n"));
-    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption));
-    const std::vector<std::string> items = driver::ComboItems(run.ControlWindow(kIdComments_ComboBox));
-    ASSERT_EQ(items.size(), 4u);
-    EXPECT_EQ(_stricmp(items[0].c_str(), "apples"), 0);
-    EXPECT_EQ(_stricmp(items[1].c_str(), "apples"), 0);
-    EXPECT_EQ(items[2], "bananas");
-    EXPECT_EQ(items[3], "pears");
-}
-
 // The dialog's data is the user's, in the folders that the shell names for the user,
 // whatever the environment that the dialog was started with says. A user without a
 // history starts from the one that earlier versions shared in the program folder; the
-// close writes the user's own and leaves the shared one as it was. The day's first log
+// close writes the user's own and leaves the shared one as it was. Its lines, of mixed
+// ends, unsorted and two differing only in case, reach the drop-down sorted. The day's first log
 // line deletes the user's logs older than LogDays (counted to 1 January 2020: that log
 // stays, the one of the day before goes).
 TEST(CommentHistory, IsTheUsersOwnAsIsTheLogWhateverTheEnvironmentSays) {
@@ -252,7 +223,8 @@ TEST(CommentHistory, IsTheUsersOwnAsIsTheLogWhateverTheEnvironmentSays) {
     ASSERT_TRUE(WriteBytes(settings, ProfileText("Tallyhorn", {"LogDays=" + std::to_string(logDays)})));
     const std::unique_ptr<const char, BOOL(WINAPI*)(LPCSTR)> removeSettings(settings.c_str(), &DeleteFileA);
     ClientRun run;
-    ASSERT_TRUE(WriteBytes(run.EarlierHistoryFile(), "Shared comment\r\n"));
+    const std::string shared = "pears\nApples\r\nbananas\rapples\r\n";
+    ASSERT_TRUE(WriteBytes(run.EarlierHistoryFile(), shared));
     ASSERT_TRUE(CreateFolders(ClientRun::LogFolder()));
     const std::pair<std::string, bool> logs[] = {{"Tallyhorn_Client_01_01_2020.log", true},
                                                  {"Tallyhorn_Client_31_12_2019.log", false}};
@@ -263,12 +235,15 @@ TEST(CommentHistory, IsTheUsersOwnAsIsTheLogWhateverTheEnvironmentSays) {
     for (const char* name : {"APPDATA", "LOCALAPPDATA"}) SetEnvironmentVariableA(name, std::getenv(name));
     ASSERT_TRUE(shown);
 
-    EXPECT_EQ(driver::ComboItems(run.ControlWindow(kIdComments_ComboBox)), std::vector<std::string>{"Shared comment"});
+    const std::vector<std::string> items = driver::ComboItems(run.ControlWindow(kIdComments_ComboBox));
+    ASSERT_EQ(items.size(), 4u);
+    for (const std::string& apples : {items[0], items[1]}) EXPECT_EQ(_stricmp(apples.c_str(), "apples"), 0);
+    EXPECT_EQ(std::vector<std::string>(items.begin() + 2, items.end()), (std::vector<std::string>{"bananas", "pears"}));
     run.SetComment("Mine");
     PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(run.WaitForExit());
-    EXPECT_EQ(run.History(), "Mine\r\nShared comment\r\n");
-    EXPECT_EQ(ReadBytes(run.EarlierHistoryFile()), "Shared comment\r\n");
+    EXPECT_EQ(run.History(), items[0] + "\r\n" + items[1] + "\r\nbananas\r\nMine\r\npears\r\n");
+    EXPECT_EQ(ReadBytes(run.EarlierHistoryFile()), shared);
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=1234"}));
     for (const auto& [name, kept] : logs) EXPECT_EQ(Exists(ClientRun::LogFolder() + name), kept) << name;
     EXPECT_FALSE(Exists(elsewhere));
@@ -328,44 +303,20 @@ TEST(DialogScaling, At144DpiEverythingIsHalfAsLargeAgain) {
     EXPECT_GE(Height(label4), MulDiv(13, 144, 96) * 7 / 8);
 }
 
-// Every colour comes from the system's scheme: under a black high-contrast scheme the
-// lines are white on black, "will not be printed" too.
-TEST(DialogColours, FollowAHighContrastScheme) {
-    const HighContrastBlack scheme;
-    ClientRun run;
-    ASSERT_TRUE(run.Show(Job("REJECT"), kRejectCaption));
-    const RECT label3 = driver::ClientRectOnScreen(run.ControlWindow(kIdLabel3));
-    std::set<COLORREF> colours;
-    EXPECT_TRUE(WaitUntil([&] {
-        const ::tallyhorn::win::WindowDc screen(nullptr);
-        colours.clear();
-        for (int y = label3.top; y < label3.bottom; ++y)
-            for (int x = label3.left; x < label3.right; ++x) colours.insert(GetPixel(screen.get(), x, y));
-        return colours.size() > 1;
-    }, 5000));
-    EXPECT_EQ(colours, (std::set<COLORREF>{RGB(0, 0, 0), RGB(255, 255, 255)}));
-}
-
-class ShowState : public ::testing::TestWithParam<int> {};
-
 // Maximised is honoured; hidden, minimised (also of the older kind) and not activated
 // show the designed dialog.
-TEST_P(ShowState, ShowsTheDesignedDialogOrMaximised) {
-    ClientRun run;
-    ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption, GetParam()));
-    const bool maximised = GetParam() == SW_SHOWMAXIMIZED;
-    EXPECT_TRUE(IsWindowVisible(run.Dialog()));
-    EXPECT_FALSE(IsIconic(run.Dialog()));
-    EXPECT_EQ(IsZoomed(run.Dialog()) != FALSE, maximised);
-    if (!maximised) {
-        EXPECT_EQ(driver::WindowPlace(run.Dialog()).left, 322);
+TEST(DialogStart, EachShowStateShowsTheDesignedDialogOrMaximised) {
+    for (const int showState : {SW_SHOWMAXIMIZED, SW_HIDE, SW_SHOWMINIMIZED, SW_MINIMIZE, SW_SHOWNOACTIVATE}) {
+        SCOPED_TRACE(showState);
+        ClientRun run;
+        ASSERT_TRUE(run.Show(CommentJob(), kCommentCaption, showState));
+        EXPECT_TRUE(IsWindowVisible(run.Dialog()));
+        EXPECT_FALSE(IsIconic(run.Dialog()));
+        EXPECT_EQ(IsZoomed(run.Dialog()) != FALSE, showState == SW_SHOWMAXIMIZED);
+        EXPECT_TRUE(showState == SW_SHOWMAXIMIZED || driver::WindowPlace(run.Dialog()).left == 322);
+        EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
     }
-    EXPECT_EQ(driver::FocusedControlId(run.Dialog()), kIdComments_ComboBox);
 }
-
-INSTANTIATE_TEST_SUITE_P(EachKind, ShowState,
-                         ::testing::Values(SW_SHOWMAXIMIZED, SW_HIDE, SW_SHOWMINIMIZED, SW_MINIMIZE,
-                                           SW_SHOWNOACTIVATE));
 
 TEST(DialogStart, ShowStateMinimisedWithoutActivationWaitsForTheRestore) {
     ClientRun run;
@@ -383,13 +334,15 @@ TEST(DialogStart, ShowStateMinimisedWithoutActivationWaitsForTheRestore) {
     EXPECT_EQ(run.LogMessages(), (std::vector<std::string>{"ActionType=COMMENT", "JobID=1234"}));
 }
 
-TEST(DialogStart, ValuesAreReadUpTo2047CharactersAndShownWhole) {
-    ClientRun run;
+// Without Debug\ beside the program, no log.
+TEST(DialogStart, ValuesAreReadUpTo2047CharactersAndShownWholeAndNoLogFolderMeansNoLog) {
+    ClientRun run(/*withLogFolder=*/false);
     JobKeys job = With(CommentJob(), "DocumentName", std::string(3000, 'n'));
     job.erase(std::find_if(job.begin(), job.end(), [](const auto& key) { return key.first == "Pages"; }));
     ASSERT_TRUE(run.Show(job, kCommentCaption));
     EXPECT_EQ(run.Text(kIdDocumentName), "Document Name: " + std::string(2047, 'n'));
     EXPECT_EQ(run.Text(kIdPages), "Pages: ");
+    EXPECT_FALSE(Exists(run.Folder() + "Debug") || Exists(ClientRun::LogFolder()));
 }
 
 }  // namespace

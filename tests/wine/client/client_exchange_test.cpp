@@ -119,16 +119,6 @@ TEST(CommentSubmission, RefusedConnectionIsShownInFrontOfTheDialog) {
     EXPECT_FALSE(run.WaitForExit(500));
 }
 
-TEST(CommentSubmission, WithoutAnAddressTheGeneralBoxSaysSoUnderTheProgramsName) {
-    ClientRun run;
-    ASSERT_TRUE(run.Show(With(CommentJob(), "ServerIP", ""), kCommentCaption));
-    run.Click(kIdOKBtn);
-    const driver::MessageBoxInfo box = run.WaitForBox();
-    ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.caption, "Tallyhornclient");
-    EXPECT_EQ(box.text, "No address specified.");
-}
-
 TEST(CommentSubmission, SilentServerGivesTheTimeoutBoxAndASecondOkTriesAgain) {
     CommentSent sent("silent", "42", "first");
     ClientRun& run = sent.run;
@@ -201,7 +191,7 @@ TEST(CommentDecisions, EscapeAsksAndNoKeepsTheDialog) {
 TEST(QuotaDecisions, EnterConfirmsPrintingAndWritesTheResponse) {
     ClientRun run;
     ASSERT_TRUE(run.Show(Job("ADMIN QUOTA", "1234"), kQuotaCaption));
-    // Not the default button here: the comment box's key release.
+    // Enter presses the focused OK button.
     const driver::MessageBoxInfo box = BoxOverTheDialog(run, [&] { run.Press(VK_RETURN); });
     ASSERT_TRUE(box.window);
     ExpectInFrontAndCentred(run, box, "Confirm", kPrintAnyway);
@@ -211,6 +201,8 @@ TEST(QuotaDecisions, EnterConfirmsPrintingAndWritesTheResponse) {
     EXPECT_EQ(run.Logged("OKBtn Click"), 1);
 }
 
+// The general box, under the name of the program as it runs (its other texts, an empty
+// server address's among them, are tested natively).
 TEST(QuotaDecisions, AnUnwritableResponseFileIsReportedAndTheDialogStays) {
     ClientRun run;
     // A folder where the response file would go: no profile write can make that a file

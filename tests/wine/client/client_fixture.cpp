@@ -29,12 +29,6 @@ void EndIfRunning(const driver::Program& program, UINT exitCode) {
     }
 }
 
-// Removes what the dialog keeps for the user, so that each run starts without it.
-void RemoveUserData() {
-    RemoveTree(UserDataFolder(true));
-    RemoveTree(UserDataFolder(false));
-}
-
 }  // namespace
 
 std::string UserDataFolder(bool roaming) {
@@ -65,7 +59,7 @@ std::string JobFileText(const JobKeys& keys) {
 // ---- ClientRun ----
 
 ClientRun::ClientRun(bool withLogFolder, const std::string& name) : folder_(FreshTestFolder(kTestRoot, name)) {
-    RemoveUserData();
+    for (const bool roaming : {true, false}) RemoveTree(UserDataFolder(roaming));  // each run starts without them
     if (withLogFolder) CreateDirectoryA((folder_ + "Debug").c_str(), nullptr);
     exe_ = folder_ + "TallyhornClient.exe";
     CopyFileA(WindowsPath(TALLYHORN_CLIENT_EXE).c_str(), exe_.c_str(), FALSE);
@@ -74,7 +68,7 @@ ClientRun::ClientRun(bool withLogFolder, const std::string& name) : folder_(Fres
 ClientRun::~ClientRun() {
     EndIfRunning(program_, 99);
     RemoveTree(folder_);
-    RemoveUserData();
+    for (const bool roaming : {true, false}) RemoveTree(UserDataFolder(roaming));
 }
 
 bool ClientRun::WriteHistory(const std::string& bytes) const {
@@ -180,12 +174,11 @@ UserRegistryValues::UserRegistryValues(const std::string& key,
 
 UserRegistryValues::~UserRegistryValues() {
     for (const Old& old : old_) {
-        if (old.type == REG_NONE) {
+        if (old.type == REG_NONE)
             RegDeleteKeyValueA(HKEY_CURRENT_USER, key_.c_str(), old.name.c_str());
-        } else {
+        else
             RegSetKeyValueA(HKEY_CURRENT_USER, key_.c_str(), old.name.c_str(), old.type, old.bytes.data(),
                             static_cast<DWORD>(old.bytes.size()));
-        }
     }
 }
 

@@ -36,9 +36,8 @@ std::string ModulePath(DWORD processId, const char* name) {
     const ::tallyhorn::win::UniqueHandle modules(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
     MODULEENTRY32 module{};
     module.dwSize = sizeof module;
-    for (BOOL more = modules && Module32First(modules.get(), &module); more; more = Module32Next(modules.get(), &module)) {
+    for (BOOL more = modules && Module32First(modules.get(), &module); more; more = Module32Next(modules.get(), &module))
         if (_stricmp(module.szModule, name) == 0) return module.szExePath;
-    }
     return {};
 }
 

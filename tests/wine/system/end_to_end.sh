@@ -12,8 +12,7 @@ trap 'stop_comment_server; rm -f "$drive_c/windows/$settings_file"' EXIT
 roaming_dir=$(dialog_user_dir APPDATA)
 local_dir=$(dialog_user_dir LOCALAPPDATA)
 client_log() {
-  local day
-  for day in $(log_days); do tr -d '\r' 2>/dev/null < "$local_dir/$log_folder/Tallyhorn_Client_$day.log"; done | cut -c11-
+  local day; for day in $(log_days); do tr -d '\r' 2>/dev/null < "$local_dir/$log_folder/Tallyhorn_Client_$day.log"; done | cut -c11-
 }
 # Job, result and response files left in the hook's Temp folder or the dialog's folder.
 leftovers() { find "$prog_dir/$(fact_folder JobFolder)" "$client_dir" -maxdepth 1 -type f -name '*.txt*' | wc -l; }
@@ -81,19 +80,17 @@ check "quota cancelled: client log" \
 # eventlog channel, an error as err:, a warning as warn: (the id is not shown). Two jobs at
 # once without a monitor in one print host write one event, never naming the document;
 # a job without a server address, in another host, writes its warning.
-event_strings() {  # err|warn
-  tr -d '\r' < "$prog_dir/harness.out" | sed -n "s/^[0-9a-f]*:$1:eventlog:ReportEventW L\"\(.*\)\"$/\1/p"
+events_of_job() {  # err|warn HARNESS-ARGUMENT...: the event strings of one print host's jobs
+  WINEDEBUG=err+eventlog,warn+eventlog start_print_job "${@:2}"
+  finish_print_job >/dev/null
+  tr -d '\r' < "$prog_dir/harness.out" | sed -n "s/^[0-9a-f]*:$1:eventlog:ReportEventW L\"\(.*\)\"$/\1/p" | paste -sd'|'
 }
 fresh
 rm -f "$prog_dir/Tallyhorn_Mon.exe"
-WINEDEBUG=err+eventlog,warn+eventlog start_print_job --threads 2 "Office Laser" "Secret plans.docx" 46 1
-finish_print_job >/dev/null
-check "no monitor: one event for two jobs, of either" "1|Office Laser|printed unchecked|2|0" \
-  "$(event_strings err | sed '1s/^4[67]$/1/' | paste -sd'|')"
-check "no monitor: no document name on the eventlog channel" 0 "$(grep eventlog "$prog_dir/harness.out" | grep -c Secret)"
+check "no monitor: one event for two jobs, of either, without the document's name" "1|Office Laser|printed unchecked|2|0" \
+  "$(events_of_job err --threads 2 "Office Laser" "Secret plans.docx" 46 1 | sed 's/^4[67]|/1|/')"
 write_profile "$drive_c/windows/Tallyhorn.ini" '[Tallyhorn]' "ProgDir=$prog_dir_win"
-WINEDEBUG=err+eventlog,warn+eventlog start_print_job "Office Laser" "Secret plans.docx" 48 1
-finish_print_job >/dev/null
-check "no server address: a warning" "48|Office Laser|printed unchecked||0" "$(event_strings warn | paste -sd'|')"
+check "no server address: a warning" "48|Office Laser|printed unchecked||0" \
+  "$(events_of_job warn "Office Laser" "Secret plans.docx" 48 1)"
 
 checks_passed

@@ -143,8 +143,9 @@ msiexec() {  # /i|/x MSI PROPERTY=VALUE...: prints the exit status (1603, refuse
   timeout 300 wine msiexec "$action" "$(winepath -w "$msi")" /qn "$@" /l*v 'C:\msiexec.log' >/dev/null 2>&1
   echo $?
 }
-# A property as the log's closing dump gives it: shows why msiexec refused.
+# A property as the log's closing dump gives it: shows why msiexec refused ("yes": it is set).
 logged_property() { tr -d '\r' < "$msiexec_log" | sed -n "s/^Property(S): $1 = //p" | tail -n 1; }
+detected() { [ -n "$(logged_property "$1")" ] && echo yes; }
 # The refusal's sentences up to each one's reason ("SERVERIP is missing").
 refused_for() { logged_property SettingsRefusal | sed 's/\([.:]\) \([A-Z]\)/\1\n\2/g' | sed 's/ *[:(].*//' | paste -sd' '; }
 # A key of the settings file's section in the Windows folder, parsed ("-" when it is
@@ -173,6 +174,7 @@ registry_key() {  # KEY
 # What the package registers: the folders and the dialog's log switch, and the event source.
 product_key="HKLM\\$(fact ProductKey)" event_source="HKLM\\$(fact EventLogKey)\\$(fact EventSource)"
 registered() { echo "$(registry_key "$product_key") $(registry_key "$event_source")"; }
+events="EventMessageFile=C:\Program Files\Tallyhorn\Tallyhorn.dll;TypesSupported=0x7"  # in the default folder
 # The installed files of the layout, relative to the hook's folder.
 sorted() { printf '%s\n' "$@" | LC_ALL=C sort | xargs; }
 layout() { (cd "$1" 2>/dev/null && find . -path ./Debug/\* -prune -o -print | sed 's|^\./||' | grep -v '^\.$' | LC_ALL=C sort | xargs); }
@@ -193,12 +195,17 @@ print_job() {  # FOLDER (Unix path)
   # The newest day's log: the job may have run past midnight.
   tr -d '\r' 2>/dev/null < "$(ls -t "$1"/Debug/Tallyhorn_Hk_*.log 2>/dev/null | head -n 1)" | tail -n 1 | cut -f 2
 }
-# The installed harness's --check: its exit status, then each line that is not OK, the
-# server's cut after its port (how a connection fails depends on the network).
-installation_check() {  # FOLDER (Unix path)
+# The installed files at work: the monitor's verdict through them, and the installed
+# harness's --check, its exit status and each line that is not OK (the server's cut after its
+# port: how a connection fails depends on the network).
+installed_files_work() {  # ARCH FOLDER (Unix path) SERVERIP
   local lines status
-  lines=$(wine "$1/Tallyhorn_Harness.exe" --check 2>/dev/null); status=$?
-  echo "$status|$(tr -d '\r' <<< "$lines" | grep -v '^OK ' | sed 's/\(answer on TCP port [0-9]*\).*/\1/' | paste -sd'|')"
+  check "$1: the monitor's verdict through the installed files, logged in their folder" "0 Result = 0" \
+    "$(print_job "$2" | xargs)"
+  lines=$(wine "$2/Tallyhorn_Harness.exe" --check 2>/dev/null); status=$?
+  check "$1: the installed harness's check: every line OK but the server's, which does not answer (exit status 8)" \
+    "8|FAIL  server $3 from Tallyhorn ServerIP does not answer on TCP port 5052|RESULT: FAIL 1" \
+    "$status|$(tr -d '\r' <<< "$lines" | grep -v '^OK ' | sed 's/\(answer on TCP port [0-9]*\).*/\1/' | paste -sd'|')"
 }
 pe_format() { x86_64-w64-mingw32-objdump -f "$1" | sed -n 's/.*file format //p'; }
 # msiexec's status and "missing N": how often a poller, looking all the while, found no
@@ -213,17 +220,14 @@ msiexec_watching() {  # FILE MSIEXEC-ARG...
 # --- 32-bit Windows ---
 use_prefix x86 win32
 default=$drive_c/Program\ Files/Tallyhorn
+# Which settings are refused, and their words, is the settings check's own test: here the
+# refusal reaches msiexec from the command line, for every property, and from the Property table.
 for case in "no address|$signed-x86.msi||SERVERIP is missing" \
-            "blanks only|$signed-x86.msi|SERVERIP=   |SERVERIP holds no address, only blanks or quotes" \
             "quotes only, from the Property table|$work/quotes.msi||SERVERIP holds no address, only blanks or quotes" \
-            "a host name|$signed-x86.msi|SERVERIP=printserver.example.com|SERVERIP is a host name, and the dialogs look up no names" \
-            "WRITETOLOG=yes|$signed-x86.msi|WRITETOLOG=yes|SERVERIP is missing WRITETOLOG must be 0 or 1" \
-            "LOGDAYS=3651|$signed-x86.msi|LOGDAYS=3651|SERVERIP is missing LOGDAYS must be a whole number of days from 0 to 3650" \
-            "FAILCLOSED=2|$signed-x86.msi|FAILCLOSED=2|SERVERIP is missing FAILCLOSED must be 0 or 1" \
-            "CLIENTLOG=on|$signed-x86.msi|CLIENTLOG=on|SERVERIP is missing CLIENTLOG must be 0 or 1"; do
-  IFS='|' read -r what msi property refusal <<< "$case"
+            "every setting wrong|$signed-x86.msi|SERVERIP=printserver WRITETOLOG=yes LOGDAYS=3651 FAILCLOSED=2 CLIENTLOG=on|SERVERIP is a host name, and the dialogs look up no names WRITETOLOG must be 0 or 1 LOGDAYS must be a whole number of days from 0 to 3650 FAILCLOSED must be 0 or 1 CLIENTLOG must be 0 or 1"; do
+  IFS='|' read -r what msi properties refusal <<< "$case"
   check "x86: a first install with $what is refused, and says why" "67 0 $refusal" \
-    "$(msiexec /i "$msi" ${property:+"$property"}) $(ls "$drive_c/Program Files" | grep -c '^Tallyhorn$') $(refused_for)"
+    "$(msiexec /i "$msi" $properties) $(ls "$drive_c/Program Files" | grep -c '^Tallyhorn$') $(refused_for)"
 done
 
 # A 1.0 installation with a remembered comment and a day of the dialog's log, upgraded:
@@ -238,11 +242,7 @@ check "x86: the upgrade of a 1.0 installation goes to the default folder, copies
   "0|$installed_layout|Debug Tallyhorn.Cmt Tallyhorn.dll TallyhornClient.exe Tallyhorn_Harness.exe Temp > Debug Tallyhorn.Cmt Temp|Tallyhorn_Client_01_12_2026.log|C:\Program Files\Tallyhorn\|192.0.2.10|1|-|0|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\\" \
   "$(msiexec /i "$signed-x86.msi")|$(layout "$default")|$old_layout > $(layout "$old")|$(ls "$old/Debug")|$(settings)|$(registry_key "$product_key")"
 install_ms=$(( ($(date +%s%N) - install_started) / 1000000 ))
-check "x86: the monitor's verdict through the installed files, logged in the new folder" "0 Result = 0" \
-  "$(print_job "$default" | xargs)"
-check "x86: the installed harness's check: every line OK but the server's, which does not answer (exit status 8)" \
-  "8|FAIL  server 192.0.2.10 from Tallyhorn ServerIP does not answer on TCP port 5052|RESULT: FAIL 1" \
-  "$(installation_check "$default")"
+installed_files_work x86 "$default" 192.0.2.10
 
 # The last layout, with what its dialogs left in their folder. The upgrade keeps both
 # folders, never leaves the dialog's program missing, removes the lock file, keeps the
@@ -261,7 +261,6 @@ check "x86: uninstalled, the history and the monitor stay" "0 Client Client/Tall
 # A fresh installation, repaired with new settings (the conditioned components follow),
 # refused a blank server address, upgraded after an administrator's edit, removed.
 rm -rf "$drive_c/windows/$settings_file" "$default"  # a computer that never had Tallyhorn
-events="EventMessageFile=C:\Program Files\Tallyhorn\Tallyhorn.dll;TypesSupported=0x7"
 check "x86: fresh install: settings, registered folders and dialog log, event source, layout" \
   "0|C:\Program Files\Tallyhorn\|192.0.2.10|1|-|1|ClientDir=C:\Program Files\Tallyhorn\Client\;ClientLog=1;ProgDir=C:\Program Files\Tallyhorn\ $events|$installed_layout" \
   "$(msiexec /i "$signed-x86.msi" SERVERIP=192.0.2.10 FAILCLOSED=1)|$(settings)|$(registered)|$(layout "$default")"
@@ -284,9 +283,8 @@ check "x86: uninstall removes the ini keys, the binaries, the registration and t
   "$(msiexec /x "$(higher_msi x86)") $(settings)|$(layout "$default")|$(ls "$default/Debug" | grep -c '^Tallyhorn_Hk_.*\.log$')|$(registered)|$(installed_products)"
 
 rm -rf "$drive_c/windows/$settings_file" "$default"
-check "x86: fresh install of the higher version" 0 "$(msiexec /i "$(higher_msi x86)" SERVERIP=192.0.2.10)"
-check "x86: a lower version is refused as a downgrade" "67 yes" \
-  "$(msiexec /i "$signed-x86.msi") $([ -n "$(logged_property WIX_DOWNGRADE_DETECTED)" ] && echo yes)"
+check "x86: fresh install of the higher version; a lower version is refused as a downgrade" "0 67 yes" \
+  "$(msiexec /i "$(higher_msi x86)" SERVERIP=192.0.2.10) $(msiexec /i "$signed-x86.msi") $(detected WIX_DOWNGRADE_DETECTED)"
 # A new PROGDIR without a CLIENTDIR moves the dialog along; our programs leave the old
 # folders, which keep the rest.
 check "x86: a rebuilt package of the same version replaces the installed one; a new PROGDIR moves the dialog too, our programs leave the old folders" \
@@ -315,21 +313,14 @@ check "x86: tools/admin finds the package by upgrade code, gives the check's sta
 use_prefix x64 win64
 check "x64 prefix: the x86 package installs (WOW64) in its default layout" \
   "0 $installed_layout" "$(msiexec /i "$signed-x86.msi" SERVERIP=192.0.2.10) $(layout "$drive_c/Program Files (x86)/Tallyhorn")"
-check "x64 prefix: the x64 package is refused while the x86 one is installed" "67 yes" \
-  "$(msiexec /i "$signed-x64.msi" SERVERIP=192.0.2.10) $([ -n "$(logged_property OTHERARCHFOUND)" ] && echo yes)"
-check "x64 prefix: x86 package uninstalled" 0 "$(msiexec /x "$signed-x86.msi")"
+check "x64 prefix: the x64 package is refused while the x86 one is installed, which then uninstalls" "67 yes 0" \
+  "$(msiexec /i "$signed-x64.msi" SERVERIP=192.0.2.10) $(detected OTHERARCHFOUND) $(msiexec /x "$signed-x86.msi")"
 folder=$drive_c/Program\ Files/Tallyhorn
 client=$drive_c/users/Public/Tallyhorn\ Client
-check "x64: install with the dialog in a folder of its own and its log off, in Add/Remove Programs" "0 Tallyhorn (x64) $version" \
-  "$(msiexec /i "$signed-x64.msi" SERVERIP=192.0.2.30 LOGDAYS=14 CLIENTLOG=0 'CLIENTDIR=C:\users\Public\Tallyhorn Client') $(installed_products)"
-check "x64: layout, 64-bit DLL and harness, the event source" \
-  "Debug Tallyhorn.dll Tallyhorn_Harness.exe Temp|TallyhornClient.exe|pei-x86-64 pei-x86-64|EventMessageFile=C:\Program Files\Tallyhorn\Tallyhorn.dll;TypesSupported=0x7" \
-  "$(layout "$folder")|$(layout "$client")|$(pe_format "$folder/Tallyhorn.dll") $(pe_format "$folder/Tallyhorn_Harness.exe")|$(registry_key "$event_source")"
-check "x64: the DLL answers the 64-bit harness with the monitor's verdict" "0 Result = 0" \
-  "$(print_job "$folder" | xargs)"
-check "x64: the installed harness's check: every line OK but the server's, which does not answer (exit status 8)" \
-  "8|FAIL  server 192.0.2.30 from Tallyhorn ServerIP does not answer on TCP port 5052|RESULT: FAIL 1" \
-  "$(installation_check "$folder")"
+check "x64: install with the dialog in a folder of its own and its log off: in Add/Remove Programs, layout, 64-bit DLL and harness, the event source" \
+  "0 Tallyhorn (x64) $version|Debug Tallyhorn.dll Tallyhorn_Harness.exe Temp|TallyhornClient.exe|pei-x86-64 pei-x86-64|$events" \
+  "$(msiexec /i "$signed-x64.msi" SERVERIP=192.0.2.30 LOGDAYS=14 CLIENTLOG=0 'CLIENTDIR=C:\users\Public\Tallyhorn Client') $(installed_products)|$(layout "$folder")|$(layout "$client")|$(pe_format "$folder/Tallyhorn.dll") $(pe_format "$folder/Tallyhorn_Harness.exe")|$(registry_key "$event_source")"
+installed_files_work x64 "$folder" 192.0.2.30  # the 64-bit harness and DLL
 check "x64: upgrade without properties keeps the settings and the dialog's folder, its log off" \
   '0 C:\Program Files\Tallyhorn\|192.0.2.30|1|14|0|TallyhornClient.exe' \
   "$(msiexec /i "$(higher_msi x64)") $(settings)|$(layout "$client")"
