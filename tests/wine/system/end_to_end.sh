@@ -77,20 +77,23 @@ check "quota cancelled: client log" \
   "$(printf '%s\n' ActionType=QUOTA JobID=45 QuotaType=ADMIN 'CancelBtn Click')" "$(client_log)"
 
 # The Event Log: Wine keeps no event store but writes each string of an event to its
-# eventlog channel, an error as err:, a warning as warn: (the id is not shown). Two jobs at
-# once without a monitor in one print host write one event, never naming the document;
-# a job without a server address, in another host, writes its warning.
-events_of_job() {  # err|warn HARNESS-ARGUMENT...: the event strings of one print host's jobs
-  WINEDEBUG=err+eventlog,warn+eventlog start_print_job "${@:2}"
+# eventlog channel, an error as err:, a warning as warn:, and the event's id in the low
+# word of the fourth value of its advapi trace line. Two jobs at once without a monitor in
+# one print host write one event, never naming the document; a job without a server
+# address, in another host, writes its warning.
+events_of_job() {  # err|warn HARNESS-ARGUMENT...: the ids and strings of one print host's events
+  WINEDEBUG=err+eventlog,warn+eventlog,fixme+advapi start_print_job "${@:2}"
   finish_print_job >/dev/null
-  tr -d '\r' < "$prog_dir/harness.out" | sed -n "s/^[0-9a-f]*:$1:eventlog:ReportEventW L\"\(.*\)\"$/\1/p" | paste -sd'|'
+  tr -d '\r' < "$prog_dir/harness.out" | sed -n -e "s/^[0-9a-f]*:$1:eventlog:ReportEventW L\"\(.*\)\"$/\1/p" \
+    -e 's/^[0-9a-f]*:fixme:advapi:ReportEventW ([^,]*,[^,]*,[^,]*,0x[0-9a-f]\{4\}\([0-9a-f]\{4\}\),.*/id 0x\1/p' |
+    while read -r line; do [[ $line == "id 0x"* ]] && printf 'id %d\n' "${line#id }" || echo "$line"; done | paste -sd'|'
 }
 fresh
 rm -f "$prog_dir/Tallyhorn_Mon.exe"
-check "no monitor: one event for two jobs, of either, without the document's name" "1|Office Laser|printed unchecked|2|0" \
-  "$(events_of_job err --threads 2 "Office Laser" "Secret plans.docx" 46 1 | sed 's/^4[67]|/1|/')"
+check "no monitor: one event for two jobs, of either, without the document's name" "id 1002|1|Office Laser|printed unchecked|2|0" \
+  "$(events_of_job err --threads 2 "Office Laser" "Secret plans.docx" 46 1 | sed 's/|4[67]|/|1|/')"
 write_profile "$drive_c/windows/Tallyhorn.ini" '[Tallyhorn]' "ProgDir=$prog_dir_win"
-check "no server address: a warning" "48|Office Laser|printed unchecked||0" \
+check "no server address: a warning" "id 1001|48|Office Laser|printed unchecked||0" \
   "$(events_of_job warn "Office Laser" "Secret plans.docx" 48 1)"
 
 checks_passed
