@@ -127,6 +127,7 @@ Program StartProgram(const std::string& exe, const std::string& arguments, int s
     Program program;
     if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+        program.startError = GetLastError();
         return program;
     }
     program.handles = tallyhorn::win::ProcessHandles(info);

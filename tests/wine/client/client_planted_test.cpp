@@ -50,6 +50,7 @@ TEST(PlantedDlls, ABareProgramLoadsEachButTheDialogNone) {
     std::string names;
     for (const char* name : kPlantedNames) names += std::string(name) + ".dll ";
     const driver::Program program = driver::StartProgram(bareExe, names, -1, bare.Folder());
+    ASSERT_NE(program.processId, 0u) << "the bare program did not start: error " << program.startError;
     ASSERT_TRUE(driver::WaitForExit(program, 30000));
 
     ClientRun run;
