@@ -14,6 +14,8 @@ namespace {
 
 constexpr DWORD kPollMs = 20;
 constexpr UINT kSendTimeoutMs = 3000;
+constexpr int kStartAttempts = 3;
+constexpr DWORD kStartRetryMs = 200;
 
 std::string ToAnsi(const std::wstring& wide) {
     if (wide.empty()) return {};
@@ -125,10 +127,17 @@ Program StartProgram(const std::string& exe, const std::string& arguments, int s
     }
     PROCESS_INFORMATION info{};
     Program program;
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+    // A start that fails is tried twice more, each failure named on the error output: one
+    // start in thousands has failed at once under Wine, and the tests are not about that.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+            break;
         program.startError = GetLastError();
-        return program;
+        std::fprintf(stderr, "uidriver: starting %s failed (error %lu), attempt %d of %d\n", exe.c_str(),
+                     program.startError, attempt, kStartAttempts);
+        if (attempt == kStartAttempts) return program;
+        Sleep(kStartRetryMs);
     }
     program.handles = tallyhorn::win::ProcessHandles(info);
     program.processId = info.dwProcessId;
@@ -137,7 +146,9 @@ Program StartProgram(const std::string& exe, const std::string& arguments, int s
 
 bool WaitForExit(const Program& program, DWORD timeoutMs, DWORD* exitCode) {
     if (!program.handles.process) return false;
-    if (WaitForSingleObject(program.handles.process.get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    const DWORD waited = WaitForSingleObject(program.handles.process.get(), timeoutMs);
+    if (waited == WAIT_FAILED) std::fprintf(stderr, "uidriver: waiting for a program failed (error %lu)\n", GetLastError());
+    if (waited != WAIT_OBJECT_0) return false;
     if (exitCode) GetExitCodeProcess(program.handles.process.get(), exitCode);
     return true;
 }
