@@ -97,7 +97,11 @@ lock_rows() {  # MSI
           { sub(/\)$/, "", $6) } !index(trusted, " " $6 " ") { printf "%s:%s:%s ", $6, $2, $3 }')"
   done
 }
-lock_prefix=$work/sddl; WINEPREFIX=$lock_prefix WINEARCH=win32 "$root/scripts/wine-prefix.sh"; prefixes+=("$lock_prefix")
+new_prefix() {  # PREFIX ARCH: made for the test, or the test stops and says why
+  prefixes+=("$1")
+  WINEPREFIX=$1 WINEARCH=$2 "$root/scripts/wine-prefix.sh" || { echo "FAIL: no usable $2 prefix in $1"; exit 1; }
+}
+lock_prefix=$work/sddl; new_prefix "$lock_prefix" win32
 owner=$(fact Owner) users_read_folder="$(fact UsersSid):OICI:$(fact ReadAndRun)" users_read_file="$(fact UsersSid)::$(fact ReadAndRun)"
 expected_locks="PROGDIR CreateFolder protected $owner $users_read_folder 
 DEBUGDIR CreateFolder protected $owner 
@@ -129,9 +133,9 @@ done
 
 # --- Wine prefixes and msiexec ---
 use_prefix() {  # NAME win32|win64: a fresh prefix with its own wineserver
+  new_prefix "$work/$1" "$2"
   export WINEPREFIX=$work/$1 WINEARCH=$2
-  prefixes+=("$WINEPREFIX")
-  "$root/scripts/wine-prefix.sh" && wineserver -p
+  wineserver -p
   drive_c=$WINEPREFIX/drive_c
   msiexec_log=$drive_c/msiexec.log
   # The 64-bit view, where a 64-bit package registers; reg.exe here is the 32-bit one.
