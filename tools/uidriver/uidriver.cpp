@@ -14,8 +14,6 @@ namespace {
 
 constexpr DWORD kPollMs = 20;
 constexpr UINT kSendTimeoutMs = 3000;
-constexpr int kStartAttempts = 3;
-constexpr DWORD kStartRetryMs = 200;
 
 std::string ToAnsi(const std::wstring& wide) {
     if (wide.empty()) return {};
@@ -127,17 +125,11 @@ Program StartProgram(const std::string& exe, const std::string& arguments, int s
     }
     PROCESS_INFORMATION info{};
     Program program;
-    // A start that fails is tried twice more, each failure named on the error output: one
-    // start in thousands has failed at once under Wine, and the tests are not about that.
-    for (int attempt = 1;; ++attempt) {
-        if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           folder.empty() ? nullptr : folder.c_str(), &startup, &info))
-            break;
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         program.startError = GetLastError();
-        std::fprintf(stderr, "uidriver: starting %s failed (error %lu), attempt %d of %d\n", exe.c_str(),
-                     program.startError, attempt, kStartAttempts);
-        if (attempt == kStartAttempts) return program;
-        Sleep(kStartRetryMs);
+        std::fprintf(stderr, "uidriver: starting %s failed (error %lu)\n", exe.c_str(), program.startError);
+        return program;
     }
     program.handles = tallyhorn::win::ProcessHandles(info);
     program.processId = info.dwProcessId;

@@ -21,8 +21,8 @@ struct Program {
 
 // Starts `exe` with the command line `"exe" arguments` in `folder` (empty: the
 // driver's own). showState < 0 leaves the show state to the system; otherwise it is
-// passed in STARTUPINFO (STARTF_USESHOWWINDOW). A failed start is tried twice more;
-// processId is 0 when the last try failed too, and startError says why.
+// passed in STARTUPINFO (STARTF_USESHOWWINDOW). processId is 0 when the start failed,
+// and startError says why.
 Program StartProgram(const std::string& exe, const std::string& arguments, int showState = -1,
                      const std::string& folder = "");
 // Waits for the program to end; true with its exit code when it did within the time.
