@@ -69,7 +69,7 @@ install() {  # PACKAGE...
 
 # Wine's preloaders (only suggested by Debian) reserve the fixed addresses Windows programs
 # need before anything else is mapped. Without them a program's start fails now and then
-# (about one 64-bit start in 2,500 here): the shared user data's page at 0x7ffe0000 is
+# (3 of 12,500 64-bit starts here): the shared user data's page at 0x7ffe0000 is
 # already taken, the new process exits before it has run ("failed to map the shared user
 # data: c0000018", hidden by WINEDEBUG=-all) and CreateProcess says ERROR_INTERNAL_ERROR.
 # A prefix whose first start-up loses one of its programs that way stays broken.
