@@ -11,20 +11,19 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # Wine marks a new prefix up to date before it fills it: when one of its first programs
   # fails, the prefix stays without its system DLLs, and every later program in it dies
   # with "could not load kernel32.dll". That is said here, with wineboot's own words.
-  boot_log=$(mktemp)
-  WINEDEBUG=err+all,fixme-all wineboot -i >"$boot_log" 2>&1 || true
+  boot_log=$(mktemp) problem=
+  WINEDEBUG=err+all,fixme-all wineboot -i >"$boot_log" 2>&1 || problem="wineboot exited with $?"
   wineserver -w
-  system=("$WINEPREFIX/drive_c/windows/system32")
-  if [ "${WINEARCH:-}" = win64 ]; then system+=("$WINEPREFIX/drive_c/windows/syswow64"); fi
+  system=(system32); if [ "${WINEARCH:-}" = win64 ]; then system+=(syswow64); fi
   for folder in "${system[@]}"; do
-    if [ ! -f "$folder/kernel32.dll" ]; then
-      echo "wine-prefix: $WINEPREFIX was not made whole: $folder holds no kernel32.dll; wineboot said:" >&2
-      sed 's/^/  /' "$boot_log" >&2
-      rm -f "$boot_log"
-      exit 1
-    fi
+    [ -f "$WINEPREFIX/drive_c/windows/$folder/kernel32.dll" ] || problem="${problem:+$problem; }$folder holds no kernel32.dll"
   done
+  if [ -n "$problem" ]; then
+    echo "wine-prefix: $WINEPREFIX was not made whole: $problem; wineboot said:" >&2
+    sed 's/^/  /' "$boot_log" >&2
+  fi
   rm -f "$boot_log"
+  [ -z "$problem" ] || exit 1
 fi
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 if [ -d /usr/share/wine/fonts ]; then
